@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Runs a command with a private virtual X display, a private Wine prefix and one persistent wineserver,
+# then stops exactly what it started (by PID, and the wineserver of our own prefix only).
+#   KO_WINE_STATE  folder for the prefix (kept between runs so warm runs skip Wine's first start)
+set -uo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+state=${KO_WINE_STATE:-$root/build/wine}
+mkdir -p "$state"
+state=$(cd "$state" && pwd)
+
+export WINEPREFIX="$state/prefix"
+export WINEARCH=win64
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono or Gecko installer prompts in a fresh prefix.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver64
+[ -x "$wineserver" ] || wineserver=/usr/lib/wine/wineserver
+
+xvfb_pid=
+server_pid=
+cleanup() {
+  if [ -n "$server_pid" ]; then
+    "$wineserver" -k 2>/dev/null
+    wait "$server_pid" 2>/dev/null
+  fi
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+  fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# Xvfb picks a free display itself and tells us its number.
+fifo="$state/displayfd.$$"
+rm -f "$fifo"
+mkfifo "$fifo"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >"$state/xvfb.log" 2>&1 &
+xvfb_pid=$!
+display=
+if ! read -r -t 20 display <"$fifo"; then
+  echo "with-wine: Xvfb did not start (see $state/xvfb.log)" >&2
+  rm -f "$fifo"
+  exit 1
+fi
+rm -f "$fifo"
+export DISPLAY=":$display"
+
+# One server for the whole run: each process then starts in a fraction of a second.
+mkdir -p "$WINEPREFIX"
+"$wineserver" -f -p >"$state/wineserver.log" 2>&1 &
+server_pid=$!
+socket_dir=$(printf '/tmp/.wine-%s/server-%x-%x' "$(id -u)" $(stat -c '%d %i' "$WINEPREFIX"))
+for _ in $(seq 1 200); do
+  [ -S "$socket_dir/socket" ] && break
+  if ! kill -0 "$server_pid" 2>/dev/null; then
+    echo "with-wine: wineserver did not start (see $state/wineserver.log)" >&2
+    exit 1
+  fi
+  sleep 0.05
+done
+
+if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -f "$state/prefix.ready" ]; then
+  "$wine" wineboot --init >"$state/wineboot.log" 2>&1
+  touch "$state/prefix.ready"
+fi
+
+"$@"
