@@ -62,9 +62,8 @@ for _ in $(seq 1 200); do
   sleep 0.05
 done
 
-if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -f "$state/prefix.ready" ]; then
-  "$wine" wineboot --init >"$state/wineboot.log" 2>&1
-  touch "$state/prefix.ready"
-fi
+# Start Wine's own background processes (services, the desktop) now, with their output going to a log:
+# started later by a test, they would inherit its output pipe and keep the test runner waiting.
+"$wine" wineboot >"$state/wineboot.log" 2>&1
 
 "$@"

@@ -1,0 +1,198 @@
+#include "Classes.h"
+
+#include <algorithm>
+#include <cctype>
+#include <typeinfo>
+
+std::string DemangledClassName(const char* typeName)
+{
+  std::string name = typeName ? typeName : "";
+  // MSVC: "class TBitmap" / "struct X".
+  for (const char* prefix : {"class ", "struct "}) {
+    if (name.rfind(prefix, 0) == 0)
+      return name.substr(std::strlen(prefix));
+  }
+  // Itanium ABI: "7TBitmap" at global scope, "N2ns7TBitmapE" inside namespaces; the last part is the class.
+  size_t pos = name.size() > 1 && name[0] == 'N' ? 1 : 0;
+  std::string last;
+  while (pos < name.size() && std::isdigit(static_cast<unsigned char>(name[pos]))) {
+    size_t length = 0;
+    while (pos < name.size() && std::isdigit(static_cast<unsigned char>(name[pos])))
+      length = length * 10 + static_cast<size_t>(name[pos++] - '0');
+    if (length > name.size() - pos)
+      return name;
+    last = name.substr(pos, length);
+    pos += length;
+  }
+  if (!last.empty() && (pos == name.size() || (name[0] == 'N' && name.substr(pos) == "E")))
+    return last;
+  return name;
+}
+
+std::string TObject::ClassName() const
+{
+  return DemangledClassName(typeid(*this).name());
+}
+
+// --- TPersistent ---
+
+void TPersistent::Assign(TPersistent* source)
+{
+  if (!source)
+    throw EConvertError("Cannot assign a null object to a " + ClassName());
+  source->AssignTo(this);
+}
+
+void TPersistent::AssignTo(TPersistent* /*destination*/)
+{
+  throw EInvalidCast();
+}
+
+// --- TComponent ---
+
+TComponent::TComponent(TComponent* owner)
+{
+  if (owner)
+    owner->InsertComponent(this);
+  if (owner && owner->IsDesigning())
+    FComponentState |= csDesigning;
+}
+
+TComponent::~TComponent()
+{
+  FComponentState |= csDestroying;
+  DestroyComponents();
+  if (FOwner)
+    FOwner->RemoveComponent(this);
+}
+
+TComponent* TComponent::Components(int index) const
+{
+  if (index < 0 || index >= ComponentCount())
+    throw EListError(index);
+  return FComponents[static_cast<size_t>(index)];
+}
+
+TComponent* TComponent::FindComponent(const std::string& name) const
+{
+  if (name.empty())
+    return nullptr;
+  for (TComponent* component : FComponents) {
+    if (lstrcmpiA(component->FName.c_str(), name.c_str()) == 0)
+      return component;
+  }
+  return nullptr;
+}
+
+void TComponent::InsertComponent(TComponent* component)
+{
+  if (!component || component->FOwner == this)
+    return;
+  if (component->FOwner)
+    component->FOwner->RemoveComponent(component);
+  FComponents.push_back(component);
+  component->FOwner = this;
+  Notification(component, TOperation::opInsert);
+}
+
+void TComponent::RemoveComponent(TComponent* component)
+{
+  auto it = std::find(FComponents.begin(), FComponents.end(), component);
+  if (it == FComponents.end())
+    return;
+  FComponents.erase(it);
+  component->FOwner = nullptr;
+  Notification(component, TOperation::opRemove);
+}
+
+void TComponent::DestroyComponents()
+{
+  while (!FComponents.empty()) {
+    TComponent* newest = FComponents.back();
+    RemoveComponent(newest);
+    delete newest;
+  }
+}
+
+void TComponent::SetDesigning(bool designing)
+{
+  SetComponentStateFlag(csDesigning, designing);
+  for (TComponent* component : FComponents)
+    component->SetDesigning(designing);
+}
+
+void TComponent::Notification(TComponent* /*component*/, TOperation /*operation*/) {}
+
+void TComponent::SetComponentStateFlag(TComponentStateFlag flag, bool on)
+{
+  if (on)
+    FComponentState |= flag;
+  else
+    FComponentState &= ~static_cast<unsigned>(flag);
+}
+
+// --- streams ---
+
+void TStream::ReadBuffer(void* buffer, long count)
+{
+  if (count != 0 && Read(buffer, count) != count)
+    throw EReadError("Stream read error");
+}
+
+int64_t TStream::Size()
+{
+  const int64_t position = Seek(0, soCurrent);
+  const int64_t size = Seek(0, soEnd);
+  Seek(position, soBeginning);
+  return size;
+}
+
+TFileStream::TFileStream(const std::string& fileName, unsigned mode) : m_fileName(fileName)
+{
+  DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  if (mode & fmShareExclusive)
+    share = 0;
+  else if (mode & fmShareDenyWrite)
+    share = FILE_SHARE_READ;
+  else if (mode & fmShareDenyNone)
+    share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  m_handle = CreateFileA(fileName.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (m_handle == INVALID_HANDLE_VALUE)
+    throw EFOpenError(fileName);
+}
+
+TFileStream::~TFileStream()
+{
+  if (m_handle != INVALID_HANDLE_VALUE)
+    CloseHandle(m_handle);
+}
+
+long TFileStream::Read(void* buffer, long count)
+{
+  if (count <= 0)
+    return 0;
+  DWORD read = 0;
+  if (!ReadFile(m_handle, buffer, static_cast<DWORD>(count), &read, nullptr))
+    return 0;
+  return static_cast<long>(read);
+}
+
+int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin)
+{
+  LARGE_INTEGER distance;
+  distance.QuadPart = offset;
+  LARGE_INTEGER position{};
+  const DWORD method = origin == soBeginning ? FILE_BEGIN : origin == soCurrent ? FILE_CURRENT : FILE_END;
+  if (!SetFilePointerEx(m_handle, distance, &position, method))
+    return -1;
+  return position.QuadPart;
+}
+
+int64_t TFileStream::Size()
+{
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(m_handle, &size))
+    return -1;
+  return size.QuadPart;
+}

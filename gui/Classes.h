@@ -1,0 +1,193 @@
+#pragma once
+// Objects, events, persistent objects, owned components and streams.
+#include "SysUtils.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+class TObject {
+public:
+  virtual ~TObject() = default;
+  // The C++ class name of the object ("TBitmap"); window classes are named after it.
+  std::string ClassName() const;
+};
+
+// Class name of a type as the compiler's type information spells it, without decoration.
+std::string DemangledClassName(const char* typeName);
+
+template <typename Signature>
+class TClosure;
+
+// An event: an object and one of its methods, possibly empty. It is called only when set, and can be
+// compared, saved, replaced and put back, which is how a component chains a handler it replaces.
+// Arguments declared as references are passed by reference, so a handler can adjust a value.
+template <typename R, typename... Args>
+class TClosure<R(Args...)> {
+public:
+  TClosure() = default;
+  TClosure(std::nullptr_t) {}
+
+  template <typename C>
+  TClosure(C* object, R (C::*method)(Args...))
+  {
+    static_assert(sizeof(method) <= kMethodSize, "member function pointer too large");
+    if (!object || !method)
+      return;
+    m_object = object;
+    m_invoke = &Invoke<C, R (C::*)(Args...)>;
+    std::memcpy(m_method, &method, sizeof(method));
+  }
+
+  template <typename C>
+  TClosure(const C* object, R (C::*method)(Args...) const)
+  {
+    static_assert(sizeof(method) <= kMethodSize, "member function pointer too large");
+    if (!object || !method)
+      return;
+    m_object = const_cast<C*>(object);
+    m_invoke = &Invoke<const C, R (C::*)(Args...) const>;
+    std::memcpy(m_method, &method, sizeof(method));
+  }
+
+  bool Assigned() const { return m_invoke != nullptr; }
+  explicit operator bool() const { return Assigned(); }
+  void* Object() const { return m_object; }
+
+  // Calls the handler; an empty closure does nothing and gives R's default.
+  R operator()(Args... args) const
+  {
+    if (!m_invoke)
+      return R();
+    return m_invoke(*this, static_cast<Args>(args)...);
+  }
+
+  bool operator==(const TClosure& other) const
+  {
+    return m_object == other.m_object && m_invoke == other.m_invoke &&
+           std::memcmp(m_method, other.m_method, kMethodSize) == 0;
+  }
+  bool operator!=(const TClosure& other) const { return !(*this == other); }
+
+private:
+  static constexpr size_t kMethodSize = 4 * sizeof(void*);
+
+  template <typename C, typename M>
+  static R Invoke(const TClosure& self, Args... args)
+  {
+    M method;
+    std::memcpy(&method, self.m_method, sizeof(method));
+    return (static_cast<C*>(self.m_object)->*method)(static_cast<Args>(args)...);
+  }
+
+  void* m_object = nullptr;
+  R (*m_invoke)(const TClosure&, Args...) = nullptr;
+  alignas(void*) unsigned char m_method[kMethodSize] = {};
+};
+
+using TNotifyEvent = TClosure<void(TObject* Sender)>;
+
+// Copyable objects: `Assign` asks the source to copy itself into this object.
+class TPersistent : public TObject {
+public:
+  // Copies `source` into this object. Nothing raises EConvertError; a class pair that cannot copy raises
+  // EInvalidCast.
+  virtual void Assign(TPersistent* source);
+
+protected:
+  // Copies this object into `destination`; classes that know how override it.
+  virtual void AssignTo(TPersistent* destination);
+};
+
+enum TComponentStateFlag : unsigned {
+  csLoading = 1,
+  csDestroying = 2,
+  csDesigning = 4,
+};
+using TComponentState = unsigned;
+
+enum class TOperation { opInsert, opRemove };
+
+// A component belongs to its owner, which frees it (newest first) when the owner goes.
+class TComponent : public TPersistent {
+public:
+  explicit TComponent(TComponent* owner);
+  ~TComponent() override;
+  TComponent(const TComponent&) = delete;
+  TComponent& operator=(const TComponent&) = delete;
+
+  TComponent* Owner() const { return FOwner; }
+  const std::string& Name() const { return FName; }
+  void SetName(const std::string& name) { FName = name; }
+
+  TComponentState ComponentState() const { return FComponentState; }
+  bool IsDesigning() const { return (FComponentState & csDesigning) != 0; }
+  bool IsDestroying() const { return (FComponentState & csDestroying) != 0; }
+  // Puts this component and everything it owns into (or out of) design mode.
+  void SetDesigning(bool designing);
+
+  int ComponentCount() const { return static_cast<int>(FComponents.size()); }
+  TComponent* Components(int index) const;
+  TComponent* FindComponent(const std::string& name) const;
+
+  void InsertComponent(TComponent* component);
+  void RemoveComponent(TComponent* component);
+  // Frees the owned components, newest first.
+  void DestroyComponents();
+
+protected:
+  // Told when a component is inserted into or removed from this owner.
+  virtual void Notification(TComponent* component, TOperation operation);
+  void SetComponentStateFlag(TComponentStateFlag flag, bool on);
+
+private:
+  TComponent* FOwner = nullptr;
+  std::string FName;
+  TComponentState FComponentState = 0;
+  std::vector<TComponent*> FComponents;
+};
+
+enum TSeekOrigin { soBeginning, soCurrent, soEnd };
+
+class TStream : public TObject {
+public:
+  // Reads up to `count` bytes; returns how many were read (0 at the end).
+  virtual long Read(void* buffer, long count) = 0;
+  // Moves the position; returns the new position.
+  virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0;
+  // Reads exactly `count` bytes or raises EReadError.
+  void ReadBuffer(void* buffer, long count);
+  int64_t Position() { return Seek(0, soCurrent); }
+  void SetPosition(int64_t position) { Seek(position, soBeginning); }
+  virtual int64_t Size();
+};
+
+// File open modes, as the system's sharing flags.
+enum : unsigned {
+  fmOpenRead = 0x0000,
+  fmShareExclusive = 0x0010,
+  fmShareDenyWrite = 0x0020,
+  fmShareDenyNone = 0x0040,
+};
+
+// A file opened for reading; a file that cannot be opened raises EFOpenError with its path.
+class TFileStream : public TStream {
+public:
+  explicit TFileStream(const std::string& fileName, unsigned mode = fmOpenRead);
+  ~TFileStream() override;
+  TFileStream(const TFileStream&) = delete;
+  TFileStream& operator=(const TFileStream&) = delete;
+
+  long Read(void* buffer, long count) override;
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+  int64_t Size() override;
+  const std::string& FileName() const { return m_fileName; }
+  HANDLE Handle() const { return m_handle; }
+
+private:
+  std::string m_fileName;
+  HANDLE m_handle = INVALID_HANDLE_VALUE;
+};

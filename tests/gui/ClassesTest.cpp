@@ -1,0 +1,231 @@
+#include "Classes.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+struct TCounter {
+  int calls = 0;
+  TObject* lastSender = nullptr;
+  void OnEvent(TObject* sender)
+  {
+    ++calls;
+    lastSender = sender;
+  }
+  void OnOther(TObject*) { calls += 100; }
+  void Adjust(int& value) { value *= 2; }
+  int Twice(int value) const { return 2 * value; }
+};
+
+using TAdjustEvent = TClosure<void(int& value)>;
+
+} // namespace
+
+TEST(Closure, EmptyClosureIsNotCalledAndComparesEqualToEmpty)
+{
+  TNotifyEvent event;
+  EXPECT_FALSE(event.Assigned());
+  EXPECT_NO_THROW(event(nullptr));
+  EXPECT_EQ(event, TNotifyEvent());
+  EXPECT_EQ(event, nullptr);
+}
+
+TEST(Closure, ComparesObjectAndMethod)
+{
+  TCounter a, b;
+  TNotifyEvent aEvent(&a, &TCounter::OnEvent);
+  EXPECT_EQ(aEvent, TNotifyEvent(&a, &TCounter::OnEvent));
+  EXPECT_NE(aEvent, TNotifyEvent(&b, &TCounter::OnEvent));
+  EXPECT_NE(aEvent, TNotifyEvent(&a, &TCounter::OnOther));
+  EXPECT_NE(aEvent, TNotifyEvent());
+}
+
+TEST(Closure, SavedHandlerCanBeReplacedCalledAfterTheNewOneAndPutBack)
+{
+  TCounter original, replacement;
+  TNotifyEvent event(&original, &TCounter::OnEvent);
+  const TNotifyEvent saved = event;
+  event = TNotifyEvent(&replacement, &TCounter::OnEvent);
+  TObject sender;
+  event(&sender);
+  saved(&sender);
+  EXPECT_EQ(replacement.calls, 1);
+  EXPECT_EQ(original.calls, 1);
+  EXPECT_EQ(original.lastSender, &sender);
+  event = saved;
+  EXPECT_EQ(event, TNotifyEvent(&original, &TCounter::OnEvent));
+}
+
+TEST(Closure, ArgumentsByReferenceLetTheHandlerAdjustTheValue)
+{
+  TCounter counter;
+  TAdjustEvent adjust(&counter, &TCounter::Adjust);
+  int value = 21;
+  adjust(value);
+  EXPECT_EQ(value, 42);
+  const TCounter constant;
+  TClosure<int(int)> twice(&constant, &TCounter::Twice);
+  EXPECT_EQ(twice(4), 8);
+  EXPECT_EQ(TClosure<int(int)>()(4), 0);
+}
+
+namespace {
+
+class TPoint3 : public TPersistent {
+public:
+  int X = 0;
+
+protected:
+  void AssignTo(TPersistent* destination) override
+  {
+    if (auto* point = dynamic_cast<TPoint3*>(destination)) {
+      point->X = X;
+      return;
+    }
+    TPersistent::AssignTo(destination);
+  }
+};
+
+class TOther : public TPersistent {};
+
+} // namespace
+
+TEST(Persistent, AssignLetsTheSourceCopyItselfAndRejectsOtherClassesAndNothing)
+{
+  TPoint3 source, destination;
+  source.X = 7;
+  destination.Assign(&source);
+  EXPECT_EQ(destination.X, 7);
+
+  TOther other;
+  destination.X = 1;
+  EXPECT_THROW(destination.Assign(&other), EInvalidCast);
+  EXPECT_THROW(other.Assign(&source), EInvalidCast);
+  EXPECT_THROW(destination.Assign(nullptr), EConvertError);
+  EXPECT_EQ(destination.X, 1);
+  try {
+    destination.Assign(nullptr);
+  } catch (const EConvertError& e) {
+    EXPECT_NE(e.Message().find("TPoint3"), std::string::npos) << e.Message();
+  }
+}
+
+TEST(Persistent, ClassNameIsTheCppClassName)
+{
+  TPoint3 point;
+  TComponent component(nullptr);
+  EXPECT_EQ(point.ClassName(), "TPoint3");
+  EXPECT_EQ(component.ClassName(), "TComponent");
+  EXPECT_EQ(DemangledClassName("class TMainForm"), "TMainForm");
+  EXPECT_EQ(DemangledClassName("9TMainForm"), "TMainForm");
+}
+
+namespace {
+
+std::vector<std::string>* g_destroyed = nullptr;
+
+class TTracked : public TComponent {
+public:
+  TTracked(TComponent* owner, const std::string& name) : TComponent(owner) { SetName(name); }
+  ~TTracked() override
+  {
+    if (g_destroyed)
+      g_destroyed->push_back(Name());
+  }
+};
+
+class TWatcher : public TComponent {
+public:
+  using TComponent::TComponent;
+  std::vector<std::pair<TComponent*, TOperation>> Seen;
+
+protected:
+  void Notification(TComponent* component, TOperation operation) override
+  {
+    Seen.emplace_back(component, operation);
+  }
+};
+
+} // namespace
+
+TEST(Component, OwnerFreesWhatItOwnsNewestFirstIncludingGrandchildren)
+{
+  std::vector<std::string> destroyed;
+  g_destroyed = &destroyed;
+  {
+    TTracked owner(nullptr, "owner");
+    new TTracked(&owner, "a");
+    auto* b = new TTracked(&owner, "b");
+    new TTracked(b, "b1");
+    new TTracked(&owner, "c");
+    EXPECT_EQ(owner.ComponentCount(), 3);
+    EXPECT_EQ(owner.FindComponent("B"), b);
+    EXPECT_THROW(owner.Components(3), EListError);
+  }
+  g_destroyed = nullptr;
+  EXPECT_EQ(destroyed, (std::vector<std::string>{"owner", "c", "b", "b1", "a"}));
+}
+
+TEST(Component, DeletingAnOwnedComponentLeavesItsOwnerAndNotifiesIt)
+{
+  TWatcher owner(nullptr);
+  auto* child = new TComponent(&owner);
+  ASSERT_EQ(owner.ComponentCount(), 1);
+  delete child;
+  EXPECT_EQ(owner.ComponentCount(), 0);
+  ASSERT_EQ(owner.Seen.size(), 2u);
+  EXPECT_EQ(owner.Seen[0].second, TOperation::opInsert);
+  EXPECT_EQ(owner.Seen[1].first, child);
+  EXPECT_EQ(owner.Seen[1].second, TOperation::opRemove);
+}
+
+TEST(Component, DesignModeReachesOwnedComponentsAndNewOnes)
+{
+  TComponent owner(nullptr);
+  auto* early = new TComponent(&owner);
+  owner.SetDesigning(true);
+  auto* late = new TComponent(&owner);
+  EXPECT_TRUE(early->IsDesigning());
+  EXPECT_TRUE(late->IsDesigning());
+  owner.SetDesigning(false);
+  EXPECT_FALSE(early->IsDesigning());
+  EXPECT_EQ(owner.ComponentState() & csDesigning, 0u);
+}
+
+TEST(FileStream, MissingFileRaisesCannotOpenWithThePath)
+{
+  TTempFile missing(".bin");
+  try {
+    TFileStream stream(missing.Path());
+    FAIL() << "opened a missing file";
+  } catch (const EFOpenError& e) {
+    EXPECT_EQ(e.Message(), "Cannot open file " + missing.Path());
+    EXPECT_EQ(e.FileName(), missing.Path());
+  }
+}
+
+TEST(FileStream, ReadsSeeksAndReportsItsSize)
+{
+  TTempFile file(".bin");
+  {
+    std::ofstream out(file.Path(), std::ios::binary);
+    out << "0123456789";
+  }
+  TFileStream stream(file.Path());
+  EXPECT_EQ(stream.Size(), 10);
+  char buffer[8] = {};
+  EXPECT_EQ(stream.Read(buffer, 4), 4);
+  EXPECT_EQ(std::string(buffer, 4), "0123");
+  EXPECT_EQ(stream.Position(), 4);
+  EXPECT_EQ(stream.Seek(-2, soEnd), 8);
+  EXPECT_EQ(stream.Read(buffer, 8), 2);
+  EXPECT_EQ(stream.Read(buffer, 8), 0);
+  stream.SetPosition(7);
+  EXPECT_THROW(stream.ReadBuffer(buffer, 4), EReadError);
+  stream.SetPosition(1);
+  stream.ReadBuffer(buffer, 3);
+  EXPECT_EQ(std::string(buffer, 3), "123");
+}

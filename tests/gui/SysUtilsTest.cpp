@@ -1,0 +1,63 @@
+#include "SysUtils.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+bool HasR(const char* commandLine)
+{
+  return FindCmdLineSwitch(SplitCommandLine(commandLine), "r");
+}
+
+} // namespace
+
+TEST(CmdLineSwitch, MinusAndTheLetterInEitherCaseMatch)
+{
+  EXPECT_TRUE(HasR("prog.exe -r"));
+  EXPECT_TRUE(HasR("prog.exe -R"));
+  EXPECT_TRUE(HasR("\"C:\\Program Files\\prog.exe\" -x -r"));
+}
+
+TEST(CmdLineSwitch, OtherSpellingsDoNotMatch)
+{
+  EXPECT_FALSE(HasR("prog.exe"));
+  EXPECT_FALSE(HasR("prog.exe /r"));
+  EXPECT_FALSE(HasR("prog.exe --r"));
+  EXPECT_FALSE(HasR("prog.exe -rx"));
+  EXPECT_FALSE(HasR("prog.exe r"));
+  EXPECT_FALSE(HasR("prog.exe -"));
+  // Parameter 0 is the program itself, never a switch.
+  EXPECT_FALSE(HasR("-r"));
+}
+
+TEST(CmdLineSwitch, CaseAndSwitchCharactersCanBeChosen)
+{
+  const auto params = SplitCommandLine("p /R");
+  EXPECT_TRUE(FindCmdLineSwitch(params, "r", "-/", true));
+  EXPECT_FALSE(FindCmdLineSwitch(params, "r", "-/", false));
+}
+
+TEST(SplitCommandLine, QuotesGroupAndAreRemoved)
+{
+  EXPECT_EQ(SplitCommandLine("  a  \"b c\" d\"e f\"g  "), (std::vector<std::string>{"a", "b c", "de fg"}));
+  EXPECT_TRUE(SplitCommandLine("").empty());
+  EXPECT_TRUE(SplitCommandLine(nullptr).empty());
+}
+
+TEST(SysUtils, FormatAndPathHelpers)
+{
+  EXPECT_EQ(Format("Item[%x] of %s", 0x60008u, "x"), "Item[60008] of x");
+  EXPECT_EQ(Format("%s", std::string(1000, 'a').c_str()).size(), 1000u);
+  EXPECT_EQ(ExtractFilePath("C:\\app\\x.exe"), "C:\\app\\");
+  EXPECT_EQ(ExtractFileName("C:\\app\\x.exe"), "x.exe");
+  EXPECT_EQ(ExtractFileName("x.exe"), "x.exe");
+  EXPECT_EQ(ExtractFilePath("x.exe"), "");
+  EXPECT_EQ(ExtractFileName(ApplicationExeName()), "GuiTests.exe");
+}
+
+TEST(SysUtils, ErrorsCarryTheirMessages)
+{
+  EXPECT_EQ(EListError(5).Message(), "List index out of bounds (5)");
+  EXPECT_STREQ(EInvalidCast().what(), "Invalid class typecast");
+  EXPECT_EQ(EFOpenError("C:\\x.png").Message(), "Cannot open file C:\\x.png");
+}
