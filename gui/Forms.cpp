@@ -1,0 +1,912 @@
+#include "Forms.h"
+
+#include "Messages.h"
+#include "SysApi.h"
+
+#include <algorithm>
+
+namespace {
+
+LPCSTR ApplicationProperty()
+{
+  static const ATOM atom = GlobalAddAtomA("KoGuiApplication");
+  return MAKEINTATOM(atom);
+}
+
+thread_local TApplication* t_creatingApplication = nullptr;
+
+std::string TitleFromExeName()
+{
+  std::string name = ExtractFileName(ApplicationExeName());
+  const size_t dot = name.find_last_of('.');
+  if (dot != std::string::npos && dot > 0)
+    name.resize(dot);
+  return name;
+}
+
+// Screen and application live as long as the process; the screen is made first so that it outlives the
+// forms the application frees at exit.
+TScreen& DefaultScreen()
+{
+  static TScreen screen;
+  return screen;
+}
+
+TApplication& DefaultApplication()
+{
+  static TApplication application;
+  return application;
+}
+
+struct TModalDisabled {
+  HWND self;
+  std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectWindowsToDisable(HWND window, LPARAM data)
+{
+  auto* state = reinterpret_cast<TModalDisabled*>(data);
+  if (window != state->self && IsWindowVisible(window) && IsWindowEnabled(window))
+    state->windows.push_back(window);
+  return TRUE;
+}
+
+// A string name is valid only during the enumeration, so the icon is loaded here.
+BOOL CALLBACK LoadFirstIcon(HMODULE module, LPCSTR, LPSTR name, LONG_PTR data)
+{
+  *reinterpret_cast<HICON*>(data) = static_cast<HICON>(LoadImageA(module, name, IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+  return FALSE;
+}
+
+// Exceptions caught at any window procedure's boundary go to the application object in force.
+struct TExceptionForwarder {
+  void Handle(TObject* sender)
+  {
+    if (Application)
+      Application->HandleException(sender);
+  }
+};
+TExceptionForwarder g_exceptionForwarder;
+
+} // namespace
+
+TScreen* Screen = &DefaultScreen();
+TApplication* Application = &DefaultApplication();
+
+TCustomForm* GetParentForm(const TControl* control)
+{
+  if (!control)
+    return nullptr;
+  while (control->GetParent())
+    control = control->GetParent();
+  return dynamic_cast<TCustomForm*>(const_cast<TControl*>(control));
+}
+
+// --- TCustomForm ---
+
+TCustomForm::TCustomForm(TComponent* AOwner)
+    : TWinControl(AOwner), FPixelsPerInch(ScreenPixelsPerInch()), FCanvas(std::make_unique<TControlCanvas>(this))
+{
+  FVisible = false;
+  FParentColor = false;
+  FParentFont = false;
+  FColor = clBtnFace;
+  FWidth = 320;
+  FHeight = 240;
+  if (Screen)
+    Screen->FForms.push_back(this);
+}
+
+TCustomForm::~TCustomForm()
+{
+  FCanvas->FreeHandle();
+  if (Screen) {
+    auto& forms = Screen->FForms;
+    forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
+    if (Screen->FActiveForm == this)
+      Screen->FActiveForm = nullptr;
+  }
+  for (TApplication* application : {dynamic_cast<TApplication*>(Owner()), Application}) {
+    if (application && application->FMainForm == this)
+      application->FormDestroyed(this);
+  }
+}
+
+void TCustomForm::StylesFor(TFormBorderStyle style, TBorderIcons icons, DWORD& styleBits, DWORD& exStyleBits)
+{
+  styleBits = 0;
+  exStyleBits = 0;
+  switch (style) {
+  case bsNone:
+    styleBits = WS_POPUP;
+    return;
+  case bsSingle:
+    styleBits = WS_CAPTION;
+    break;
+  case bsSizeable:
+    styleBits = WS_CAPTION | WS_THICKFRAME;
+    break;
+  case bsDialog:
+    styleBits = WS_POPUP | WS_CAPTION | DS_MODALFRAME;
+    exStyleBits = WS_EX_DLGMODALFRAME;
+    break;
+  case bsToolWindow:
+    styleBits = WS_CAPTION;
+    exStyleBits = WS_EX_TOOLWINDOW;
+    break;
+  case bsSizeToolWin:
+    styleBits = WS_CAPTION | WS_THICKFRAME;
+    exStyleBits = WS_EX_TOOLWINDOW;
+    break;
+  }
+  if (icons.Contains(biSystemMenu))
+    styleBits |= WS_SYSMENU;
+  if (style == bsSingle || style == bsSizeable) {
+    if (icons.Contains(biMinimize))
+      styleBits |= WS_MINIMIZEBOX;
+    if (icons.Contains(biMaximize))
+      styleBits |= WS_MAXIMIZEBOX;
+  }
+}
+
+void TCustomForm::CreateParams(TCreateParams& Params)
+{
+  TWinControl::CreateParams(Params);
+  if (FParent)
+    return;
+  DWORD styleBits = 0;
+  DWORD exStyleBits = 0;
+  StylesFor(FBorderStyle, FBorderIcons, styleBits, exStyleBits);
+  // Never visible at creation: Show (or the application's Run) shows it.
+  Params.Style = WS_CLIPCHILDREN | WS_CLIPSIBLINGS | styleBits;
+  if (!FEnabled)
+    Params.Style |= WS_DISABLED;
+  Params.ExStyle = exStyleBits;
+  if (FFormStyle == fsStayOnTop)
+    Params.ExStyle |= WS_EX_TOPMOST;
+  // Owned by the application window: no taskbar button of its own, above its owner.
+  Params.WndParent = Application ? Application->GetHandle() : nullptr;
+  if (FPosition == poDefault || FPosition == poDefaultPosOnly) {
+    Params.X = CW_USEDEFAULT;
+    Params.Y = CW_USEDEFAULT;
+  }
+  if (FPosition == poDefault || FPosition == poDefaultSizeOnly) {
+    Params.Width = CW_USEDEFAULT;
+    Params.Height = CW_USEDEFAULT;
+  }
+}
+
+void TCustomForm::CreateHandle()
+{
+  if (Scaled && !FScaledOnce) {
+    FScaledOnce = true;
+    const int screen = ScreenPixelsPerInch();
+    if (FPixelsPerInch > 0 && screen > 0 && FPixelsPerInch != screen)
+      ScaleBy(screen, FPixelsPerInch);
+    FPixelsPerInch = screen;
+  }
+  TWinControl::CreateHandle();
+}
+
+void TCustomForm::ChangeScale(int M, int D)
+{
+  if (M == D || D == 0)
+    return;
+  // The form keeps its place on the screen; its content and client area grow or shrink.
+  const int clientWidth = GetClientWidth();
+  const int clientHeight = GetClientHeight();
+  ScaleChildren(M, D);
+  GetFont()->SetHeight(MulDiv(GetFont()->GetHeight(), M, D));
+  SetClientSize(MulDiv(clientWidth, M, D), MulDiv(clientHeight, M, D));
+}
+
+TRect TCustomForm::GetClientRect() const
+{
+  if (HandleAllocated() || FParent)
+    return TWinControl::GetClientRect();
+  DWORD styleBits = 0;
+  DWORD exStyleBits = 0;
+  StylesFor(FBorderStyle, FBorderIcons, styleBits, exStyleBits);
+  RECT frame{0, 0, 0, 0};
+  AdjustWindowRectEx(&frame, styleBits, FALSE, exStyleBits);
+  const int frameWidth = static_cast<int>(frame.right - frame.left);
+  const int frameHeight = static_cast<int>(frame.bottom - frame.top);
+  return Rect(0, 0, std::max(0, FWidth - frameWidth), std::max(0, FHeight - frameHeight));
+}
+
+void TCustomForm::SetBorderStyle(TFormBorderStyle style)
+{
+  if (style == FBorderStyle)
+    return;
+  const TFormBorderStyle old = FBorderStyle;
+  FBorderStyle = style;
+  UpdateFrameStyles(old, FBorderIcons);
+}
+
+void TCustomForm::SetBorderIcons(TBorderIcons icons)
+{
+  if (icons == FBorderIcons)
+    return;
+  const TBorderIcons old = FBorderIcons;
+  FBorderIcons = icons;
+  UpdateFrameStyles(FBorderStyle, old);
+}
+
+void TCustomForm::UpdateFrameStyles(TFormBorderStyle oldStyle, TBorderIcons oldIcons)
+{
+  if (!HandleAllocated() || FParent)
+    return;
+  DWORD oldStyleBits = 0;
+  DWORD oldExStyleBits = 0;
+  StylesFor(oldStyle, oldIcons, oldStyleBits, oldExStyleBits);
+  DWORD styleBits = 0;
+  DWORD exStyleBits = 0;
+  StylesFor(FBorderStyle, FBorderIcons, styleBits, exStyleBits);
+  // Only the bits of the old frame give way; what CreateParams or the program added otherwise stays.
+  const HWND window = FHandle;
+  const DWORD style = (static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)) & ~oldStyleBits) | styleBits;
+  const DWORD exStyle = (static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)) & ~oldExStyleBits) | exStyleBits;
+  SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(style));
+  SetWindowLongA(window, GWL_EXSTYLE, static_cast<LONG>(exStyle));
+  SetWindowPos(window, nullptr, 0, 0, 0, 0,
+               SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TCustomForm::SetFormStyle(TFormStyle style)
+{
+  if (style == FFormStyle)
+    return;
+  FFormStyle = style;
+  if (HandleAllocated() && !FParent)
+    SetWindowPos(FHandle, style == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void TCustomForm::SetActiveControl(TWinControl* control)
+{
+  if (control && !ContainsControl(control))
+    throw EInvalidOperation("The control is not on this form");
+  FActiveControl = control;
+  if (control && FActive && control->CanFocus())
+    control->SetFocus();
+}
+
+void TCustomForm::ApplyPosition()
+{
+  FPositioned = true;
+  const int screenWidth = SysApi().GetSystemMetrics(SM_CXSCREEN);
+  const int screenHeight = SysApi().GetSystemMetrics(SM_CYSCREEN);
+  TRect area = Rect(0, 0, screenWidth, screenHeight);
+  TCustomForm* over = nullptr;
+  switch (FPosition) {
+  case poScreenCenter:
+  case poDesktopCenter:
+    break;
+  case poOwnerFormCenter:
+    over = dynamic_cast<TCustomForm*>(Owner());
+    [[fallthrough]];
+  case poMainFormCenter:
+    if (!over && Application)
+      over = Application->GetMainForm();
+    if (over == this || (over && !over->GetVisible()))
+      over = nullptr;
+    if (over)
+      area = over->GetBoundsRect();
+    break;
+  default:
+    return;
+  }
+  const int left = area.left + (area.right - area.left - FWidth) / 2;
+  const int top = area.top + (area.bottom - area.top - FHeight) / 2;
+  SetBounds(left, top, FWidth, FHeight);
+}
+
+void TCustomForm::SetVisible(bool visible)
+{
+  if (FParent) {
+    TWinControl::SetVisible(visible);
+    return;
+  }
+  if (visible) {
+    if (!FPositioned)
+      ApplyPosition();
+    const HWND window = GetHandle();
+    FVisible = true;
+    if (!IsWindowVisible(window))
+      ShowWindow(window, SW_SHOW);
+  } else {
+    FVisible = false;
+    if (HandleAllocated() && IsWindowVisible(FHandle))
+      ShowWindow(FHandle, SW_HIDE);
+  }
+}
+
+void TCustomForm::Show()
+{
+  SetVisible(true);
+  BringToFront();
+}
+
+bool TCustomForm::CloseQuery()
+{
+  bool canClose = true;
+  OnCloseQuery(this, canClose);
+  return canClose;
+}
+
+void TCustomForm::Close()
+{
+  if (FModal) {
+    FModalResult = mrCancel;
+    return;
+  }
+  if (!CloseQuery())
+    return;
+  TCloseAction action = caHide;
+  DoClose(action);
+  if (action == caNone)
+    return;
+  // Whatever OnClose chose, closing the main form ends the application.
+  if (Application && Application->GetMainForm() == this) {
+    Application->Terminate();
+    return;
+  }
+  switch (action) {
+  case caHide:
+    Hide();
+    break;
+  case caMinimize:
+    if (HandleAllocated())
+      ShowWindow(FHandle, SW_MINIMIZE);
+    break;
+  case caFree:
+    Release();
+    break;
+  case caNone:
+    break;
+  }
+}
+
+void TCustomForm::Release()
+{
+  PostMessageA(GetHandle(), CM_RELEASE, 0, 0);
+}
+
+int TCustomForm::ShowModal()
+{
+  if (FVisible || !FEnabled || FModal || FParent)
+    throw EInvalidOperation("Cannot make a visible window modal");
+  if (HWND capture = ::GetCapture()) {
+    SendMessageA(capture, WM_CANCELMODE, 0, 0);
+    ReleaseCapture();
+  }
+  const HWND window = GetHandle();
+  const HWND previousActive = GetActiveWindow();
+
+  // Every other enabled, visible window of the thread waits for this one.
+  TModalDisabled disabled{window, {}};
+  EnumThreadWindows(GetCurrentThreadId(), &CollectWindowsToDisable, reinterpret_cast<LPARAM>(&disabled));
+  for (HWND other : disabled.windows)
+    EnableWindow(other, FALSE);
+
+  FModal = true;
+  FModalResult = mrNone;
+  auto finish = [&] {
+    for (auto it = disabled.windows.rbegin(); it != disabled.windows.rend(); ++it) {
+      if (IsWindow(*it))
+        EnableWindow(*it, TRUE);
+    }
+    FModal = false;
+    Hide();
+    if (previousActive && IsWindow(previousActive))
+      SetActiveWindow(previousActive);
+  };
+  try {
+    Show();
+    while (true) {
+      try {
+        Application->HandleMessage();
+      } catch (...) {
+        Application->HandleException(this);
+      }
+      if (Application->GetTerminated()) {
+        if (FModalResult == mrNone)
+          FModalResult = mrCancel;
+        break;
+      }
+      if (FModalResult != mrNone) {
+        // The form may still refuse to close.
+        TCloseAction action = caHide;
+        if (CloseQuery()) {
+          DoClose(action);
+          if (action != caNone)
+            break;
+        }
+        FModalResult = mrNone;
+      }
+    }
+  } catch (...) {
+    finish();
+    throw;
+  }
+  finish();
+  return FModalResult;
+}
+
+void TCustomForm::FocusActiveControl()
+{
+  TWinControl* target = FActiveControl;
+  if (!target || !target->CanFocus())
+    target = FindNextControl(nullptr, true, true, false);
+  if (!target || !target->CanFocus())
+    return;
+  FActiveControl = target;
+  ::SetFocus(target->GetHandle());
+}
+
+void TCustomForm::WndProc(TMessage& Message)
+{
+  switch (Message.Msg) {
+  case WM_ACTIVATE: {
+    const bool active = LOWORD(Message.WParam) != WA_INACTIVE;
+    if (active) {
+      FActive = true;
+      if (Screen)
+        Screen->FActiveForm = this;
+      Activate();
+      // The focus goes to the control that had it (or the first in tab order), else to the form.
+      if (!HIWORD(Message.WParam)) {
+        FocusActiveControl();
+        if (FActiveControl && FActiveControl->Focused()) {
+          Message.Result = 0;
+          return;
+        }
+      }
+      TWinControl::WndProc(Message);
+      return;
+    }
+    FActive = false;
+    Deactivate();
+    TWinControl::WndProc(Message);
+    return;
+  }
+  case WM_SHOWWINDOW:
+    TWinControl::WndProc(Message);
+    // Shown or hidden by ShowWindow (not by the owner being minimised or restored).
+    if (Message.LParam == 0 && !FDestroyingHandle && !FParent) {
+      const bool shown = Message.WParam != 0;
+      FVisible = shown;
+      if (shown)
+        DoShow();
+      else
+        DoHide();
+      if (Application && Application->GetMainForm() == this)
+        Application->MainFormVisibilityChanged(shown);
+    }
+    return;
+  case WM_CLOSE:
+    Close();
+    Message.Result = 0;
+    return;
+  case WM_QUERYENDSESSION:
+    Message.Result = CloseQuery() ? TRUE : FALSE;
+    return;
+  case WM_SYSCOMMAND:
+    if ((Message.WParam & 0xFFF0) == SC_MINIMIZE && Application && Application->GetMainForm() == this) {
+      Application->Minimize();
+      Message.Result = 0;
+      return;
+    }
+    TWinControl::WndProc(Message);
+    return;
+  case CM_RELEASE:
+    // Nothing may touch the form after this.
+    delete this;
+    return;
+  default:
+    TWinControl::WndProc(Message);
+    return;
+  }
+}
+
+void TCustomForm::PaintWindow(HDC dc)
+{
+  FCanvas->BeginPaintOn(dc);
+  try {
+    Paint();
+  } catch (...) {
+    FCanvas->FreeHandle();
+    throw;
+  }
+  FCanvas->FreeHandle();
+}
+
+void TCustomForm::Activate()
+{
+  OnActivate(this);
+}
+
+void TCustomForm::Deactivate()
+{
+  OnDeactivate(this);
+}
+
+void TCustomForm::DoShow()
+{
+  OnShow(this);
+}
+
+void TCustomForm::DoHide()
+{
+  OnHide(this);
+}
+
+void TCustomForm::DoClose(TCloseAction& Action)
+{
+  OnClose(this, Action);
+}
+
+void TCustomForm::Paint()
+{
+  OnPaint(this);
+}
+
+TForm::TForm(TComponent* AOwner) : TCustomForm(AOwner) {}
+
+// --- TApplication ---
+
+TApplication::TApplication(TComponent* AOwner)
+    : TComponent(AOwner), FTitle(TitleFromExeName()), FIcon(std::make_unique<TIcon>())
+{
+  // The seam table must outlive the application object, whose components use it when they go at exit.
+  SysApi();
+  if (!ApplicationHandleException)
+    ApplicationHandleException = TNotifyEvent(&g_exceptionForwarder, &TExceptionForwarder::Handle);
+  LoadDefaultIcon();
+  FIcon->OnChange = TNotifyEvent(this, &TApplication::IconChanged);
+}
+
+TApplication::~TApplication()
+{
+  // The forms (and whatever else the application owns) go before the window that owns their windows.
+  DestroyComponents();
+  FMainForm = nullptr;
+  if (FHandle)
+    DestroyWindow(FHandle);
+  FHandle = nullptr;
+}
+
+void TApplication::LoadDefaultIcon()
+{
+  const HMODULE module = GetModuleHandleA(nullptr);
+  // The executable's first icon group, as the shell shows it.
+  HICON icon = nullptr;
+  EnumResourceNamesA(module, reinterpret_cast<LPCSTR>(RT_GROUP_ICON), &LoadFirstIcon,
+                     reinterpret_cast<LONG_PTR>(&icon));
+  if (!icon)
+    icon = CopyIcon(LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION)));
+  if (icon)
+    FIcon->SetHandle(icon);
+}
+
+void TApplication::Initialize()
+{
+  GetHandle();
+}
+
+HWND TApplication::GetHandle()
+{
+  if (FHandle)
+    return FHandle;
+  const HINSTANCE instance = GetModuleHandleA(nullptr);
+  const std::string className = ClassName();
+  WNDCLASSA existing{};
+  if (!GetClassInfoA(instance, className.c_str(), &existing)) {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = &TApplication::StaticWndProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    windowClass.lpszClassName = className.c_str();
+    if (!RegisterClassA(&windowClass))
+      throw EOutOfResources("Cannot register window class " + className);
+  }
+  TApplication* const previous = t_creatingApplication;
+  t_creatingApplication = this;
+  // Zero-sized: it shows on the taskbar, never on the screen.
+  const HWND window = CreateWindowExA(0, className.c_str(), FTitle.c_str(),
+                                      WS_POPUP | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
+                                      SysApi().GetSystemMetrics(SM_CXSCREEN) / 2,
+                                      SysApi().GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr, nullptr,
+                                      instance, nullptr);
+  t_creatingApplication = previous;
+  if (!window)
+    throw EOutOfResources("Cannot create the application window");
+  if (FHandle != window) {
+    FHandle = window;
+    SetPropA(window, ApplicationProperty(), this);
+  }
+  if (HICON icon = FIcon->GetHandle()) {
+    SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+  }
+  return FHandle;
+}
+
+void TApplication::SetTitle(const std::string& title)
+{
+  FTitle = title;
+  if (FHandle)
+    SetWindowTextA(FHandle, FTitle.c_str());
+}
+
+void TApplication::SetIcon(TIcon* icon)
+{
+  FIcon->Assign(icon);
+}
+
+void TApplication::IconChanged(TObject* /*Sender*/)
+{
+  if (!FHandle)
+    return;
+  const LPARAM icon = reinterpret_cast<LPARAM>(FIcon->GetHandle());
+  SendMessageA(FHandle, WM_SETICON, ICON_BIG, icon);
+  SendMessageA(FHandle, WM_SETICON, ICON_SMALL, icon);
+}
+
+void TApplication::FormCreated(TCustomForm* form)
+{
+  if (FMainForm || !form)
+    return;
+  // The main form's window exists from here on, so that other programs can find it.
+  form->HandleNeeded();
+  FMainForm = form;
+}
+
+void TApplication::FormDestroyed(TCustomForm* form)
+{
+  if (FMainForm != form)
+    return;
+  FMainForm = nullptr;
+  // A loop that waits for the main form would wait for ever.
+  if (FRunning)
+    Terminate();
+}
+
+void TApplication::MainFormVisibilityChanged(bool visible)
+{
+  // The application window carries the taskbar button while the main form is on screen.
+  if (!FHandle)
+    return;
+  if (visible && !IsWindowVisible(FHandle))
+    ShowWindow(FHandle, SW_SHOWNA);
+  else if (!visible && IsWindowVisible(FHandle) && !IsIconic(FHandle))
+    ShowWindow(FHandle, SW_HIDE);
+}
+
+bool TApplication::ProcessMessage(MSG& msg)
+{
+  if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+    return false;
+  if (msg.message == WM_QUIT) {
+    FTerminated = true;
+    return true;
+  }
+  bool handled = false;
+  OnMessage(msg, handled);
+  if (!handled) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return true;
+}
+
+void TApplication::Idle()
+{
+  FreeDeviceContexts();
+  WaitMessage();
+}
+
+void TApplication::HandleMessage()
+{
+  MSG msg{};
+  if (!ProcessMessage(msg))
+    Idle();
+}
+
+void TApplication::ProcessMessages()
+{
+  MSG msg{};
+  while (ProcessMessage(msg)) {
+    if (FTerminated)
+      break;
+  }
+}
+
+void TApplication::Run()
+{
+  FRunning = true;
+  try {
+    if (FMainForm && FShowMainForm)
+      FMainForm->SetVisible(true);
+  } catch (...) {
+    HandleException(this);
+  }
+  while (!FTerminated) {
+    try {
+      HandleMessage();
+    } catch (...) {
+      HandleException(this);
+    }
+  }
+  FRunning = false;
+}
+
+void TApplication::Terminate()
+{
+  PostQuitMessage(0);
+}
+
+void TApplication::Minimize()
+{
+  const HWND window = GetHandle();
+  if (IsIconic(window))
+    return;
+  ShowWindow(window, SW_MINIMIZE);
+  OnMinimize(this);
+}
+
+void TApplication::Restore()
+{
+  const HWND window = GetHandle();
+  if (!IsIconic(window))
+    return;
+  ShowWindow(window, SW_RESTORE);
+  OnRestore(this);
+}
+
+void TApplication::HandleException(TObject* Sender)
+{
+  const std::exception_ptr current = std::current_exception();
+  if (!current)
+    return;
+  // A failure while reporting a failure is dropped: nothing may leave this function.
+  try {
+    try {
+      std::rethrow_exception(current);
+    } catch (const std::exception& error) {
+      if (OnException)
+        OnException(Sender, error);
+      else
+        ShowException(error);
+    } catch (...) {
+      const Exception unknown("Unknown exception");
+      if (OnException)
+        OnException(Sender, unknown);
+      else
+        ShowException(unknown);
+    }
+  } catch (...) {
+  }
+}
+
+void TApplication::ShowException(const std::exception& E)
+{
+  MessageBox(E.what(), FTitle, MB_OK | MB_ICONERROR);
+}
+
+int TApplication::MessageBox(const std::string& text, const std::string& caption, UINT flags)
+{
+  HWND owner = GetActiveWindow();
+  if (!owner)
+    owner = FHandle;
+  return SysApi().MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
+}
+
+void TApplication::HookMainWindow(TWindowHook hook)
+{
+  if (hook && std::find(FWindowHooks.begin(), FWindowHooks.end(), hook) == FWindowHooks.end())
+    FWindowHooks.push_back(hook);
+}
+
+void TApplication::UnhookMainWindow(TWindowHook hook)
+{
+  FWindowHooks.erase(std::remove(FWindowHooks.begin(), FWindowHooks.end(), hook), FWindowHooks.end());
+}
+
+LRESULT CALLBACK TApplication::StaticWndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+  auto* application = static_cast<TApplication*>(GetPropA(window, ApplicationProperty()));
+  if (!application) {
+    application = t_creatingApplication;
+    if (!application || application->FHandle)
+      return DefWindowProcA(window, msg, wParam, lParam);
+    application->FHandle = window;
+    SetPropA(window, ApplicationProperty(), application);
+  }
+  TMessage message;
+  message.Msg = msg;
+  message.WParam = wParam;
+  message.LParam = lParam;
+  try {
+    application->WndProc(message);
+  } catch (...) {
+    ::HandleException(application);
+  }
+  if (msg == WM_NCDESTROY) {
+    if (auto* owner = static_cast<TApplication*>(GetPropA(window, ApplicationProperty()))) {
+      RemovePropA(window, ApplicationProperty());
+      owner->FHandle = nullptr;
+    }
+  }
+  return message.Result;
+}
+
+void TApplication::WndProc(TMessage& Message)
+{
+  for (const TWindowHook& hook : std::vector<TWindowHook>(FWindowHooks)) {
+    if (hook(Message))
+      return;
+  }
+  switch (Message.Msg) {
+  case WM_CLOSE:
+    if (FMainForm)
+      FMainForm->Close();
+    Message.Result = 0;
+    return;
+  case WM_SYSCOMMAND:
+    switch (Message.WParam & 0xFFF0) {
+    case SC_MINIMIZE:
+      Minimize();
+      Message.Result = 0;
+      return;
+    case SC_RESTORE:
+      Restore();
+      Message.Result = 0;
+      return;
+    default:
+      break;
+    }
+    break;
+  case WM_SETFOCUS: {
+    // The taskbar button activates this window; the focus belongs on a form.
+    TCustomForm* form = Screen ? Screen->GetActiveForm() : nullptr;
+    if (!form || !form->Showing())
+      form = FMainForm;
+    if (form && form->Showing() && IsWindowEnabled(form->GetHandle())) {
+      ::SetFocus(form->GetHandle());
+      Message.Result = 0;
+      return;
+    }
+    break;
+  }
+  default:
+    break;
+  }
+  Message.Result = DefWindowProcA(FHandle, Message.Msg, Message.WParam, Message.LParam);
+}
+
+// --- TScreen ---
+
+TScreen::TScreen(TComponent* AOwner) : TComponent(AOwner) {}
+
+int TScreen::GetWidth() const
+{
+  return SysApi().GetSystemMetrics(SM_CXSCREEN);
+}
+
+int TScreen::GetHeight() const
+{
+  return SysApi().GetSystemMetrics(SM_CYSCREEN);
+}
+
+int TScreen::GetPixelsPerInch() const
+{
+  return ScreenPixelsPerInch();
+}
+
+TCustomForm* TScreen::Forms(int index) const
+{
+  if (index < 0 || index >= FormCount())
+    throw EListError(index);
+  return FForms[static_cast<size_t>(index)];
+}

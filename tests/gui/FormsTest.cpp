@@ -1,0 +1,289 @@
+#include "FormsFixture.h"
+
+namespace {
+
+class TMyForm : public TForm {
+public:
+  explicit TMyForm(TComponent* owner) : TForm(owner) {}
+};
+
+// An owned pop-up in the way the program's dialog is made: its window is owned by another form's.
+class TOwnedPopup : public TForm {
+public:
+  TOwnedPopup(TComponent* owner, TCustomForm* ownerForm) : TForm(owner), m_ownerForm(ownerForm)
+  {
+    SetBorderStyle(bsNone);
+  }
+
+protected:
+  void CreateParams(TCreateParams& Params) override
+  {
+    TForm::CreateParams(Params);
+    Params.Style |= WS_POPUP;
+    Params.ExStyle |= WS_EX_TOOLWINDOW;
+    Params.WndParent = m_ownerForm->GetHandle();
+  }
+
+private:
+  TCustomForm* m_ownerForm;
+};
+
+std::string WindowClassName(HWND window)
+{
+  char name[256] = {};
+  GetClassNameA(window, name, sizeof(name));
+  return name;
+}
+
+using Forms = TWindowTest;
+
+TEST_F(Forms, TheWindowClassIsNamedAfterTheCppClass)
+{
+  auto* form = new TMyForm(App.Get());
+  auto* second = new TMyForm(App.Get());
+  auto* box = new TTestBox(form, form, "box", 0, 0);
+  EXPECT_EQ(WindowClassName(form->GetHandle()), "TMyForm");
+  EXPECT_EQ(WindowClassName(second->GetHandle()), "TMyForm") << "registered once, used again";
+  EXPECT_EQ(WindowClassName(box->GetHandle()), "TTestBox");
+  EXPECT_EQ(FindWindowA("TMyForm", nullptr) != nullptr, true);
+  EXPECT_EQ(FindControl(form->GetHandle()), form);
+}
+
+TEST_F(Forms, CreationParametersReachTheWindow)
+{
+  auto* main = new TMyForm(App.Get());
+  auto* popup = new TOwnedPopup(App.Get(), main);
+  const HWND window = popup->GetHandle();
+  EXPECT_TRUE(GetWindowLongA(window, GWL_STYLE) & WS_POPUP);
+  EXPECT_TRUE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+  EXPECT_EQ(GetWindow(window, GW_OWNER), main->GetHandle());
+  EXPECT_EQ(GetWindow(main->GetHandle(), GW_OWNER), App->GetHandle()) << "forms are owned by the application";
+  EXPECT_FALSE(IsWindowVisible(window)) << "forms are created hidden";
+}
+
+TEST_F(Forms, BorderStylesGiveTheirFramesAndChangeInPlace)
+{
+  struct TCase {
+    TFormBorderStyle style;
+    DWORD present;
+    DWORD absent;
+    DWORD exPresent;
+  };
+  const TCase cases[] = {
+      {bsNone, WS_POPUP, WS_CAPTION | WS_THICKFRAME, 0},
+      {bsSingle, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, WS_THICKFRAME, 0},
+      {bsSizeable, WS_CAPTION | WS_THICKFRAME | WS_MAXIMIZEBOX, WS_POPUP, 0},
+      {bsDialog, WS_CAPTION | WS_SYSMENU, WS_THICKFRAME | WS_MINIMIZEBOX, WS_EX_DLGMODALFRAME},
+      {bsToolWindow, WS_CAPTION, WS_THICKFRAME, WS_EX_TOOLWINDOW},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.style);
+    auto* form = new TMyForm(App.Get());
+    form->SetBorderStyle(c.style);
+    const HWND window = form->GetHandle();
+    const DWORD style = static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
+    EXPECT_EQ(style & c.present, c.present);
+    EXPECT_EQ(style & c.absent, 0u);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)) & c.exPresent, c.exPresent);
+    delete form;
+  }
+
+  // At run time the same window gets the new frame; bits the program added itself stay.
+  auto* form = new TMyForm(App.Get());
+  const HWND window = form->GetHandle();
+  SetWindowLongA(window, GWL_EXSTYLE, GetWindowLongA(window, GWL_EXSTYLE) | WS_EX_TOOLWINDOW);
+  form->SetBorderStyle(bsNone);
+  EXPECT_EQ(form->GetHandle(), window);
+  EXPECT_FALSE(GetWindowLongA(window, GWL_STYLE) & WS_CAPTION);
+  EXPECT_TRUE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+  RECT client{};
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, form->GetWidth()) << "no frame left";
+  form->SetFormStyle(fsStayOnTop);
+  EXPECT_TRUE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
+
+TEST_F(Forms, ClientSizeIsTheWindowsClientAreaBeforeAndAfterTheWindowExists)
+{
+  auto* form = new TMyForm(App.Get());
+  form->SetBorderStyle(bsSingle);
+  form->SetClientWidth(200);
+  form->SetClientHeight(150);
+  EXPECT_EQ(form->GetClientWidth(), 200);
+  EXPECT_GT(form->GetWidth(), 200) << "the frame comes on top";
+  RECT client{};
+  GetClientRect(form->GetHandle(), &client);
+  EXPECT_EQ(client.right, 200);
+  EXPECT_EQ(client.bottom, 150);
+
+  form->SetClientWidth(345);
+  form->SetClientHeight(348);
+  GetClientRect(form->GetHandle(), &client);
+  EXPECT_EQ(client.right, 345);
+  EXPECT_EQ(client.bottom, 348);
+  EXPECT_EQ(form->GetClientHeight(), 348);
+}
+
+TEST_F(Forms, AScaledFormScalesItsDesignToTheScreenWhenItsWindowIsMade)
+{
+  const int screen = ScreenPixelsPerInch();
+  for (bool scaled : {true, false}) {
+    SCOPED_TRACE(scaled);
+    auto* form = new TMyForm(App.Get());
+    form->SetBorderStyle(bsNone);
+    form->Scaled = scaled;
+    form->SetPixelsPerInch(screen / 2);
+    form->SetClientWidth(100);
+    form->SetClientHeight(80);
+    auto* box = new TTestBox(form, form, "box", 10, 20);
+    box->SetParentFont(false);
+    box->GetFont()->SetHeight(-11);
+    form->HandleNeeded();
+    const int factor = scaled ? 2 : 1;
+    EXPECT_EQ(box->GetBoundsRect(), Bounds(10 * factor, 20 * factor, 40 * factor, 30 * factor));
+    EXPECT_EQ(box->GetFont()->GetHeight(), -11 * factor);
+    EXPECT_EQ(form->GetClientWidth(), 100 * factor);
+    EXPECT_EQ(form->GetPixelsPerInch(), scaled ? screen : screen / 2);
+    form->RecreateWnd();
+    EXPECT_EQ(form->GetClientWidth(), 100 * factor) << "only once";
+  }
+}
+
+TEST_F(Forms, ScreenCentrePlacesTheFormWhenFirstShown)
+{
+  SysApi().GetSystemMetrics = [](int index) {
+    return index == SM_CXSCREEN ? 1000 : index == SM_CYSCREEN ? 800 : ::GetSystemMetrics(index);
+  };
+  auto* form = new TMyForm(App.Get());
+  form->SetBorderStyle(bsNone);
+  form->SetBounds(0, 0, 200, 100);
+  form->SetPosition(poScreenCenter);
+  form->Show();
+  EXPECT_EQ(form->GetLeft(), 400);
+  EXPECT_EQ(form->GetTop(), 350);
+  RECT window{};
+  GetWindowRect(form->GetHandle(), &window);
+  EXPECT_EQ(window.left, 400);
+  form->Hide();
+  form->SetLeft(10);
+  form->Show();
+  EXPECT_EQ(form->GetLeft(), 10) << "placed once";
+}
+
+namespace {
+struct TFormEvents {
+  std::vector<std::string> Log;
+  bool AllowClose = true;
+  TCloseAction Action = caHide;
+  bool* Destroyed = nullptr;
+  void Show(TObject*) { Log.push_back("show"); }
+  void Hide(TObject*) { Log.push_back("hide"); }
+  void Activate(TObject*) { Log.push_back("activate"); }
+  void CloseQuery(TObject*, bool& canClose)
+  {
+    Log.push_back("closequery");
+    canClose = AllowClose;
+  }
+  void Close(TObject*, TCloseAction& action)
+  {
+    Log.push_back("close");
+    action = Action;
+  }
+  void Watch(TCustomForm* form)
+  {
+    form->OnShow = TNotifyEvent(this, &TFormEvents::Show);
+    form->OnHide = TNotifyEvent(this, &TFormEvents::Hide);
+    form->OnActivate = TNotifyEvent(this, &TFormEvents::Activate);
+    form->OnCloseQuery = TCloseQueryEvent(this, &TFormEvents::CloseQuery);
+    form->OnClose = TCloseEvent(this, &TFormEvents::Close);
+  }
+};
+
+class TTrackedForm : public TForm {
+public:
+  TTrackedForm(TComponent* owner, bool* destroyed) : TForm(owner), m_destroyed(destroyed) {}
+  ~TTrackedForm() override { *m_destroyed = true; }
+
+private:
+  bool* m_destroyed;
+};
+} // namespace
+
+TEST_F(Forms, VisibilityFollowsTheWindowAndRaisesShowHideAndActivate)
+{
+  auto* form = new TMyForm(App.Get());
+  TFormEvents events;
+  events.Watch(form);
+  EXPECT_FALSE(form->GetVisible());
+  form->Show();
+  EXPECT_TRUE(IsWindowVisible(form->GetHandle()));
+  EXPECT_TRUE(PumpUntil([&] { return form->GetActive(); }));
+  EXPECT_EQ(events.Log, (std::vector<std::string>{"show", "activate"}));
+  EXPECT_EQ(Screen->GetActiveForm(), form);
+
+  // Hidden behind the library's back: the property follows the window.
+  ShowWindow(form->GetHandle(), SW_HIDE);
+  EXPECT_FALSE(form->GetVisible());
+  EXPECT_EQ(events.Log.back(), "hide");
+  form->SetVisible(false);
+  EXPECT_EQ(std::count(events.Log.begin(), events.Log.end(), "hide"), 1);
+}
+
+TEST_F(Forms, ClosingAFormThatIsNotTheMainFormHidesOrFreesIt)
+{
+  bool destroyed = false;
+  auto* form = new TTrackedForm(App.Get(), &destroyed);
+  TFormEvents events;
+  events.Watch(form);
+  form->Show();
+
+  events.AllowClose = false;
+  SendMessageA(form->GetHandle(), WM_CLOSE, 0, 0);
+  EXPECT_TRUE(form->GetVisible()) << "OnCloseQuery refused";
+  events.AllowClose = true;
+  events.Action = caNone;
+  form->Close();
+  EXPECT_TRUE(form->GetVisible());
+  events.Action = caHide;
+  form->Close();
+  EXPECT_FALSE(form->GetVisible());
+  EXPECT_FALSE(destroyed);
+
+  form->Show();
+  events.Action = caFree;
+  form->Close();
+  EXPECT_FALSE(destroyed) << "freed once its queued messages are handled";
+  EXPECT_TRUE(PumpUntil([&] { return destroyed; }));
+  EXPECT_EQ(App->ComponentCount(), 0);
+}
+
+TEST_F(Forms, ShowModalDisablesTheOtherWindowsUntilAModalResultIsSet)
+{
+  auto* main = new TMyForm(App.Get());
+  main->Show();
+  auto* dialog = new TMyForm(App.Get());
+  dialog->SetBorderStyle(bsDialog);
+  struct TAnswer {
+    TCustomForm* Dialog;
+    HWND Main;
+    bool MainWasDisabled = false;
+    bool Handle(TMessage& message)
+    {
+      if (message.Msg != WM_APP + 7)
+        return false;
+      MainWasDisabled = !IsWindowEnabled(Main);
+      Dialog->SetModalResult(mrYes);
+      return true;
+    }
+  } answer{dialog, main->GetHandle()};
+  App->HookMainWindow(TWindowHook(&answer, &TAnswer::Handle));
+  PostMessageA(App->GetHandle(), WM_APP + 7, 0, 0);
+  EXPECT_EQ(dialog->ShowModal(), mrYes);
+  EXPECT_TRUE(answer.MainWasDisabled);
+  EXPECT_TRUE(IsWindowEnabled(main->GetHandle()));
+  EXPECT_FALSE(dialog->GetVisible());
+  EXPECT_FALSE(dialog->IsModal());
+  EXPECT_THROW(main->ShowModal(), EInvalidOperation) << "a visible form cannot become modal";
+}
+
+} // namespace
