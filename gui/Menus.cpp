@@ -1,0 +1,226 @@
+#include "Menus.h"
+
+#include "Assertion.h"
+#include "Handles.h"
+#include "MessageWindow.h"
+#include "SysApi.h"
+
+#include <algorithm>
+#include <set>
+
+namespace {
+
+struct TMenuTraits {
+  using Handle = HMENU;
+  static HMENU Invalid() { return nullptr; }
+  static bool IsInvalid(HMENU menu) { return menu == nullptr; }
+  static void Free(HMENU menu) { DestroyMenu(menu); }
+};
+// A menu from CreatePopupMenu; destroying it destroys its submenus too.
+using TMenuHandle = TUniqueHandle<TMenuTraits>;
+
+// Identifiers of living items. They stay below 0x10000 so that they also fit a WM_COMMAND's word.
+std::set<UINT>& UsedCommands()
+{
+  static std::set<UINT> used;
+  return used;
+}
+
+UINT AllocateCommand()
+{
+  static UINT next = 0;
+  std::set<UINT>& used = UsedCommands();
+  KO_ASSERT(used.size() < 0xFFFF);
+  for (;;) {
+    next = next % 0xFFFF + 1;
+    if (used.insert(next).second)
+      return next;
+  }
+}
+
+TMenuHandle BuildPopup(const TMenuItem* parent)
+{
+  TMenuHandle menu(CreatePopupMenu());
+  if (!menu)
+    throw EOutOfResources();
+  UINT position = 0;
+  for (int i = 0; i < parent->Count(); ++i) {
+    const TMenuItem* item = parent->Items(i);
+    if (!item->GetVisible())
+      continue;
+    MENUITEMINFOA info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STATE;
+    info.wID = item->Command();
+    TMenuHandle submenu;
+    if (item->IsLine()) {
+      info.fType = MFT_SEPARATOR;
+    } else {
+      info.fType = MFT_STRING;
+      info.fMask |= MIIM_STRING;
+      info.dwTypeData = const_cast<char*>(item->GetCaption().c_str());
+      info.fState = (item->GetChecked() ? MFS_CHECKED : 0u) | (item->GetEnabled() ? 0u : MFS_DISABLED) |
+                    (item->GetDefault() ? MFS_DEFAULT : 0u);
+      if (item->Count() > 0) {
+        submenu = BuildPopup(item);
+        info.fMask |= MIIM_SUBMENU;
+        info.hSubMenu = submenu.Get();
+      }
+    }
+    if (!InsertMenuItemA(menu.Get(), position, TRUE, &info))
+      throw EOutOfResources("Cannot build the menu");
+    submenu.Release(); // the parent menu owns it now
+    ++position;
+  }
+  return menu;
+}
+
+} // namespace
+
+// --- TMenuItem ---
+
+TMenuItem::TMenuItem(TComponent* owner) : TComponent(owner), FCommand(AllocateCommand()) {}
+
+TMenuItem::~TMenuItem()
+{
+  Clear();
+  if (FParent)
+    FParent->Remove(this);
+  UsedCommands().erase(FCommand);
+}
+
+TMenuItem* TMenuItem::Items(int index) const
+{
+  if (index < 0 || index >= Count())
+    throw EMenuError("Menu index out of range");
+  return FItems[static_cast<size_t>(index)];
+}
+
+int TMenuItem::IndexOf(const TMenuItem* item) const
+{
+  const auto it = std::find(FItems.begin(), FItems.end(), item);
+  return it == FItems.end() ? -1 : static_cast<int>(it - FItems.begin());
+}
+
+TMenu* TMenuItem::GetParentMenu() const
+{
+  const TMenuItem* item = this;
+  while (item->FParent)
+    item = item->FParent;
+  return item->FMenu;
+}
+
+void TMenuItem::Add(TMenuItem* item)
+{
+  Insert(Count() - (item && item->FParent == this ? 1 : 0), item);
+}
+
+void TMenuItem::Insert(int index, TMenuItem* item)
+{
+  if (!item)
+    throw EMenuError("Cannot insert a null menu item");
+  if (item->FMenu)
+    throw EMenuError("A menu's root cannot be inserted");
+  for (const TMenuItem* ancestor = this; ancestor; ancestor = ancestor->FParent) {
+    if (ancestor == item)
+      throw EMenuError("A menu item cannot be inserted into itself");
+  }
+  // Moving within the same parent counts positions without the item itself.
+  const int limit = Count() - (item->FParent == this ? 1 : 0);
+  if (index < 0 || index > limit)
+    throw EMenuError("Menu index out of range");
+  if (item->FParent)
+    item->FParent->Remove(item);
+  FItems.insert(FItems.begin() + index, item);
+  item->FParent = this;
+}
+
+void TMenuItem::Delete(int index)
+{
+  TMenuItem* item = Items(index);
+  Remove(item);
+  delete item;
+}
+
+void TMenuItem::Remove(TMenuItem* item)
+{
+  const auto it = std::find(FItems.begin(), FItems.end(), item);
+  if (it == FItems.end())
+    throw EMenuError("Sub-menu is not in menu");
+  FItems.erase(it);
+  item->FParent = nullptr;
+}
+
+void TMenuItem::Clear()
+{
+  while (!FItems.empty()) {
+    TMenuItem* item = FItems.back();
+    FItems.pop_back();
+    item->FParent = nullptr;
+    delete item;
+  }
+}
+
+TMenuItem* TMenuItem::Find(UINT command)
+{
+  for (TMenuItem* item : FItems) {
+    if (item->FCommand == command)
+      return item;
+    if (TMenuItem* found = item->Find(command))
+      return found;
+  }
+  return nullptr;
+}
+
+void TMenuItem::Click()
+{
+  if (FEnabled)
+    OnClick(this);
+}
+
+// --- TMenu ---
+
+TMenu::TMenu(TComponent* owner) : TComponent(owner), FItems(std::make_unique<TMenuItem>(nullptr))
+{
+  FItems->FMenu = this;
+}
+
+TMenu::~TMenu() = default;
+
+HMENU TMenu::CreateMenuHandle() const
+{
+  return BuildPopup(FItems.get()).Release();
+}
+
+// --- TPopupMenu ---
+
+TPopupMenu::TPopupMenu(TComponent* owner) : TMenu(owner) {}
+
+TPopupMenu::~TPopupMenu()
+{
+  DeallocateHWnd(FWindow);
+}
+
+void TPopupMenu::Popup(int X, int Y)
+{
+  OnPopup(this);
+  if (!FWindow)
+    FWindow = AllocateHWnd(TWndMethod(this, &TPopupMenu::WndProc));
+  TMenuHandle menu(CreateMenuHandle());
+  // The chosen command comes back as the result, so nothing depends on WM_COMMAND reaching us.
+  const int command = SysApi().TrackPopupMenu(menu.Get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, X, Y,
+                                              0, FWindow, nullptr);
+  // A menu opened for a window that is not in front may otherwise not close on the next click elsewhere.
+  PostMessageA(FWindow, WM_NULL, 0, 0);
+  menu.Reset();
+  if (command <= 0)
+    return;
+  // Looked up again: handlers that ran during the modal loop may have changed the items.
+  if (TMenuItem* chosen = Items()->Find(static_cast<UINT>(command)))
+    chosen->Click();
+}
+
+void TPopupMenu::WndProc(TMessage& Message)
+{
+  Message.Result = DefWindowProcA(FWindow, Message.Msg, Message.WParam, Message.LParam);
+}
