@@ -65,5 +65,11 @@ done
 # Start Wine's own background processes (services, the desktop) now, with their output going to a log:
 # started later by a test, they would inherit its output pipe and keep the test runner waiting.
 "$wine" wineboot >"$state/wineboot.log" 2>&1
+# With no window manager, Wine waits two seconds for one each time a visible window is hidden or
+# destroyed; unmanaged windows do not wait.
+if [ ! -f "$WINEPREFIX/.ko-unmanaged" ]; then
+  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >>"$state/wineboot.log" 2>&1 &&
+    touch "$WINEPREFIX/.ko-unmanaged"
+fi
 
 "$@"
