@@ -583,14 +583,7 @@ TGraphicControl::~TGraphicControl() = default;
 void TGraphicControl::WndProc(TMessage& Message)
 {
   if (Message.Msg == WM_PAINT && Message.WParam) {
-    FCanvas->BeginPaintOn(reinterpret_cast<HDC>(Message.WParam));
-    try {
-      Paint();
-    } catch (...) {
-      FCanvas->FreeHandle();
-      throw;
-    }
-    FCanvas->FreeHandle();
+    FCanvas->PaintOn(reinterpret_cast<HDC>(Message.WParam), [this] { Paint(); });
     Message.Result = 0;
     return;
   }
@@ -1457,14 +1450,7 @@ void TCustomControl::Paint() {}
 
 void TCustomControl::PaintWindow(HDC dc)
 {
-  FCanvas->BeginPaintOn(dc);
-  try {
-    Paint();
-  } catch (...) {
-    FCanvas->FreeHandle();
-    throw;
-  }
-  FCanvas->FreeHandle();
+  FCanvas->PaintOn(dc, [this] { Paint(); });
 }
 
 // --- capture and lookup ---

@@ -77,6 +77,18 @@ public:
   void FreeHandle();
   // Paints on `dc` (a paint DC the caller owns) until FreeHandle or the next BeginPaintOn.
   void BeginPaintOn(HDC dc);
+  // Lends `dc` to the canvas for one call of `paint` and takes it back, also when painting throws.
+  template <typename F>
+  void PaintOn(HDC dc, F&& paint)
+  {
+    struct TGiveBack {
+      TControlCanvas* Canvas;
+      ~TGiveBack() { Canvas->FreeHandle(); }
+    };
+    BeginPaintOn(dc);
+    TGiveBack giveBack{this};
+    paint();
+  }
 
 protected:
   void CreateHandle() override;

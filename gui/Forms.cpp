@@ -511,14 +511,7 @@ void TCustomForm::WndProc(TMessage& Message)
 
 void TCustomForm::PaintWindow(HDC dc)
 {
-  FCanvas->BeginPaintOn(dc);
-  try {
-    Paint();
-  } catch (...) {
-    FCanvas->FreeHandle();
-    throw;
-  }
-  FCanvas->FreeHandle();
+  FCanvas->PaintOn(dc, [this] { Paint(); });
 }
 
 void TCustomForm::Activate()
