@@ -53,17 +53,24 @@ struct TBmpSpec {
   int64_t OffBits = -1;         // -1: right after the palette
 };
 
+// Little-endian writers for hand-made picture files.
+inline void Put16(std::vector<uint8_t>& out, uint32_t v)
+{
+  out.push_back(static_cast<uint8_t>(v));
+  out.push_back(static_cast<uint8_t>(v >> 8));
+}
+
+inline void Put32(std::vector<uint8_t>& out, uint32_t v)
+{
+  Put16(out, v & 0xFFFF);
+  Put16(out, v >> 16);
+}
+
 inline std::vector<uint8_t> BuildBmp(const TBmpSpec& spec)
 {
   std::vector<uint8_t> out;
-  auto put16 = [&](uint32_t v) {
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-  };
-  auto put32 = [&](uint32_t v) {
-    put16(v & 0xFFFF);
-    put16(v >> 16);
-  };
+  auto put16 = [&](uint32_t v) { Put16(out, v); };
+  auto put32 = [&](uint32_t v) { Put32(out, v); };
   const bool core = spec.HeaderSize == 12;
   const size_t masksAfter = (spec.HeaderSize == 40) ? spec.Masks.size() * 4 : 0;
   const size_t paletteBytes = spec.Palette.size() * (core ? 3 : 4);

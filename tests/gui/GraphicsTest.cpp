@@ -56,14 +56,8 @@ uint32_t Bgr(const uint8_t* pixel) { return pixel[0] | (pixel[1] << 8) | (pixel[
 std::vector<uint8_t> IconFile()
 {
   std::vector<uint8_t> out;
-  auto put16 = [&](uint32_t v) {
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-  };
-  auto put32 = [&](uint32_t v) {
-    put16(v & 0xFFFF);
-    put16(v >> 16);
-  };
+  auto put16 = [&](uint32_t v) { Put16(out, v); };
+  auto put32 = [&](uint32_t v) { Put32(out, v); };
   const uint32_t imageBytes = 40 + 16 * 16 * 4 + 16 * 4;
   put16(0);
   put16(1);
