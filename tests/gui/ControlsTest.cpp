@@ -254,15 +254,19 @@ TEST_F(Controls, GraphicChildrenPaintInZOrderAtTheirOwnOriginAndOpaqueOnesAreNot
   auto* upper = new TSolidGraphic(Form, Form, "upper", Bounds(30, 60, 40, 40), clBlue);
   Form->HandleNeeded();
 
-  auto paint = [&](TColor* lowerPixel, TColor* overlapPixel, TColor* background) {
-    TBitmap target;
+  // Green where nothing paints.
+  auto greenTarget = [](TBitmap& target) {
     target.SetPixelFormat(pf24bit);
     target.SetSize(200, 100);
     HDC dc = target.GetCanvas()->GetHandle();
-    // Green where nothing paints.
     TBrushHandle green(CreateSolidBrush(RGB(0, 255, 0)));
     const RECT all{0, 0, 200, 100};
     FillRect(dc, &all, green.Get());
+    return dc;
+  };
+  auto paint = [&](TColor* lowerPixel, TColor* overlapPixel, TColor* background) {
+    TBitmap target;
+    HDC dc = greenTarget(target);
     Form->Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(dc));
     Form->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
     *lowerPixel = GetPixel(dc, 12, 42);
@@ -289,12 +293,7 @@ TEST_F(Controls, GraphicChildrenPaintInZOrderAtTheirOwnOriginAndOpaqueOnesAreNot
   hole->SetControlStyle(hole->GetControlStyle() + TControlStyle{csOpaque});
   hole->SetParent(Form);
   TBitmap target;
-  target.SetPixelFormat(pf24bit);
-  target.SetSize(200, 100);
-  HDC dc = target.GetCanvas()->GetHandle();
-  TBrushHandle green(CreateSolidBrush(RGB(0, 255, 0)));
-  const RECT all{0, 0, 200, 100};
-  FillRect(dc, &all, green.Get());
+  HDC dc = greenTarget(target);
   Form->Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(dc));
   EXPECT_EQ(GetPixel(dc, 155, 75), static_cast<COLORREF>(RGB(0, 255, 0)));
   EXPECT_EQ(GetPixel(dc, 145, 75), static_cast<COLORREF>(clWhite));

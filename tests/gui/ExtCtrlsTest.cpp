@@ -4,10 +4,6 @@
 
 namespace {
 
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr COLORREF kRed = RGB(255, 0, 0);
-constexpr COLORREF kBlue = RGB(0, 0, 255);
-constexpr COLORREF kMagenta = RGB(255, 0, 255);
 
 class Image : public TPaintTest {
 protected:

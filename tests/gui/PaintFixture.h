@@ -10,6 +10,12 @@
 #include <cstdint>
 #include <vector>
 
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kRed = RGB(255, 0, 0);
+constexpr COLORREF kBlue = RGB(0, 0, 255);
+constexpr COLORREF kYellow = RGB(255, 255, 0);
+constexpr COLORREF kMagenta = RGB(255, 0, 255);
+
 // The client area of a window as painted: pending paints are carried out first (only what is invalid is
 // painted again), then the pixels are copied out of the window's DC.
 class TClientPixels {

@@ -99,24 +99,29 @@ void KoAcpiTest::LoadLayout(const std::string& json)
   ASSERT_TRUE(TryLoadLayout(json, error)) << error;
 }
 
-std::string KoAcpiTest::Layout()
+namespace {
+
+// Asks for the size first, then for the text; the size reported includes the terminator.
+std::string SizedText(int (*get)(char*, uint32_t*))
 {
   uint32_t size = 0;
-  KoSimGetLayout(nullptr, &size);
+  get(nullptr, &size);
   std::string text(size, '\0');
-  EXPECT_EQ(KoSimGetLayout(text.data(), &size), 1);
+  EXPECT_EQ(get(text.data(), &size), 1);
   text.resize(size ? size - 1 : 0);
   return text;
 }
 
+} // namespace
+
+std::string KoAcpiTest::Layout()
+{
+  return SizedText(KoSimGetLayout);
+}
+
 std::string KoAcpiTest::CallLog()
 {
-  uint32_t size = 0;
-  KoSimGetCallLog(nullptr, &size);
-  std::string text(size, '\0');
-  EXPECT_EQ(KoSimGetCallLog(text.data(), &size), 1);
-  text.resize(size ? size - 1 : 0);
-  return text;
+  return SizedText(KoSimGetCallLog);
 }
 
 uint32_t KoAcpiTest::Value(uint32_t id)
