@@ -1029,7 +1029,7 @@ HBITMAP TBitmap::ReleaseHandle()
 {
   DetachCanvas();
   GdiFlush();
-  HBITMAP bitmap = FHandle.Release();
+  HBITMAP bitmap = FHandle.Extract();
   FBits = nullptr;
   FWidth = 0;
   FHeight = 0;
@@ -1287,7 +1287,7 @@ void TIcon::SetHandle(HICON icon)
 
 HICON TIcon::ReleaseHandle()
 {
-  HICON icon = FHandle.Release();
+  HICON icon = FHandle.Extract();
   FWidth = 0;
   FHeight = 0;
   if (icon)

@@ -17,11 +17,11 @@ public:
 
   TUniqueHandle(const TUniqueHandle&) = delete;
   TUniqueHandle& operator=(const TUniqueHandle&) = delete;
-  TUniqueHandle(TUniqueHandle&& other) noexcept : m_handle(other.Release()) {}
+  TUniqueHandle(TUniqueHandle&& other) noexcept : m_handle(other.Extract()) {}
   TUniqueHandle& operator=(TUniqueHandle&& other) noexcept
   {
     if (this != &other)
-      Reset(other.Release());
+      Reset(other.Extract());
     return *this;
   }
 
@@ -30,7 +30,7 @@ public:
   explicit operator bool() const { return Valid(); }
 
   // Gives up ownership; the caller frees the handle.
-  Handle Release()
+  Handle Extract()
   {
     Handle handle = m_handle;
     m_handle = Traits::Invalid();

@@ -69,7 +69,7 @@ TMenuHandle BuildPopup(const TMenuItem* parent)
     }
     if (!InsertMenuItemA(menu.Get(), position, TRUE, &info))
       throw EOutOfResources("Cannot build the menu");
-    submenu.Release(); // the parent menu owns it now
+    submenu.Extract(); // the parent menu owns it now
     ++position;
   }
   return menu;
@@ -189,7 +189,7 @@ TMenu::~TMenu() = default;
 
 HMENU TMenu::CreateMenuHandle() const
 {
-  return BuildPopup(FItems.get()).Release();
+  return BuildPopup(FItems.get()).Extract();
 }
 
 // --- TPopupMenu ---

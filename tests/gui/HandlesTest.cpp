@@ -17,7 +17,7 @@ TEST(Handles, GdiObjectsAreFreedOnceAndMoveWithTheirOwner)
   EXPECT_EQ(GetObjectType(raw), 0u);
 
   TPenHandle pen(CreatePen(PS_SOLID, 1, 0));
-  HPEN released = pen.Release();
+  HPEN released = pen.Extract();
   EXPECT_FALSE(pen);
   EXPECT_EQ(GetObjectType(released), static_cast<DWORD>(OBJ_PEN));
   pen.Reset(released);
