@@ -139,6 +139,70 @@ void CheckSize(int width, int height, Dib::TLayout layout)
     throw EOutOfResources();
 }
 
+// A DIB section as the bitmap keeps it.
+struct TSectionInfo {
+  void* Bits = nullptr;
+  int Width = 0;
+  int Height = 0;
+  Dib::TLayout Layout = 0;
+  bool TopDown = false;
+  std::vector<RGBQUAD> Table;
+};
+
+// Describes a DIB section that the bitmap can keep as it is stored; false for a device-dependent bitmap or a
+// section in another layout. Raises EInvalidGraphic for a handle that is no bitmap. The bitmap must not be
+// selected into any DC.
+bool DescribeSection(HBITMAP bitmap, TSectionInfo& info)
+{
+  if (GetObjectType(bitmap) != OBJ_BITMAP)
+    throw EInvalidGraphic(kInvalidBitmap);
+  DIBSECTION section{};
+  const int got = GetObjectA(bitmap, sizeof(section), &section);
+  if (got == 0)
+    throw EInvalidGraphic(kInvalidBitmap);
+  if (got != static_cast<int>(sizeof(DIBSECTION)) || !section.dsBm.bmBits)
+    return false;
+  const BITMAPINFOHEADER& header = section.dsBmih;
+  const bool fields = header.biCompression == BI_BITFIELDS;
+  const DWORD* masks = section.dsBitfields;
+  Dib::TLayout layout = 0;
+  switch (header.biBitCount) {
+  case 1: case 4: case 8: case 24:
+    layout = header.biBitCount;
+    break;
+  case 16:
+    if (!fields || (masks[0] == 0x7C00 && masks[1] == 0x03E0 && masks[2] == 0x001F))
+      layout = 15;
+    else if (masks[0] == 0xF800 && masks[1] == 0x07E0 && masks[2] == 0x001F)
+      layout = 16;
+    break;
+  case 32:
+    if (!fields || (masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF))
+      layout = 32;
+    break;
+  default:
+    break;
+  }
+  if (!layout)
+    return false;
+  info.Layout = layout;
+  info.Table.clear();
+  if (Dib::HasColorTable(layout)) {
+    TMemoryDC dc = TMemoryDC::CreateCompatible(nullptr);
+    TSelectObject select(dc.Get(), bitmap);
+    RGBQUAD entries[256];
+    UINT count = GetDIBColorTable(dc.Get(), 0, 256, entries);
+    if (header.biClrUsed && header.biClrUsed < count)
+      count = header.biClrUsed;
+    info.Table.assign(entries, entries + count);
+  }
+  info.Bits = section.dsBm.bmBits;
+  info.Width = section.dsBm.bmWidth;
+  info.Height = std::abs(section.dsBm.bmHeight);
+  info.TopDown = header.biHeight < 0 || StoredTopDown(bitmap, info.Bits, info.Height, layout, info.Table);
+  return true;
+}
+
 }  // namespace
 
 int PixelFormatBits(TPixelFormat format)
@@ -157,23 +221,23 @@ int PixelFormatBits(TPixelFormat format)
 
 // The canvas of a bitmap: a memory DC, created on first use, with the bitmap's DIB section selected.
 // Drawing on it is a change of the bitmap. A bitmap can be selected into one DC only, so a canvas that
-// needs a handle another bitmap canvas holds (a handle lent to a second TBitmap) takes it out of that
+// needs a handle another bitmap canvas holds (a section borrowed by a second TBitmap) takes it out of that
 // canvas's DC first; that canvas selects it again when it is next used.
 class TBitmap::TBitmapCanvas : public TCanvas {
 public:
-  explicit TBitmapCanvas(TBitmap& bitmap) : m_bitmap(bitmap) {}
-  ~TBitmapCanvas() override { Release(); }
+  explicit TBitmapCanvas(TBitmap& bitmap) : FBitmap(bitmap) {}
+  ~TBitmapCanvas() override { FreeHandle(); }
 
-  // Gives the DC up (the bitmap's handle is about to change); the next use creates it again.
-  void Release()
+  // Gives the DC up, taking the bitmap out of it; the next use creates the DC again.
+  void FreeHandle()
   {
     SetHandle(nullptr);
-    m_selection.reset();
-    m_dc.Reset();
-    if (m_selected) {
+    FSelection.reset();
+    FDC.Reset();
+    if (FSelected) {
       auto& holders = Holders();
       holders.erase(std::remove(holders.begin(), holders.end(), this), holders.end());
-      m_selected = nullptr;
+      FSelected = nullptr;
     }
   }
 
@@ -184,15 +248,15 @@ public:
       return;
     const std::vector<TBitmapCanvas*> holders = Holders();
     for (TBitmapCanvas* holder : holders) {
-      if (holder->m_selected == bitmap)
-        holder->Release();
+      if (holder->FSelected == bitmap)
+        holder->FreeHandle();
     }
   }
 
   void Changed() override
   {
     TCanvas::Changed();
-    m_bitmap.Changed();
+    FBitmap.Changed();
   }
 
 protected:
@@ -201,14 +265,14 @@ protected:
     TMemoryDC dc = TMemoryDC::CreateCompatible(nullptr);
     if (!dc)
       throw EOutOfResources();
-    m_dc = std::move(dc);
-    if (HBITMAP bitmap = m_bitmap.FHandle.Get()) {
+    FDC = std::move(dc);
+    if (HBITMAP bitmap = FBitmap.GetHandle()) {
       Deselect(bitmap);
-      m_selection = std::make_unique<TSelectObject>(m_dc.Get(), bitmap);
-      m_selected = bitmap;
+      FSelection = std::make_unique<TSelectObject>(FDC.Get(), bitmap);
+      FSelected = bitmap;
       Holders().push_back(this);
     }
-    SetHandle(m_dc.Get());
+    SetHandle(FDC.Get());
   }
 
 private:
@@ -219,10 +283,10 @@ private:
     return holders;
   }
 
-  TBitmap& m_bitmap;
-  TMemoryDC m_dc;
-  std::unique_ptr<TSelectObject> m_selection;
-  HBITMAP m_selected = nullptr;
+  TBitmap& FBitmap;
+  TMemoryDC FDC;
+  std::unique_ptr<TSelectObject> FSelection;
+  HBITMAP FSelected = nullptr;
 };
 
 TBitmap::TBitmap() = default;
@@ -235,7 +299,13 @@ TBitmap::~TBitmap()
 void TBitmap::DetachCanvas()
 {
   if (FCanvas)
-    FCanvas->Release();
+    FCanvas->FreeHandle();
+}
+
+void TBitmap::Dormant()
+{
+  DetachCanvas();
+  GdiFlush();
 }
 
 HDC TBitmap::CanvasDC()
@@ -250,17 +320,17 @@ TCanvas* TBitmap::GetCanvas()
   return FCanvas.get();
 }
 
-void TBitmap::SetImage(TBitmapHandle handle, void* bits, int width, int height, TPixelFormat format, bool topDown,
+void TBitmap::SetImage(TSection section, void* bits, int width, int height, TPixelFormat format, bool topDown,
                        std::vector<RGBQUAD> table)
 {
   DetachCanvas();
-  FHandle = std::move(handle);
-  FBits = FHandle ? bits : nullptr;
+  FSection = std::move(section);
+  FBits = FSection.Handle ? bits : nullptr;
   FWidth = width;
   FHeight = height;
   FPixelFormat = format;
   FTopDown = topDown;
-  FColorTable = FHandle ? std::move(table) : std::vector<RGBQUAD>();
+  FColorTable = FSection.Handle ? std::move(table) : std::vector<RGBQUAD>();
 }
 
 uint8_t* TBitmap::Row(int row) const
@@ -272,7 +342,7 @@ uint8_t* TBitmap::Row(int row) const
 
 bool TBitmap::Empty() const
 {
-  return !FHandle;
+  return !FSection.Handle;
 }
 
 void TBitmap::SetSize(int width, int height)
@@ -288,7 +358,7 @@ void TBitmap::SetSize(int width, int height)
   }
   std::vector<RGBQUAD> table;
   if (Dib::HasColorTable(layout))
-    table = FHandle && !FColorTable.empty() ? FColorTable : Dib::DefaultColorTable(layout);
+    table = FSection.Handle && !FColorTable.empty() ? FColorTable : Dib::DefaultColorTable(layout);
   void* bits = nullptr;
   TBitmapHandle dib = CreateDib(width, height, layout, false, table, &bits);
   GdiFlush();
@@ -301,7 +371,7 @@ void TBitmap::SetSize(int width, int height)
   Dib::EncodeRow(white.data(), width, layout, matcher, newBits);
   for (int y = 1; y < height; ++y)
     std::memcpy(newBits + stride * y, newBits, static_cast<size_t>(stride));
-  if (FHandle) {
+  if (FSection.Handle) {
     const int rows = std::min(height, FHeight);
     const int columns = std::min(width, FWidth);
     for (int y = 0; y < rows; ++y)
@@ -320,7 +390,7 @@ void TBitmap::SetPixelFormat(TPixelFormat format)
 {
   if (format == pfCustom || format < pfDevice || format > pfCustom)
     throw EInvalidGraphicOperation("Invalid pixel format");
-  if (!FHandle) {
+  if (!FSection.Handle) {
     if (format != FPixelFormat) {
       FPixelFormat = format;
       Changed();
@@ -359,7 +429,7 @@ void TBitmap::SetMonochrome(bool monochrome)
 
 void* TBitmap::ScanLine(int row)
 {
-  if (!FHandle || row < 0 || row >= FHeight)
+  if (!FSection.Handle || row < 0 || row >= FHeight)
     throw EInvalidGraphicOperation("Scan line index out of range");
   GdiFlush();
   return Row(row);
@@ -367,67 +437,55 @@ void* TBitmap::ScanLine(int row)
 
 int TBitmap::BytesPerLine() const
 {
-  return FHandle ? static_cast<int>(Dib::Stride(FWidth, LayoutOf(FPixelFormat))) : 0;
+  return FSection.Handle ? static_cast<int>(Dib::Stride(FWidth, LayoutOf(FPixelFormat))) : 0;
 }
 
-void TBitmap::SetHandle(HBITMAP bitmap)
+void TBitmap::SetHandle(TBitmapHandle&& bitmap)
 {
-  if (bitmap == FHandle.Get())
+  const HBITMAP handle = bitmap.Get();
+  if (!handle) {
+    FreeImage();
     return;
+  }
+  if (handle == FSection.Handle) {
+    if (FSection.Owner)
+      bitmap.Extract();  // already ours: the second owner must not free it
+    else
+      FSection.Owner = std::move(bitmap);  // a loan becomes ownership
+    return;
+  }
+  TBitmapCanvas::Deselect(handle);  // another bitmap that borrowed it may hold it in its canvas's DC
+  TSectionInfo info;
+  if (DescribeSection(handle, info)) {
+    SetImage(TSection(std::move(bitmap)), info.Bits, info.Width, info.Height, FormatOf(info.Layout), info.TopDown,
+             std::move(info.Table));
+  } else {
+    CopyDeviceBitmap(handle);
+    bitmap.Reset();  // the copy stands in for it
+  }
+  Changed();
+}
+
+void TBitmap::Borrow(HBITMAP bitmap)
+{
   if (!bitmap) {
     FreeImage();
     return;
   }
-  TBitmapHandle owned(bitmap);
-  TBitmapCanvas::Deselect(bitmap);  // a handle lent by another bitmap may sit in its canvas's DC
-  DIBSECTION section{};
-  const int got = GetObjectA(bitmap, sizeof(section), &section);
-  if (got == 0)
-    throw EInvalidGraphic(kInvalidBitmap);
+  if (bitmap == FSection.Handle)
+    return;
+  TBitmapCanvas::Deselect(bitmap);
+  TSectionInfo info;
+  if (!DescribeSection(bitmap, info))
+    throw EInvalidGraphicOperation("Only a DIB section can be borrowed");
+  SetImage(TSection::Borrowed(bitmap), info.Bits, info.Width, info.Height, FormatOf(info.Layout), info.TopDown,
+           std::move(info.Table));
+  Changed();
+}
 
-  if (got == static_cast<int>(sizeof(DIBSECTION)) && section.dsBm.bmBits) {
-    const BITMAPINFOHEADER& header = section.dsBmih;
-    const bool fields = header.biCompression == BI_BITFIELDS;
-    const DWORD* masks = section.dsBitfields;
-    Dib::TLayout layout = 0;
-    switch (header.biBitCount) {
-    case 1: case 4: case 8: case 24:
-      layout = header.biBitCount;
-      break;
-    case 16:
-      if (!fields || (masks[0] == 0x7C00 && masks[1] == 0x03E0 && masks[2] == 0x001F))
-        layout = 15;
-      else if (masks[0] == 0xF800 && masks[1] == 0x07E0 && masks[2] == 0x001F)
-        layout = 16;
-      break;
-    case 32:
-      if (!fields || (masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF))
-        layout = 32;
-      break;
-    default:
-      break;
-    }
-    if (layout) {
-      std::vector<RGBQUAD> table;
-      if (Dib::HasColorTable(layout)) {
-        TMemoryDC dc = TMemoryDC::CreateCompatible(nullptr);
-        TSelectObject select(dc.Get(), bitmap);
-        RGBQUAD entries[256];
-        UINT count = GetDIBColorTable(dc.Get(), 0, 256, entries);
-        if (header.biClrUsed && header.biClrUsed < count)
-          count = header.biClrUsed;
-        table.assign(entries, entries + count);
-      }
-      const int height = std::abs(section.dsBm.bmHeight);
-      const bool topDown = header.biHeight < 0 || StoredTopDown(bitmap, section.dsBm.bmBits, height, layout, table);
-      SetImage(std::move(owned), section.dsBm.bmBits, section.dsBm.bmWidth, height, FormatOf(layout), topDown,
-               std::move(table));
-      Changed();
-      return;
-    }
-  }
-
-  // A device-dependent bitmap (or a DIB in a layout we do not keep): copy it into a DIB section of ours.
+// A device-dependent bitmap (or a DIB section in a layout we do not keep): copied into a DIB section of ours.
+void TBitmap::CopyDeviceBitmap(HBITMAP bitmap)
+{
   BITMAP info{};
   GetObjectA(bitmap, sizeof(info), &info);
   const int width = info.bmWidth, height = info.bmHeight;
@@ -435,7 +493,6 @@ void TBitmap::SetHandle(HBITMAP bitmap)
   CheckSize(width, height, layout);
   if (width == 0 || height == 0) {
     SetImage(TBitmapHandle(), nullptr, width, height, FormatOf(layout), false, {});
-    Changed();
     return;
   }
   std::vector<RGBQUAD> table = Dib::DefaultColorTable(layout);
@@ -452,26 +509,28 @@ void TBitmap::SetHandle(HBITMAP bitmap)
   }
   GdiFlush();
   SetImage(std::move(dib), bits, width, height, FormatOf(layout), false, std::move(table));
-  Changed();
 }
 
-HBITMAP TBitmap::ReleaseHandle()
+TBitmapHandle TBitmap::ExtractHandle()
 {
+  if (FSection.Handle && !FSection.Owner)
+    throw EInvalidGraphicOperation("A borrowed bitmap cannot be handed over");
   DetachCanvas();
   GdiFlush();
-  HBITMAP bitmap = FHandle.Extract();
+  TBitmapHandle handle = std::move(FSection.Owner);
+  FSection.Handle = nullptr;
   FBits = nullptr;
   FWidth = 0;
   FHeight = 0;
   FColorTable.clear();
-  if (bitmap)
+  if (handle)
     Changed();
-  return bitmap;
+  return handle;
 }
 
 void TBitmap::FreeImage()
 {
-  const bool had = FHandle.Valid() || FWidth || FHeight;
+  const bool had = FSection.Handle || FWidth || FHeight;
   SetImage(TBitmapHandle(), nullptr, 0, 0, FPixelFormat, false, {});
   if (had)
     Changed();
@@ -486,7 +545,7 @@ TColor TBitmap::GetTransparentColor()
 {
   if (FTransparentMode == tmFixed)
     return FTransparentColor;
-  if (!FHandle || GetMonochrome())
+  if (!FSection.Handle || GetMonochrome())
     return clWhite | clTransparentFlag;
   GdiFlush();
   uint32_t argb = 0;
@@ -527,7 +586,7 @@ void TBitmap::Assign(TPersistent* source)
     return;
   TBitmapHandle copy;
   void* bits = nullptr;
-  if (bitmap->FHandle) {
+  if (bitmap->FSection.Handle) {
     GdiFlush();
     const Dib::TLayout layout = LayoutOf(bitmap->FPixelFormat);
     copy = CreateDib(bitmap->FWidth, bitmap->FHeight, layout, bitmap->FTopDown, bitmap->FColorTable, &bits);
@@ -555,7 +614,7 @@ void TBitmap::LoadFromStream(TStream* stream)
 
 std::vector<uint8_t> TBitmap::SaveToBytes() const
 {
-  if (!FHandle)
+  if (!FSection.Handle)
     throw EInvalidGraphicOperation("Cannot save an empty bitmap");
   GdiFlush();
   Dib::TImage image;
@@ -588,7 +647,7 @@ void TBitmap::SaveToFile(const std::string& fileName)
 
 void TBitmap::Draw(TCanvas* canvas, const TRect& rect)
 {
-  if (!FHandle || !canvas)
+  if (!FSection.Handle || !canvas)
     return;
   HDC dest = canvas->GetHandle();
   if (!dest)

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
@@ -63,14 +64,24 @@ public:
   // The canvas over the bitmap's memory DC.
   TCanvas* GetCanvas();
 
-  // The DIB section; null when empty. The bitmap keeps owning it.
-  HBITMAP GetHandle() const { return FHandle.Get(); }
-  // Takes ownership of a bitmap. A device-dependent bitmap is converted to a DIB section (and freed).
-  // Another bitmap's DIB section may be lent this way and given back with ReleaseHandle; both bitmaps'
-  // canvases work, one at a time.
-  void SetHandle(HBITMAP bitmap);
-  // Hands the DIB section to the caller, who then owns it; the bitmap becomes empty.
-  HBITMAP ReleaseHandle();
+  // The DIB section; null when empty. While the canvas is in use the section is selected into the canvas's
+  // memory DC; see Dormant.
+  HBITMAP GetHandle() const { return FSection.Handle; }
+  // Adopts a bitmap: from now on this object owns it. A device-dependent bitmap is copied into a DIB section
+  // of ours and freed. When this raises, `bitmap` still owns the handle.
+  void SetHandle(TBitmapHandle&& bitmap);
+  // Uses a DIB section that someone else owns and keeps alive, sharing its pixels; it is never freed here,
+  // whatever happens. The loan ends with FreeImage, with any new picture and with destruction. Both
+  // bitmaps' canvases work, one at a time. Anything but a DIB section raises EInvalidGraphicOperation.
+  void Borrow(HBITMAP bitmap);
+  bool Borrowed() const { return FSection.Handle && !FSection.Owner; }
+  // Hands the DIB section over to the caller; the bitmap becomes empty. A borrowed section is not ours to
+  // hand over: EInvalidGraphicOperation.
+  TBitmapHandle ExtractHandle();
+  // Takes the DIB section out of the canvas's memory DC (the canvas gives its DC up; its next use selects
+  // the section again). A bitmap can be selected into one DC only, so call this before handing GetHandle()
+  // to code that selects it itself, such as the source DC of UpdateLayeredWindow.
+  void Dormant();
 
   // tmAuto: the bottom-left pixel's colour (clWhite for a monochrome bitmap) plus clTransparentFlag;
   // tmFixed: the colour set.
@@ -101,16 +112,32 @@ private:
   class TBitmapCanvas;
   friend class TBitmapCanvas;
 
+  // The DIB section in use and, unless it is borrowed, its owner.
+  struct TSection {
+    TSection() = default;
+    TSection(TBitmapHandle owned) : Handle(owned.Get()), Owner(std::move(owned)) {}
+    static TSection Borrowed(HBITMAP handle)
+    {
+      TSection section;
+      section.Handle = handle;
+      return section;
+    }
+
+    HBITMAP Handle = nullptr;
+    TBitmapHandle Owner;
+  };
+
   // Installs a new DIB section (or none) in place of the current one.
-  void SetImage(TBitmapHandle handle, void* bits, int width, int height, TPixelFormat format, bool topDown,
+  void SetImage(TSection section, void* bits, int width, int height, TPixelFormat format, bool topDown,
                 std::vector<RGBQUAD> table);
+  void CopyDeviceBitmap(HBITMAP bitmap);
   void DetachCanvas();
   HDC CanvasDC();
   // Stored row of picture row `row` (0 = top).
   uint8_t* Row(int row) const;
   void DrawTransparent(HDC dest, const TRect& rect);
 
-  TBitmapHandle FHandle;
+  TSection FSection;
   void* FBits = nullptr;
   int FWidth = 0;
   int FHeight = 0;

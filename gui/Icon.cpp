@@ -82,9 +82,9 @@ void TIcon::SetHandle(HICON icon)
   Changed();
 }
 
-HICON TIcon::ReleaseHandle()
+TIconHandle TIcon::ExtractHandle()
 {
-  HICON icon = FHandle.Extract();
+  TIconHandle icon(FHandle.Extract());
   FWidth = 0;
   FHeight = 0;
   if (icon)

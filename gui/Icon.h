@@ -30,10 +30,11 @@ public:
   void SetHeight(int height) override;
 
   HICON GetHandle() const { return FHandle.Get(); }
-  // Takes ownership of an icon.
+  // Adopts an icon: from now on this object owns it.
   void SetHandle(HICON icon);
-  // Hands the icon to the caller, who then owns it; this object becomes empty.
-  HICON ReleaseHandle();
+  void SetHandle(TIconHandle&& icon) { SetHandle(icon.Extract()); }
+  // Hands the icon over to the caller; this object becomes empty.
+  TIconHandle ExtractHandle();
 
   // The first image of a .ico file; broken files raise EInvalidGraphic ("Icon image is not valid").
   void LoadFromStream(TStream* stream) override;

@@ -309,6 +309,8 @@ TEST(Bitmap, AssignMakesAnIndependentCopy)
 
 TEST(Bitmap, EveryChangeNotifies)
 {
+  TBitmap lender;
+  lender.SetSize(3, 3);
   TBitmap bitmap;
   TCounter counter;
   bitmap.OnChange = counter.Event();
@@ -330,20 +332,25 @@ TEST(Bitmap, EveryChangeNotifies)
   step("transparent", 1, [&] { bitmap.SetTransparent(true); });
   step("transparent colour", 1, [&] { bitmap.SetTransparentColor(clRed); });
   step("monochrome", 1, [&] { bitmap.SetMonochrome(true); });
-  HBITMAP released = nullptr;
-  step("release", 1, [&] { released = bitmap.ReleaseHandle(); });
-  step("handle", 1, [&] { bitmap.SetHandle(released); });
+  step("dormant", 0, [&] { bitmap.Dormant(); });
+  TBitmapHandle extracted;
+  step("extract", 1, [&] { extracted = bitmap.ExtractHandle(); });
+  step("extract from an empty bitmap", 0, [&] { bitmap.ExtractHandle(); });
+  step("handle", 1, [&] { bitmap.SetHandle(std::move(extracted)); });
+  step("borrow", 1, [&] { bitmap.Borrow(lender.GetHandle()); });
+  step("borrow the same again", 0, [&] { bitmap.Borrow(lender.GetHandle()); });
+  step("end of the loan", 1, [&] { bitmap.FreeImage(); });
   EXPECT_EQ(counter.LastSender, &bitmap);
 }
 
-TEST(Bitmap, HandlesCanBeReleasedAndAdopted)
+TEST(Bitmap, HandlesCanBeExtractedAndAdopted)
 {
   TBitmap bitmap;
   bitmap.SetPixelFormat(pf24bit);
   bitmap.SetSize(6, 3);
   Fill(bitmap, clRed);
-  bitmap.GetCanvas();  // the DC holds the DIB; releasing must take it out first
-  TBitmapHandle released(bitmap.ReleaseHandle());
+  bitmap.GetCanvas()->GetHandle();  // the DC holds the DIB; handing it over must take it out first
+  TBitmapHandle released = bitmap.ExtractHandle();
   ASSERT_TRUE(released);
   EXPECT_TRUE(bitmap.Empty());
   EXPECT_EQ(bitmap.GetWidth(), 0);
@@ -368,7 +375,7 @@ TEST(Bitmap, HandlesCanBeReleasedAndAdopted)
   HBITMAP dib = CreateDIBSection(nullptr, info, DIB_RGB_COLORS, &bits, nullptr, 0);
   ASSERT_NE(dib, nullptr);
   static_cast<uint8_t*>(bits)[0] = 1;  // top-left yellow, the rest blue
-  bitmap.SetHandle(dib);
+  bitmap.SetHandle(TBitmapHandle(dib));
   EXPECT_EQ(bitmap.GetHandle(), dib);
   EXPECT_EQ(bitmap.GetPixelFormat(), pf8bit);
   ASSERT_GE(bitmap.ColorTable().size(), 2u);  // the system may pad the table to 256 entries
@@ -388,18 +395,18 @@ TEST(Bitmap, HandlesCanBeReleasedAndAdopted)
     const RECT all{0, 0, 5, 4};
     FillRect(dc.Get(), &all, green.Get());
   }
-  bitmap.SetHandle(ddb);
+  bitmap.SetHandle(TBitmapHandle(ddb));
   EXPECT_EQ(bitmap.GetWidth(), 5);
   EXPECT_EQ(bitmap.GetHeight(), 4);
   EXPECT_EQ(GetObjectA(bitmap.GetHandle(), sizeof(section), &section), static_cast<int>(sizeof(section)));
   EXPECT_EQ(PixelOf(bitmap, 4, 3), RGB(0, 255, 0));
   EXPECT_EQ(GetObjectType(ddb), 0u);  // the original was freed
 
-  bitmap.SetHandle(nullptr);
+  bitmap.SetHandle(TBitmapHandle());
   EXPECT_TRUE(bitmap.Empty());
 }
 
-TEST(Bitmap, AHandleLentToAnotherBitmapDrawsAndComesBack)
+TEST(Bitmap, ABorrowedSectionDrawsAndComesBack)
 {
   for (bool topDown : {false, true}) {
     TBitmap owner;
@@ -422,7 +429,9 @@ TEST(Bitmap, AHandleLentToAnotherBitmapDrawsAndComesBack)
     const int objects = GdiObjectCount();
 
     TBitmap borrower;
-    borrower.SetHandle(owner.GetHandle());
+    borrower.Borrow(owner.GetHandle());
+    EXPECT_TRUE(borrower.Borrowed());
+    EXPECT_FALSE(owner.Borrowed());
     TBitmap target;
     target.SetPixelFormat(pf24bit);
     target.SetSize(2, 2);
@@ -430,7 +439,9 @@ TEST(Bitmap, AHandleLentToAnotherBitmapDrawsAndComesBack)
     EXPECT_EQ(PixelOf(target, 0, 0), RGB(255, 0, 0)) << topDown;
     EXPECT_EQ(PixelOf(target, 1, 1), RGB(0, 0, 255)) << topDown;
     borrower.GetCanvas()->SetPixel(1, 1, clLime);
-    EXPECT_EQ(borrower.ReleaseHandle(), owner.GetHandle());
+    EXPECT_EQ(borrower.GetHandle(), owner.GetHandle());
+    borrower.FreeImage();
+    EXPECT_FALSE(borrower.Borrowed());
 
     // The owner draws again with its own DC and sees what was drawn through the loan.
     EXPECT_EQ(PixelOf(owner, 1, 1), RGB(0, 255, 0)) << topDown;
@@ -534,4 +545,174 @@ TEST(Bitmap, ABrokenFileLeavesTheBitmapAsItWas)
     EXPECT_EQ(PixelOf(bitmap, 3, 2), corner);
   }
   EXPECT_EQ(counter.Count, 0);
+}
+
+// --- bitmap: who owns the DIB section ---
+
+namespace {
+
+// A 4 x 4, 32-bit bitmap, red with a blue pixel at (2, 2), its canvas's DC holding the section.
+void MakeLender(TBitmap& bitmap)
+{
+  bitmap.SetPixelFormat(pf32bit);
+  bitmap.SetSize(4, 4);
+  Fill(bitmap, clRed);
+  bitmap.GetCanvas()->SetPixel(2, 2, clBlue);
+}
+
+}  // namespace
+
+TEST(BitmapOwnership, ABorrowedSectionIsNeverFreedHoweverTheLoanEnds)
+{
+  const std::vector<std::pair<const char*, std::function<void(TBitmap&)>>> endings = {
+      {"destruction", [](TBitmap&) {}},
+      {"an exception while drawing through it",
+       [](TBitmap& borrower) {
+         borrower.GetCanvas()->SetPixel(0, 0, clLime);
+         throw EInvalidGraphicOperation("thrown during the loan");
+       }},
+      {"a failed load", [](TBitmap& borrower) {
+         TBytesStream broken({'B', 'M', 0, 0});
+         borrower.LoadFromStream(&broken);
+       }},
+      {"a refused hand-over", [](TBitmap& borrower) { borrower.ExtractHandle(); }},
+      {"FreeImage", [](TBitmap& borrower) { borrower.FreeImage(); }},
+      {"a resize", [](TBitmap& borrower) { borrower.SetSize(8, 8); }},
+      {"a new format", [](TBitmap& borrower) { borrower.SetPixelFormat(pf24bit); }},
+      {"an assignment", [](TBitmap& borrower) {
+         TBitmap other;
+         other.SetSize(2, 2);
+         borrower.Assign(&other);
+       }},
+      {"an adopted picture", [](TBitmap& borrower) {
+         TBitmap other;
+         other.SetSize(2, 2);
+         borrower.SetHandle(other.ExtractHandle());
+       }},
+  };
+  for (const auto& [name, ending] : endings) {
+    TBitmap owner;
+    MakeLender(owner);
+    const HBITMAP handle = owner.GetHandle();
+    const int objects = GdiObjectCount();
+    try {
+      TBitmap borrower;
+      borrower.Borrow(handle);
+      borrower.GetCanvas()->GetHandle();  // the borrower's DC holds the section now
+      ending(borrower);
+    } catch (const Exception&) {
+    }
+    ASSERT_EQ(GetObjectType(handle), static_cast<DWORD>(OBJ_BITMAP)) << name;
+    EXPECT_EQ(owner.GetHandle(), handle) << name;
+    EXPECT_EQ(PixelOf(owner, 2, 2), RGB(0, 0, 255)) << name;
+    owner.GetCanvas()->SetPixel(3, 3, clYellow);
+    EXPECT_EQ(PixelOf(owner, 3, 3), RGB(255, 255, 0)) << name;
+    EXPECT_EQ(GdiObjectCount(), objects) << name;
+  }
+}
+
+TEST(BitmapOwnership, ABorrowerCannotHandOverOrBorrowWhatIsNoSection)
+{
+  TBitmap owner;
+  MakeLender(owner);
+  TBitmap borrower;
+  borrower.Borrow(owner.GetHandle());
+  EXPECT_THROW(borrower.ExtractHandle(), EInvalidGraphicOperation);
+  EXPECT_TRUE(borrower.Borrowed());
+  EXPECT_EQ(borrower.GetHandle(), owner.GetHandle());
+  EXPECT_EQ(PixelOf(borrower, 2, 2), RGB(0, 0, 255));
+
+  // A device-dependent bitmap would have to be copied, and a copy is no loan.
+  TWindowDC screen(nullptr);
+  TBitmapHandle ddb(CreateCompatibleBitmap(screen.Get(), 3, 3));
+  ASSERT_TRUE(ddb);
+  EXPECT_THROW(borrower.Borrow(ddb.Get()), EInvalidGraphicOperation);
+  EXPECT_EQ(GetObjectType(ddb.Get()), static_cast<DWORD>(OBJ_BITMAP));
+  EXPECT_EQ(borrower.GetHandle(), owner.GetHandle());
+
+  // A GDI object that is no bitmap at all.
+  TBrushHandle brush(CreateSolidBrush(RGB(1, 2, 3)));
+  EXPECT_THROW(borrower.Borrow(reinterpret_cast<HBITMAP>(brush.Get())), EInvalidGraphic);
+  EXPECT_EQ(borrower.GetHandle(), owner.GetHandle());
+}
+
+TEST(BitmapOwnership, AdoptingTakesTheHandleUnlessItFails)
+{
+  // Adopted: freed with the bitmap.
+  TBitmap source;
+  MakeLender(source);
+  TBitmapHandle handle = source.ExtractHandle();
+  const HBITMAP raw = handle.Get();
+  {
+    TBitmap adopter;
+    adopter.SetHandle(std::move(handle));
+    EXPECT_FALSE(handle);
+    EXPECT_FALSE(adopter.Borrowed());
+    EXPECT_EQ(PixelOf(adopter, 2, 2), RGB(0, 0, 255));
+  }
+  EXPECT_EQ(GetObjectType(raw), 0u);
+
+  // Refused: the caller's owner keeps the handle and the bitmap stays as it was.
+  TBitmap bitmap;
+  MakeLender(bitmap);
+  const HBITMAP before = bitmap.GetHandle();
+  TBrushHandle brush(CreateSolidBrush(RGB(1, 2, 3)));
+  TBitmapHandle notABitmap(reinterpret_cast<HBITMAP>(brush.Extract()));
+  EXPECT_THROW(bitmap.SetHandle(std::move(notABitmap)), EInvalidGraphic);
+  EXPECT_TRUE(notABitmap);
+  EXPECT_EQ(bitmap.GetHandle(), before);
+  EXPECT_EQ(PixelOf(bitmap, 2, 2), RGB(0, 0, 255));
+
+  // A second owner of the bitmap's own section is told off, not allowed to free it later.
+  bitmap.SetHandle(TBitmapHandle(bitmap.GetHandle()));
+  EXPECT_EQ(GetObjectType(before), static_cast<DWORD>(OBJ_BITMAP));
+  EXPECT_EQ(PixelOf(bitmap, 2, 2), RGB(0, 0, 255));
+}
+
+TEST(BitmapOwnership, ALoanBecomesOwnershipWhenTheOwnerHandsTheSectionOver)
+{
+  TBitmap owner;
+  MakeLender(owner);
+  const HBITMAP raw = owner.GetHandle();
+  {
+    TBitmap borrower;
+    borrower.Borrow(raw);
+    TBitmapHandle handed = owner.ExtractHandle();
+    EXPECT_TRUE(owner.Empty());
+    borrower.SetHandle(std::move(handed));
+    EXPECT_FALSE(borrower.Borrowed());
+    EXPECT_EQ(borrower.GetHandle(), raw);
+    EXPECT_EQ(PixelOf(borrower, 2, 2), RGB(0, 0, 255));
+  }
+  EXPECT_EQ(GetObjectType(raw), 0u);
+}
+
+TEST(Bitmap, DormantLetsAnotherDCSelectTheDrawnSection)
+{
+  TBitmap bitmap;
+  MakeLender(bitmap);
+  const HBITMAP handle = bitmap.GetHandle();
+  TMemoryDC dc = TMemoryDC::CreateCompatible(nullptr);
+  ASSERT_TRUE(dc);
+  {
+    // While the canvas's DC holds it, no other DC gets it.
+    TSelectObject refused(dc.Get(), handle);
+    EXPECT_TRUE(refused.Previous() == nullptr || refused.Previous() == HGDI_ERROR);
+  }
+  const int objects = GdiObjectCount();
+  bitmap.Dormant();
+  EXPECT_EQ(GdiObjectCount(), objects - 1);  // the canvas's memory DC is gone
+  EXPECT_EQ(bitmap.GetHandle(), handle);
+  {
+    TSelectObject select(dc.Get(), handle);
+    ASSERT_NE(select.Previous(), nullptr);
+    ASSERT_NE(select.Previous(), HGDI_ERROR);
+    EXPECT_EQ(GetPixel(dc.Get(), 2, 2), RGB(0, 0, 255));
+    EXPECT_EQ(GetPixel(dc.Get(), 0, 0), RGB(255, 0, 0));
+  }
+  // The canvas selects the section again at its next use.
+  bitmap.GetCanvas()->SetPixel(0, 0, clLime);
+  EXPECT_EQ(PixelOf(bitmap, 0, 0), RGB(0, 255, 0));
+  EXPECT_EQ(PixelOf(bitmap, 2, 2), RGB(0, 0, 255));
+  EXPECT_EQ(GdiObjectCount(), objects);
 }

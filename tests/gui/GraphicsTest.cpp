@@ -79,8 +79,13 @@ TEST(GdiResources, LongLoopsLeakNothing)
     canvas.Draw(2, 2, &icon);
     shared.GetCanvas()->Draw(0, 0, &copy);
     TBitmap adopter;
-    adopter.SetHandle(copy.ReleaseHandle());
-    adopter.SetHandle(bitmap.ReleaseHandle());
+    adopter.SetHandle(copy.ExtractHandle());
+    adopter.SetHandle(bitmap.ExtractHandle());
+    TBitmap borrower;
+    borrower.Borrow(adopter.GetHandle());
+    borrower.GetCanvas()->SetPixel(0, 0, clRed);
+    adopter.GetCanvas()->SetPixel(1, 1, clBlue);
+    adopter.Dormant();
     TIcon iconCopy;
     iconCopy.Assign(&icon);
     TPicture picture;

@@ -33,7 +33,7 @@ TEST(Icon, LoadsDrawsAndCopies)
   copy.Assign(&icon);
   EXPECT_NE(copy.GetHandle(), icon.GetHandle());
   EXPECT_EQ(copy.GetWidth(), 16);
-  TIconHandle taken(icon.ReleaseHandle());
+  TIconHandle taken = icon.ExtractHandle();
   EXPECT_TRUE(icon.Empty());
   taken.Reset();
   Fill(target, clWhite);
