@@ -139,19 +139,22 @@ void CheckSize(int width, int height, Dib::TLayout layout)
     throw EOutOfResources();
 }
 
-// A DIB section as the bitmap keeps it.
+// A DIB section as the system describes it.
 struct TSectionInfo {
   void* Bits = nullptr;
   int Width = 0;
   int Height = 0;
-  Dib::TLayout Layout = 0;
   bool TopDown = false;
+  unsigned BitCount = 0;
+  bool BitFields = false;
+  Dib::TMasks Masks;
+  // The layout the bitmap keeps the pixels in as they are; 0 when they have to be decoded first.
+  Dib::TLayout Layout = 0;
   std::vector<RGBQUAD> Table;
 };
 
-// Describes a DIB section that the bitmap can keep as it is stored; false for a device-dependent bitmap or a
-// section in another layout. Raises EInvalidGraphic for a handle that is no bitmap. The bitmap must not be
-// selected into any DC.
+// Describes a DIB section; false for a device-dependent bitmap. Raises EInvalidGraphic for a handle that is
+// no bitmap. The bitmap must not be selected into any DC.
 bool DescribeSection(HBITMAP bitmap, TSectionInfo& info)
 {
   if (GetObjectType(bitmap) != OBJ_BITMAP)
@@ -163,31 +166,15 @@ bool DescribeSection(HBITMAP bitmap, TSectionInfo& info)
   if (got != static_cast<int>(sizeof(DIBSECTION)) || !section.dsBm.bmBits)
     return false;
   const BITMAPINFOHEADER& header = section.dsBmih;
-  const bool fields = header.biCompression == BI_BITFIELDS;
-  const DWORD* masks = section.dsBitfields;
-  Dib::TLayout layout = 0;
-  switch (header.biBitCount) {
-  case 1: case 4: case 8: case 24:
-    layout = header.biBitCount;
-    break;
-  case 16:
-    if (!fields || (masks[0] == 0x7C00 && masks[1] == 0x03E0 && masks[2] == 0x001F))
-      layout = 15;
-    else if (masks[0] == 0xF800 && masks[1] == 0x07E0 && masks[2] == 0x001F)
-      layout = 16;
-    break;
-  case 32:
-    if (!fields || (masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF))
-      layout = 32;
-    break;
-  default:
-    break;
+  info.BitCount = header.biBitCount;
+  info.BitFields = header.biCompression == BI_BITFIELDS;
+  if (info.BitFields) {
+    const DWORD* masks = section.dsBitfields;
+    info.Masks = {masks[0], masks[1], masks[2], Dib::ImpliedAlphaMask(info.BitCount, masks[0], masks[1], masks[2])};
   }
-  if (!layout)
-    return false;
-  info.Layout = layout;
+  info.Layout = Dib::StoredLayout(info.BitCount, info.BitFields, info.Masks);
   info.Table.clear();
-  if (Dib::HasColorTable(layout)) {
+  if (info.Layout && Dib::HasColorTable(info.Layout)) {
     TMemoryDC dc = TMemoryDC::CreateCompatible(nullptr);
     TSelectObject select(dc.Get(), bitmap);
     RGBQUAD entries[256];
@@ -199,8 +186,22 @@ bool DescribeSection(HBITMAP bitmap, TSectionInfo& info)
   info.Bits = section.dsBm.bmBits;
   info.Width = section.dsBm.bmWidth;
   info.Height = std::abs(section.dsBm.bmHeight);
-  info.TopDown = header.biHeight < 0 || StoredTopDown(bitmap, info.Bits, info.Height, layout, info.Table);
+  info.TopDown = header.biHeight < 0 ||
+                 StoredTopDown(bitmap, info.Bits, info.Height, info.Layout ? info.Layout : 32, info.Table);
   return true;
+}
+
+// The pixels of a bit-field section in the layout the file reader gives the same pixels.
+Dib::TImage DecodeSection(const TSectionInfo& info)
+{
+  Dib::TImage image;
+  image.Width = info.Width;
+  image.Height = info.Height;
+  image.TopDown = info.TopDown;
+  GdiFlush();
+  const int64_t stride = Dib::Stride(info.Width, static_cast<Dib::TLayout>(info.BitCount));
+  Dib::DecodeBitFields(static_cast<const uint8_t*>(info.Bits), stride, info.BitCount, info.Masks, image);
+  return image;
 }
 
 }  // namespace
@@ -456,12 +457,17 @@ void TBitmap::SetHandle(TBitmapHandle&& bitmap)
   }
   TBitmapCanvas::Deselect(handle);  // another bitmap that borrowed it may hold it in its canvas's DC
   TSectionInfo info;
-  if (DescribeSection(handle, info)) {
+  const bool section = DescribeSection(handle, info);
+  if (section && info.Layout) {
     SetImage(TSection(std::move(bitmap)), info.Bits, info.Width, info.Height, FormatOf(info.Layout), info.TopDown,
              std::move(info.Table));
   } else {
-    CopyDeviceBitmap(handle);
-    bitmap.Reset();  // the copy stands in for it
+    // A copy stands in for it: decoded as a file with the same masks would be, or drawn by the system.
+    if (section && info.BitFields)
+      SetDecodedImage(DecodeSection(info));
+    else
+      CopyDeviceBitmap(handle);
+    bitmap.Reset();
   }
   Changed();
 }
@@ -476,14 +482,23 @@ void TBitmap::Borrow(HBITMAP bitmap)
     return;
   TBitmapCanvas::Deselect(bitmap);
   TSectionInfo info;
-  if (!DescribeSection(bitmap, info))
-    throw EInvalidGraphicOperation("Only a DIB section can be borrowed");
+  if (!DescribeSection(bitmap, info) || !info.Layout)
+    throw EInvalidGraphicOperation("Only a DIB section in a stored layout can be borrowed");
   SetImage(TSection::Borrowed(bitmap), info.Bits, info.Width, info.Height, FormatOf(info.Layout), info.TopDown,
            std::move(info.Table));
   Changed();
 }
 
-// A device-dependent bitmap (or a DIB section in a layout we do not keep): copied into a DIB section of ours.
+void TBitmap::SetDecodedImage(Dib::TImage image)
+{
+  void* bits = nullptr;
+  TBitmapHandle dib = CreateDib(image.Width, image.Height, image.Layout, image.TopDown, image.ColorTable, &bits);
+  std::memcpy(bits, image.Bits.data(), image.Bits.size());
+  SetImage(std::move(dib), bits, image.Width, image.Height, FormatOf(image.Layout), image.TopDown,
+           std::move(image.ColorTable));
+}
+
+// A device-dependent bitmap (or a DIB section of a depth we do not keep): copied into a DIB section of ours.
 void TBitmap::CopyDeviceBitmap(HBITMAP bitmap)
 {
   BITMAP info{};
@@ -603,12 +618,7 @@ void TBitmap::Assign(TPersistent* source)
 void TBitmap::LoadFromStream(TStream* stream)
 {
   const std::vector<uint8_t> data = ReadAll(stream, kMaxBitmapFileBytes, kInvalidBitmap);
-  Dib::TImage image = Dib::ReadBmp(data.data(), data.size());
-  void* bits = nullptr;
-  TBitmapHandle dib = CreateDib(image.Width, image.Height, image.Layout, image.TopDown, image.ColorTable, &bits);
-  std::memcpy(bits, image.Bits.data(), image.Bits.size());
-  SetImage(std::move(dib), bits, image.Width, image.Height, FormatOf(image.Layout), image.TopDown,
-           std::move(image.ColorTable));
+  SetDecodedImage(Dib::ReadBmp(data.data(), data.size()));
   Changed();
 }
 

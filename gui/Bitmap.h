@@ -15,6 +15,10 @@
 #include <utility>
 #include <vector>
 
+namespace Dib {
+struct TImage;
+}
+
 enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
 enum TTransparentMode { tmAuto, tmFixed };
 
@@ -67,8 +71,9 @@ public:
   // The DIB section; null when empty. While the canvas is in use the section is selected into the canvas's
   // memory DC; see Dormant.
   HBITMAP GetHandle() const { return FSection.Handle; }
-  // Adopts a bitmap: from now on this object owns it. A device-dependent bitmap is copied into a DIB section
-  // of ours and freed. When this raises, `bitmap` still owns the handle.
+  // Adopts a bitmap: from now on this object owns it. A device-dependent bitmap, and a DIB section with bit
+  // fields of another layout, is copied into a DIB section of ours (the latter decoded as the BMP reader
+  // decodes the same masks) and freed. When this raises, `bitmap` still owns the handle.
   void SetHandle(TBitmapHandle&& bitmap);
   // Uses a DIB section that someone else owns and keeps alive, sharing its pixels; it is never freed here,
   // whatever happens. The loan ends with FreeImage, with any new picture and with destruction. Both
@@ -130,6 +135,8 @@ private:
   // Installs a new DIB section (or none) in place of the current one.
   void SetImage(TSection section, void* bits, int width, int height, TPixelFormat format, bool topDown,
                 std::vector<RGBQUAD> table);
+  // Installs a decoded picture in a new DIB section.
+  void SetDecodedImage(Dib::TImage image);
   void CopyDeviceBitmap(HBITMAP bitmap);
   void DetachCanvas();
   HDC CanvasDC();

@@ -1,5 +1,6 @@
 #include "Bitmap.h"
 
+#include "Dib.h"
 #include "GraphicObjects.h"
 #include "GraphicsFixture.h"
 #include "Icon.h"
@@ -7,7 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
+#include <string>
+#include <utility>
+#include <vector>
 
 // --- bitmap: formats ---
 
@@ -715,4 +720,86 @@ TEST(Bitmap, DormantLetsAnotherDCSelectTheDrawnSection)
   EXPECT_EQ(PixelOf(bitmap, 0, 0), RGB(0, 255, 0));
   EXPECT_EQ(PixelOf(bitmap, 2, 2), RGB(0, 0, 255));
   EXPECT_EQ(GdiObjectCount(), objects);
+}
+
+// --- bitmap: bit-field layouts ---
+
+namespace {
+
+struct TBitFieldCase {
+  const char* Name;
+  uint16_t BitCount;
+  Dib::TMasks Masks;
+  TPixelFormat Format;  // what both the file and the section become
+};
+
+// A DIB section made from the same header and stored rows as a file.
+TBitmapHandle SectionLike(const TBmpSpec& spec)
+{
+  BITMAPV5HEADER header{};
+  header.bV5Size = sizeof(header);
+  header.bV5Width = spec.Width;
+  header.bV5Height = spec.Height;
+  header.bV5Planes = 1;
+  header.bV5BitCount = spec.BitCount;
+  header.bV5Compression = spec.Compression;
+  header.bV5RedMask = spec.Masks[0];
+  header.bV5GreenMask = spec.Masks[1];
+  header.bV5BlueMask = spec.Masks[2];
+  header.bV5AlphaMask = spec.Masks[3];
+  void* bits = nullptr;
+  TBitmapHandle section(
+      CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (section && bits)
+    std::memcpy(bits, spec.Pixels.data(), spec.Pixels.size());
+  return section;
+}
+
+}  // namespace
+
+TEST(Bitmap, TheFileReaderAndAnAdoptedSectionAgreeOnBitFields)
+{
+  const TBitFieldCase cases[] = {
+      {"8-8-8-8, red highest", 32, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}, pf32bit},
+      {"8-8-8-8, red lowest", 32, {0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000}, pf32bit},
+      {"10-10-10-2", 32, {0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000}, pf32bit},
+      {"5-6-5", 16, {0xF800, 0x07E0, 0x001F, 0}, pf16bit},
+      {"1-5-5-5", 16, {0x7C00, 0x03E0, 0x001F, 0x8000}, pf15bit},
+      {"4-4-4-4", 16, {0x0F00, 0x00F0, 0x000F, 0xF000}, pf24bit},
+  };
+  for (const TBitFieldCase& test : cases) {
+    for (int height : {2, -2}) {
+      const std::string name = std::string(test.Name) + (height < 0 ? ", top-down" : ", bottom-up");
+      TBmpSpec spec;
+      spec.HeaderSize = 124;
+      spec.Width = 3;
+      spec.Height = height;
+      spec.BitCount = test.BitCount;
+      spec.Compression = BI_BITFIELDS;
+      spec.Masks = {test.Masks.Red, test.Masks.Green, test.Masks.Blue, test.Masks.Alpha};
+      const size_t stride = static_cast<size_t>(Dib::Stride(3, test.BitCount));
+      for (size_t i = 0; i < 2 * stride; ++i)
+        spec.Pixels.push_back(static_cast<uint8_t>(i * 29 + 64));
+
+      TBytesStream file(BuildBmp(spec));
+      TBitmap loaded;
+      loaded.LoadFromStream(&file);
+      TBitmapHandle section = SectionLike(spec);
+      ASSERT_TRUE(section) << name;
+      TBitmap adopted;
+      adopted.SetHandle(std::move(section));
+
+      EXPECT_EQ(loaded.GetPixelFormat(), test.Format) << name;
+      ASSERT_EQ(adopted.GetPixelFormat(), loaded.GetPixelFormat()) << name;
+      ASSERT_EQ(adopted.GetWidth(), 3) << name;
+      ASSERT_EQ(adopted.GetHeight(), 2) << name;
+      const size_t used = static_cast<size_t>(3 * PixelFormatBits(test.Format) / 8);
+      for (int y = 0; y < 2; ++y) {
+        const auto* file = static_cast<const uint8_t*>(loaded.ScanLine(y));
+        const auto* adoptedRow = static_cast<const uint8_t*>(adopted.ScanLine(y));
+        EXPECT_EQ(std::vector<uint8_t>(adoptedRow, adoptedRow + used), std::vector<uint8_t>(file, file + used))
+            << name << ", row " << y;
+      }
+    }
+  }
 }
