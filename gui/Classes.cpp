@@ -147,7 +147,7 @@ int64_t TStream::Size()
   return size;
 }
 
-TFileStream::TFileStream(const std::string& fileName, unsigned mode) : m_fileName(fileName)
+TFileStream::TFileStream(const std::string& fileName, unsigned mode) : FFileName(fileName)
 {
   DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
   if (mode & fmShareExclusive)
@@ -156,16 +156,10 @@ TFileStream::TFileStream(const std::string& fileName, unsigned mode) : m_fileNam
     share = FILE_SHARE_READ;
   else if (mode & fmShareDenyNone)
     share = FILE_SHARE_READ | FILE_SHARE_WRITE;
-  m_handle = CreateFileA(fileName.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (m_handle == INVALID_HANDLE_VALUE)
+  FHandle.Reset(
+      CreateFileA(fileName.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!FHandle)
     throw EFOpenError(fileName);
-}
-
-TFileStream::~TFileStream()
-{
-  if (m_handle != INVALID_HANDLE_VALUE)
-    CloseHandle(m_handle);
 }
 
 long TFileStream::Read(void* buffer, long count)
@@ -173,7 +167,7 @@ long TFileStream::Read(void* buffer, long count)
   if (count <= 0)
     return 0;
   DWORD read = 0;
-  if (!ReadFile(m_handle, buffer, static_cast<DWORD>(count), &read, nullptr))
+  if (!ReadFile(FHandle.Get(), buffer, static_cast<DWORD>(count), &read, nullptr))
     return 0;
   return static_cast<long>(read);
 }
@@ -184,7 +178,7 @@ int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin)
   distance.QuadPart = offset;
   LARGE_INTEGER position{};
   const DWORD method = origin == soBeginning ? FILE_BEGIN : origin == soCurrent ? FILE_CURRENT : FILE_END;
-  if (!SetFilePointerEx(m_handle, distance, &position, method))
+  if (!SetFilePointerEx(FHandle.Get(), distance, &position, method))
     return -1;
   return position.QuadPart;
 }
@@ -192,7 +186,7 @@ int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin)
 int64_t TFileStream::Size()
 {
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(m_handle, &size))
+  if (!GetFileSizeEx(FHandle.Get(), &size))
     return -1;
   return size.QuadPart;
 }

@@ -1,5 +1,6 @@
 #pragma once
 // Objects, events, persistent objects, owned components and streams.
+#include "Handles.h"
 #include "SysUtils.h"
 
 #include <windows.h>
@@ -177,17 +178,16 @@ enum : unsigned {
 class TFileStream : public TStream {
 public:
   explicit TFileStream(const std::string& fileName, unsigned mode = fmOpenRead);
-  ~TFileStream() override;
   TFileStream(const TFileStream&) = delete;
   TFileStream& operator=(const TFileStream&) = delete;
 
   long Read(void* buffer, long count) override;
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
   int64_t Size() override;
-  const std::string& FileName() const { return m_fileName; }
-  HANDLE Handle() const { return m_handle; }
+  const std::string& FileName() const { return FFileName; }
+  HANDLE Handle() const { return FHandle.Get(); }
 
 private:
-  std::string m_fileName;
-  HANDLE m_handle = INVALID_HANDLE_VALUE;
+  std::string FFileName;
+  TKernelHandle FHandle;
 };

@@ -43,29 +43,41 @@ void Put32(std::vector<uint8_t>& out, uint32_t v)
 
 // One colour channel of a bit-field pixel: where it sits and how wide it is.
 struct TChannel {
-  uint32_t mask = 0;
-  int shift = 0;
-  int bits = 0;
+  uint32_t Mask = 0;
+  int Shift = 0;
+  int Bits = 0;
 
-  explicit TChannel(uint32_t m) : mask(m)
+  explicit TChannel(uint32_t mask) : Mask(mask)
   {
-    if (!m)
+    if (!mask)
       return;
-    while (!((m >> shift) & 1))
-      ++shift;
-    while (shift + bits < 32 && ((m >> (shift + bits)) & 1))
-      ++bits;
+    while (!((mask >> Shift) & 1))
+      ++Shift;
+    while (Shift + Bits < 32 && ((mask >> (Shift + Bits)) & 1))
+      ++Bits;
   }
-  bool Contiguous() const { return mask == 0 || (((mask >> shift) + 1) & (mask >> shift)) == 0; }
+  bool Contiguous() const { return Mask == 0 || (((Mask >> Shift) + 1) & (Mask >> Shift)) == 0; }
   // The channel scaled to 0..255.
   uint32_t Get(uint32_t pixel) const
   {
-    if (!bits)
+    if (!Bits)
       return 0;
-    const uint64_t value = (pixel & mask) >> shift;
-    const uint64_t max = (uint64_t{1} << bits) - 1;
+    const uint64_t value = (pixel & Mask) >> Shift;
+    const uint64_t max = (uint64_t{1} << Bits) - 1;
     return static_cast<uint32_t>((value * 255 + max / 2) / max);
   }
+};
+
+// Colour masks whose pixels are kept as they are stored. Alpha may be absent or take the bits left over.
+struct TStoredMasks {
+  unsigned BitCount;
+  uint32_t Red, Green, Blue;
+  TLayout Layout;
+};
+constexpr TStoredMasks kStoredMasks[] = {
+    {16, 0x7C00, 0x03E0, 0x001F, 15},
+    {16, 0xF800, 0x07E0, 0x001F, 16},
+    {32, 0x00FF0000, 0x0000FF00, 0x000000FF, 32},
 };
 
 }  // namespace
@@ -305,162 +317,220 @@ void DecodeRle(const uint8_t* data, size_t size, bool fourBit, TImage& image)
 
 }  // namespace
 
-TImage ReadBmp(const uint8_t* data, size_t size)
+namespace {
+
+constexpr size_t kFileHeader = 14;
+constexpr uint32_t kAlphaBitFields = 6;  // BI_ALPHABITFIELDS: four masks after a 40-byte header
+
+// What the info header of a BMP file says, checked for sense.
+struct THeader {
+  uint32_t Size = 0;
+  bool Core = false;
+  int64_t Width = 0;
+  int64_t Height = 0;
+  bool TopDown = false;
+  unsigned BitCount = 0;
+  uint32_t Compression = BI_RGB;
+  uint32_t ColorsUsed = 0;
+  TMasks Masks;
+  // Offset of what follows the header and its masks.
+  size_t End = 0;
+};
+
+bool KnownHeaderSize(uint32_t size)
 {
-  constexpr size_t kFileHeader = 14;
-  if (!data || size < kFileHeader + 12 || data[0] != 'B' || data[1] != 'M')
-    Invalid();
-  const uint32_t offBits = Get32(data + 10);
-  const uint8_t* info = data + kFileHeader;
-  const uint32_t headerSize = Get32(info);
-  if (headerSize != 12 && headerSize != 40 && headerSize != 52 && headerSize != 56 && headerSize != 108 &&
-      headerSize != 124)
-    Invalid();
-  if (kFileHeader + headerSize > size)
-    Invalid();
-
-  int64_t width = 0, height = 0;
-  unsigned bitCount = 0;
-  uint32_t compression = BI_RGB, colorsUsed = 0;
-  uint32_t masks[4] = {0, 0, 0, 0};
-  size_t afterHeader = kFileHeader + headerSize;
-  const bool core = headerSize == 12;
-  if (core) {
-    width = Get16(info + 4);
-    height = Get16(info + 6);
-    bitCount = Get16(info + 10);
-  } else {
-    width = static_cast<int32_t>(Get32(info + 4));
-    height = static_cast<int32_t>(Get32(info + 8));
-    bitCount = Get16(info + 14);
-    compression = Get32(info + 16);
-    colorsUsed = Get32(info + 32);
-    if (headerSize >= 52) {
-      for (int i = 0; i < 3; ++i)
-        masks[i] = Get32(info + 40 + 4 * i);
-      if (headerSize >= 56)
-        masks[3] = Get32(info + 52);
-    }
+  switch (size) {
+  case 12: case 40: case 52: case 56: case 108: case 124:
+    return true;
+  default:
+    return false;
   }
+}
 
-  const bool topDown = height < 0;
-  if (topDown)
-    height = -height;
-  if (width < 1 || height < 1 || width > kMaxDimension || height > kMaxDimension || width * height > kMaxPixels)
-    Invalid();
-
-  const bool bitFields = compression == BI_BITFIELDS || compression == 6 /* BI_ALPHABITFIELDS */;
-  switch (compression) {
+// Depths each compression allows; run-length files are bottom-up only.
+void CheckCompression(const THeader& header)
+{
+  const unsigned bits = header.BitCount;
+  switch (header.Compression) {
   case BI_RGB:
-    if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32)
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
       Invalid();
     break;
   case BI_RLE8:
-    if (bitCount != 8 || topDown)
+    if (bits != 8 || header.TopDown)
       Invalid();
     break;
   case BI_RLE4:
-    if (bitCount != 4 || topDown)
+    if (bits != 4 || header.TopDown)
       Invalid();
     break;
   case BI_BITFIELDS:
-  case 6:
-    if (bitCount != 16 && bitCount != 32)
+  case kAlphaBitFields:
+    if (bits != 16 && bits != 32)
       Invalid();
     break;
   default:
     Invalid();
   }
+}
 
-  if (bitFields && headerSize == 40) {
-    const size_t count = compression == 6 ? 4 : 3;
-    if (afterHeader + 4 * count > size)
-      Invalid();
-    for (size_t i = 0; i < count; ++i)
-      masks[i] = Get32(data + afterHeader + 4 * i);
-    afterHeader += 4 * count;
-  }
-
-  TImage image;
-  image.Width = static_cast<int>(width);
-  image.Height = static_cast<int>(height);
-  image.TopDown = topDown;
-
-  if (bitCount <= 8) {
-    const uint32_t maxColors = 1u << bitCount;
-    const uint32_t colors = colorsUsed ? colorsUsed : maxColors;
-    if (colors > maxColors)
-      Invalid();
-    const size_t entrySize = core ? 3 : 4;
-    if (afterHeader + entrySize * colors > size)
-      Invalid();
-    for (uint32_t i = 0; i < colors; ++i) {
-      const uint8_t* e = data + afterHeader + entrySize * i;
-      image.ColorTable.push_back(RGBQUAD{e[0], e[1], e[2], 0});
+THeader ReadHeader(const uint8_t* data, size_t size)
+{
+  const uint8_t* info = data + kFileHeader;
+  THeader header;
+  header.Size = Get32(info);
+  if (!KnownHeaderSize(header.Size) || kFileHeader + header.Size > size)
+    Invalid();
+  header.Core = header.Size == 12;
+  if (header.Core) {
+    header.Width = Get16(info + 4);
+    header.Height = Get16(info + 6);
+    header.BitCount = Get16(info + 10);
+  } else {
+    header.Width = static_cast<int32_t>(Get32(info + 4));
+    header.Height = static_cast<int32_t>(Get32(info + 8));
+    header.BitCount = Get16(info + 14);
+    header.Compression = Get32(info + 16);
+    header.ColorsUsed = Get32(info + 32);
+    if (header.Size >= 52) {
+      header.Masks.Red = Get32(info + 40);
+      header.Masks.Green = Get32(info + 44);
+      header.Masks.Blue = Get32(info + 48);
     }
-    afterHeader += entrySize * colors;
-    image.Layout = static_cast<TLayout>(bitCount);
+    if (header.Size >= 56)
+      header.Masks.Alpha = Get32(info + 52);
   }
-
-  // Writers that leave the offset 0 mean "right after the colour table".
-  const size_t pixelStart = offBits == 0 ? afterHeader : offBits;
-  if (pixelStart < kFileHeader + headerSize || pixelStart > size)
+  header.TopDown = header.Height < 0;
+  if (header.TopDown)
+    header.Height = -header.Height;
+  if (header.Width < 1 || header.Height < 1 || header.Width > kMaxDimension || header.Height > kMaxDimension ||
+      header.Width * header.Height > kMaxPixels)
     Invalid();
-  const uint8_t* pixels = data + pixelStart;
-  const size_t available = size - pixelStart;
+  CheckCompression(header);
 
-  const int64_t sourceStride = Stride(width, bitCount);
-
-  if (compression == BI_RLE8 || compression == BI_RLE4) {
-    image.Bits.assign(static_cast<size_t>(Stride(width, image.Layout) * height), 0);
-    DecodeRle(pixels, available, compression == BI_RLE4, image);
-    return image;
+  header.End = kFileHeader + header.Size;
+  const bool bitFields = header.Compression == BI_BITFIELDS || header.Compression == kAlphaBitFields;
+  if (bitFields && header.Size == 40) {
+    const size_t count = header.Compression == kAlphaBitFields ? 4 : 3;
+    if (header.End + 4 * count > size)
+      Invalid();
+    const uint8_t* masks = data + header.End;
+    header.Masks.Red = Get32(masks);
+    header.Masks.Green = Get32(masks + 4);
+    header.Masks.Blue = Get32(masks + 8);
+    if (count == 4)
+      header.Masks.Alpha = Get32(masks + 12);
+    header.End += 4 * count;
   }
+  return header;
+}
 
-  if (sourceStride * height > static_cast<int64_t>(available))
+// The colour table of a palette file (three-byte entries after a core header); returns where it ends.
+size_t ReadColorTable(const uint8_t* data, size_t size, const THeader& header, TImage& image)
+{
+  const uint32_t maxColors = 1u << header.BitCount;
+  const uint32_t colors = header.ColorsUsed ? header.ColorsUsed : maxColors;
+  if (colors > maxColors)
     Invalid();
-
-  // Layouts that are stored as they come.
-  TLayout direct = 0;
-  if (bitCount <= 8 || bitCount == 24) {
-    direct = static_cast<TLayout>(bitCount);
-  } else if (bitCount == 16 && !bitFields) {
-    direct = 15;
-  } else if (bitCount == 16 && masks[0] == 0x7C00 && masks[1] == 0x03E0 && masks[2] == 0x001F) {
-    direct = 15;
-  } else if (bitCount == 16 && masks[0] == 0xF800 && masks[1] == 0x07E0 && masks[2] == 0x001F) {
-    direct = 16;
-  } else if (bitCount == 32 && (!bitFields || (masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF &&
-                                               (masks[3] == 0 || masks[3] == 0xFF000000u)))) {
-    direct = 32;
+  const size_t entrySize = header.Core ? 3 : 4;
+  if (header.End + entrySize * colors > size)
+    Invalid();
+  for (uint32_t i = 0; i < colors; ++i) {
+    const uint8_t* entry = data + header.End + entrySize * i;
+    image.ColorTable.push_back(RGBQUAD{entry[0], entry[1], entry[2], 0});
   }
-  if (direct) {
-    image.Layout = direct;
-    const size_t bytes = static_cast<size_t>(sourceStride * height);
-    image.Bits.assign(pixels, pixels + bytes);
-    return image;
-  }
+  return header.End + entrySize * colors;
+}
 
-  // Any other bit fields: decode each pixel.
-  const TChannel red(masks[0]), green(masks[1]), blue(masks[2]), alpha(masks[3]);
-  if (!red.mask || !green.mask || !blue.mask || !red.Contiguous() || !green.Contiguous() || !blue.Contiguous() ||
-      !alpha.Contiguous() || (red.mask & green.mask) || (red.mask & blue.mask) || (green.mask & blue.mask))
+}  // namespace
+
+TLayout StoredLayout(unsigned bitCount, bool bitFields, const TMasks& masks)
+{
+  if (bitCount <= 8 || bitCount == 24)
+    return ValidLayout(static_cast<TLayout>(bitCount)) ? static_cast<TLayout>(bitCount) : 0;
+  if (!bitFields)
+    return bitCount == 16 ? 15 : bitCount == 32 ? 32 : 0;
+  for (const TStoredMasks& stored : kStoredMasks) {
+    if (stored.BitCount == bitCount && stored.Red == masks.Red && stored.Green == masks.Green &&
+        stored.Blue == masks.Blue &&
+        (masks.Alpha == 0 || masks.Alpha == ImpliedAlphaMask(bitCount, masks.Red, masks.Green, masks.Blue)))
+      return stored.Layout;
+  }
+  return 0;
+}
+
+uint32_t ImpliedAlphaMask(unsigned bitCount, uint32_t red, uint32_t green, uint32_t blue)
+{
+  if (bitCount != 16 && bitCount != 32)
+    return 0;
+  const uint32_t pixel = bitCount == 32 ? 0xFFFFFFFFu : 0xFFFFu;
+  const uint32_t rest = pixel & ~(red | green | blue);
+  return TChannel(rest).Contiguous() ? rest : 0;
+}
+
+void DecodeBitFields(const uint8_t* pixels, int64_t stride, unsigned bitCount, const TMasks& masks, TImage& image)
+{
+  const TChannel red(masks.Red), green(masks.Green), blue(masks.Blue), alpha(masks.Alpha);
+  if ((bitCount != 16 && bitCount != 32) || !red.Mask || !green.Mask || !blue.Mask || !red.Contiguous() ||
+      !green.Contiguous() || !blue.Contiguous() || !alpha.Contiguous() || (red.Mask & green.Mask) ||
+      (red.Mask & blue.Mask) || (green.Mask & blue.Mask))
     Invalid();
   image.Layout = bitCount == 16 ? 24 : 32;
-  const int64_t stride = Stride(width, image.Layout);
-  image.Bits.assign(static_cast<size_t>(stride * height), 0);
-  std::vector<RGBQUAD> noTable;
+  const int64_t outStride = Stride(image.Width, image.Layout);
+  image.Bits.assign(static_cast<size_t>(outStride * image.Height), 0);
+  const std::vector<RGBQUAD> noTable;
   TColorMatcher matcher(noTable);
-  std::vector<uint32_t> row(static_cast<size_t>(width));
-  for (int64_t y = 0; y < height; ++y) {
-    const uint8_t* source = pixels + sourceStride * y;
-    for (int64_t x = 0; x < width; ++x) {
+  std::vector<uint32_t> row(static_cast<size_t>(image.Width));
+  for (int64_t y = 0; y < image.Height; ++y) {
+    const uint8_t* source = pixels + stride * y;
+    for (int64_t x = 0; x < image.Width; ++x) {
       const uint32_t value = bitCount == 16 ? Get16(source + 2 * x) : Get32(source + 4 * x);
       row[static_cast<size_t>(x)] =
           (alpha.Get(value) << 24) | (red.Get(value) << 16) | (green.Get(value) << 8) | blue.Get(value);
     }
-    EncodeRow(row.data(), image.Width, image.Layout, matcher, image.Bits.data() + stride * y);
+    EncodeRow(row.data(), image.Width, image.Layout, matcher, image.Bits.data() + outStride * y);
   }
+}
+
+TImage ReadBmp(const uint8_t* data, size_t size)
+{
+  if (!data || size < kFileHeader + 12 || data[0] != 'B' || data[1] != 'M')
+    Invalid();
+  const THeader header = ReadHeader(data, size);
+  TImage image;
+  image.Width = static_cast<int>(header.Width);
+  image.Height = static_cast<int>(header.Height);
+  image.TopDown = header.TopDown;
+  size_t afterHeader = header.End;
+  if (header.BitCount <= 8) {
+    afterHeader = ReadColorTable(data, size, header, image);
+    image.Layout = static_cast<TLayout>(header.BitCount);
+  }
+
+  // Writers that leave the offset 0 mean "right after the colour table".
+  const uint32_t offBits = Get32(data + 10);
+  const size_t pixelStart = offBits == 0 ? afterHeader : offBits;
+  if (pixelStart < kFileHeader + header.Size || pixelStart > size)
+    Invalid();
+  const uint8_t* pixels = data + pixelStart;
+  const size_t available = size - pixelStart;
+
+  if (header.Compression == BI_RLE8 || header.Compression == BI_RLE4) {
+    image.Bits.assign(static_cast<size_t>(Stride(image.Width, image.Layout) * image.Height), 0);
+    DecodeRle(pixels, available, header.Compression == BI_RLE4, image);
+    return image;
+  }
+
+  const int64_t sourceStride = Stride(header.Width, static_cast<TLayout>(header.BitCount));
+  if (sourceStride * header.Height > static_cast<int64_t>(available))
+    Invalid();
+  const bool bitFields = header.Compression == BI_BITFIELDS || header.Compression == kAlphaBitFields;
+  if (const TLayout stored = StoredLayout(header.BitCount, bitFields, header.Masks)) {
+    image.Layout = stored;
+    image.Bits.assign(pixels, pixels + sourceStride * header.Height);
+    return image;
+  }
+  DecodeBitFields(pixels, sourceStride, header.BitCount, header.Masks, image);
   return image;
 }
 

@@ -58,6 +58,29 @@ struct TImage {
   std::vector<uint8_t> Bits;
 };
 
+// Channel masks of bit-field pixels.
+struct TMasks {
+  uint32_t Red = 0;
+  uint32_t Green = 0;
+  uint32_t Blue = 0;
+  uint32_t Alpha = 0;
+};
+
+// The layout that keeps pixels of `bitCount` bits exactly as they are stored, or 0 when they have to be
+// decoded. Without bit fields the masks do not count. With them, 5-5-5, 5-6-5 and 8-8-8 (red highest) are
+// kept, provided the alpha mask is absent or holds just the bits the colours leave over. The file reader
+// and the bitmap's adoption of DIB sections both decide by this one table.
+TLayout StoredLayout(unsigned bitCount, bool bitFields, const TMasks& masks);
+
+// The alpha mask a DIB section implies (the system reports only its three colour masks): the bits of a 16-
+// or 32-bit pixel that no colour uses, when they form one run; otherwise 0.
+uint32_t ImpliedAlphaMask(unsigned bitCount, uint32_t red, uint32_t green, uint32_t blue);
+
+// Decodes rows of 16- or 32-bit bit-field pixels, `stride` bytes apart, into `image` (whose Width, Height
+// and TopDown are set): 16-bit pixels become layout 24, 32-bit ones layout 32 with their alpha. Masks that
+// are empty, overlap or have gaps raise EInvalidGraphic("Bitmap image is not valid").
+void DecodeBitFields(const uint8_t* pixels, int64_t stride, unsigned bitCount, const TMasks& masks, TImage& image);
+
 // Reads a Windows BMP file: core, info, V2, V3, V4 and V5 headers; 1/4/8-bit with colour table, also RLE4
 // and RLE8; 16-bit (5-5-5, 5-6-5 or any bit fields); 24-bit; 32-bit (also bit fields); both row orders.
 // Odd bit fields come out as 24 (16-bit) or 32-bit layout. A file that is not a valid bitmap raises

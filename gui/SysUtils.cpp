@@ -93,6 +93,21 @@ bool FindCmdLineSwitch(const std::string& name, const std::string& chars, bool i
   return FindCmdLineSwitch(SplitCommandLine(GetCommandLineA()), name, chars, ignoreCase);
 }
 
+char CharAt(const std::string& text, size_t index)
+{
+  if (index >= text.size())
+    throw ERangeError(Format("String index out of range (index %llu, length %llu)",
+                             static_cast<unsigned long long>(index), static_cast<unsigned long long>(text.size())));
+  return text[index];
+}
+
+char LastChar(const std::string& text)
+{
+  if (text.empty())
+    throw ERangeError("String index out of range (index -1, length 0)");
+  return text.back();
+}
+
 std::string ExtractFilePath(const std::string& path)
 {
   const size_t slash = path.find_last_of("\\/:");

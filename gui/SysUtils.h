@@ -1,5 +1,6 @@
 #pragma once
 // The class library's errors and the few free helpers the program needs.
+#include <cstddef>
 #include <exception>
 #include <string>
 #include <vector>
@@ -50,6 +51,14 @@ public:
   explicit EListError(long long index);
 };
 
+// A value or an index outside its range: "Range check error", or for a string index
+// "String index out of range (index %d, length %d)".
+class ERangeError : public Exception {
+public:
+  ERangeError() : Exception("Range check error") {}
+  using Exception::Exception;
+};
+
 // A picture file that is not a picture of the expected kind.
 class EInvalidGraphic : public Exception {
   using Exception::Exception;
@@ -80,6 +89,12 @@ bool FindCmdLineSwitch(const std::vector<std::string>& params, const std::string
                        const std::string& chars = "-", bool ignoreCase = true);
 // The same over this process's command line.
 bool FindCmdLineSwitch(const std::string& name, const std::string& chars = "-", bool ignoreCase = true);
+
+// The character at `index` (0 is the first) of a text; an index outside the text raises ERangeError before
+// anything is read.
+char CharAt(const std::string& text, size_t index);
+// The last character of a text; an empty text raises ERangeError.
+char LastChar(const std::string& text);
 
 // The folder part of a path, with its trailing backslash ("C:\\app\\" of "C:\\app\\x.exe").
 std::string ExtractFilePath(const std::string& path);

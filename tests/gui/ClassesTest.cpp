@@ -1,4 +1,6 @@
 #include "Classes.h"
+
+#include "Handles.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -228,4 +230,29 @@ TEST(FileStream, ReadsSeeksAndReportsItsSize)
   stream.SetPosition(1);
   stream.ReadBuffer(buffer, 3);
   EXPECT_EQ(std::string(buffer, 3), "123");
+}
+
+TEST(FileStream, TheFileIsClosedWithTheStreamAndNotBefore)
+{
+  TTempFile file(".bin");
+  {
+    std::ofstream out(file.Path(), std::ios::binary);
+    out << "data";
+  }
+  // Opening the file for exclusive use succeeds only while nobody else has it open.
+  auto exclusive = [&] {
+    TKernelHandle handle(CreateFileA(file.Path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    return handle.Valid();
+  };
+  ASSERT_TRUE(exclusive());
+  for (unsigned mode : {fmOpenRead, fmShareDenyWrite, fmShareDenyNone, fmShareExclusive}) {
+    {
+      TFileStream stream(file.Path(), mode);
+      EXPECT_NE(stream.Handle(), INVALID_HANDLE_VALUE);
+      EXPECT_NE(stream.Handle(), nullptr);
+      EXPECT_FALSE(exclusive()) << mode;
+    }
+    EXPECT_TRUE(exclusive()) << mode;
+  }
 }

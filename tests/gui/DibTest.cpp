@@ -382,3 +382,60 @@ TEST(Dib, StrideIsDwordAlignedAndCannotOverflow)
   EXPECT_EQ(Dib::Stride(3, 15), 8);
   EXPECT_EQ(Dib::Stride(0x7FFFFFFF, 32), int64_t{0x7FFFFFFF} * 4);
 }
+
+TEST(Dib, OneTableDecidesWhichBitFieldsAreKeptAsStored)
+{
+  const Dib::TMasks rgb888{0x00FF0000, 0x0000FF00, 0x000000FF, 0};
+  const Dib::TMasks bgr888{0x000000FF, 0x0000FF00, 0x00FF0000, 0};
+  const Dib::TMasks rgb555{0x7C00, 0x03E0, 0x001F, 0};
+  const Dib::TMasks rgb565{0xF800, 0x07E0, 0x001F, 0};
+  auto alpha = [](Dib::TMasks masks, uint32_t mask) {
+    masks.Alpha = mask;
+    return masks;
+  };
+  const struct {
+    const char* Name;
+    unsigned BitCount;
+    bool BitFields;
+    Dib::TMasks Masks;
+    Dib::TLayout Expected;
+  } cases[] = {
+      {"palette", 8, false, {}, 8},
+      {"24-bit", 24, false, {}, 24},
+      {"16-bit without masks", 16, false, {}, 15},
+      {"32-bit without masks", 32, false, {}, 32},
+      {"8-8-8", 32, true, rgb888, 32},
+      {"8-8-8-8", 32, true, alpha(rgb888, 0xFF000000), 32},
+      {"8-8-8 with a 4-bit alpha", 32, true, alpha(rgb888, 0x0F000000), 0},
+      {"8-8-8, red lowest", 32, true, alpha(bgr888, 0xFF000000), 0},
+      {"5-5-5", 16, true, rgb555, 15},
+      {"1-5-5-5", 16, true, alpha(rgb555, 0x8000), 15},
+      {"5-6-5", 16, true, rgb565, 16},
+      {"5-6-5 with a clashing alpha", 16, true, alpha(rgb565, 0x8000), 0},
+      {"5-6-5 masks on 32-bit pixels", 32, true, rgb565, 0},
+      {"4-4-4-4", 16, true, {0x0F00, 0x00F0, 0x000F, 0xF000}, 0},
+  };
+  for (const auto& test : cases)
+    EXPECT_EQ(Dib::StoredLayout(test.BitCount, test.BitFields, test.Masks), test.Expected) << test.Name;
+}
+
+TEST(Dib, ASectionsAlphaIsTheRunOfBitsTheColoursLeave)
+{
+  const struct {
+    unsigned BitCount;
+    uint32_t Red, Green, Blue;
+    uint32_t Expected;
+  } cases[] = {
+      {32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000},
+      {32, 0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000},
+      {32, 0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000},
+      {32, 0xFF000000, 0x00FF0000, 0x0000FF00, 0x000000FF},
+      {32, 0x00FF0000, 0x000000FF, 0x0000F000, 0},  // two runs left over: no alpha
+      {16, 0x7C00, 0x03E0, 0x001F, 0x8000},
+      {16, 0xF800, 0x07E0, 0x001F, 0},
+      {24, 0, 0, 0, 0},
+  };
+  for (const auto& test : cases)
+    EXPECT_EQ(Dib::ImpliedAlphaMask(test.BitCount, test.Red, test.Green, test.Blue), test.Expected)
+        << std::hex << test.Red << " " << test.Green << " " << test.Blue;
+}

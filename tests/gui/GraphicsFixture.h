@@ -1,6 +1,9 @@
 #pragma once
-// Helpers shared by the graphics tests: GDI object counting, hand-made BMP files, in-memory streams.
+// Helpers shared by the graphics tests: GDI object counting, hand-made BMP and icon files, in-memory streams,
+// change counters and pixel access.
+#include "Bitmap.h"
 #include "Classes.h"
+#include "Handles.h"
 
 #include <windows.h>
 #include <winternl.h>
@@ -127,35 +130,116 @@ inline RGBQUAD Rgb(uint8_t red, uint8_t green, uint8_t blue) { return RGBQUAD{bl
 
 inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
 {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE)
-    return;
+  TKernelHandle file(
+      CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
-  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
+  if (file)
+    WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 // A read-only stream over bytes in memory.
 class TBytesStream : public TStream {
 public:
-  explicit TBytesStream(std::vector<uint8_t> bytes) : m_bytes(std::move(bytes)) {}
+  explicit TBytesStream(std::vector<uint8_t> bytes) : FBytes(std::move(bytes)) {}
   long Read(void* buffer, long count) override
   {
-    const int64_t left = static_cast<int64_t>(m_bytes.size()) - m_position;
+    const int64_t left = static_cast<int64_t>(FBytes.size()) - FPosition;
     const long n = static_cast<long>(std::max<int64_t>(0, std::min<int64_t>(count, left)));
     if (n > 0)
-      std::memcpy(buffer, m_bytes.data() + m_position, static_cast<size_t>(n));
-    m_position += n;
+      std::memcpy(buffer, FBytes.data() + FPosition, static_cast<size_t>(n));
+    FPosition += n;
     return n;
   }
   int64_t Seek(int64_t offset, TSeekOrigin origin) override
   {
-    const int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? m_position : int64_t(m_bytes.size());
-    m_position = std::max<int64_t>(0, base + offset);
-    return m_position;
+    const int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? FPosition : int64_t(FBytes.size());
+    FPosition = std::max<int64_t>(0, base + offset);
+    return FPosition;
   }
 
 private:
-  std::vector<uint8_t> m_bytes;
-  int64_t m_position = 0;
+  std::vector<uint8_t> FBytes;
+  int64_t FPosition = 0;
 };
+
+// Counts OnChange / OnChanging notifications.
+struct TCounter : TObject {
+  int Count = 0;
+  TObject* LastSender = nullptr;
+  void Notify(TObject* sender)
+  {
+    ++Count;
+    LastSender = sender;
+  }
+  TNotifyEvent Event() { return TNotifyEvent(this, &TCounter::Notify); }
+};
+
+// 0x00BBGGRR of a pixel, read through the canvas.
+inline COLORREF PixelOf(TBitmap& bitmap, int x, int y)
+{
+  return static_cast<COLORREF>(bitmap.GetCanvas()->GetPixel(x, y));
+}
+
+inline void Fill(TBitmap& bitmap, TColor color)
+{
+  bitmap.GetCanvas()->GetBrush()->SetColor(color);
+  bitmap.GetCanvas()->GetBrush()->SetStyle(bsSolid);
+  bitmap.GetCanvas()->FillRect(Rect(0, 0, bitmap.GetWidth(), bitmap.GetHeight()));
+}
+
+// A 24-bit bitmap whose every pixel has its own colour.
+inline void MakePattern(TBitmap& bitmap, int width, int height)
+{
+  bitmap.SetPixelFormat(pf24bit);
+  bitmap.SetSize(width, height);
+  for (int y = 0; y < height; ++y) {
+    auto* row = static_cast<uint8_t*>(bitmap.ScanLine(y));
+    for (int x = 0; x < width; ++x) {
+      row[3 * x] = static_cast<uint8_t>(x * 37 + y);
+      row[3 * x + 1] = static_cast<uint8_t>(y * 53 + 7);
+      row[3 * x + 2] = static_cast<uint8_t>(x * y * 11 + 3);
+    }
+  }
+}
+
+// B, G, R bytes of a pixel as 0x00RRGGBB.
+inline uint32_t Bgr(const uint8_t* pixel) { return pixel[0] | (pixel[1] << 8) | (pixel[2] << 16); }
+
+// A 16 x 16, 32-bit icon file: left half red, right half blue, fully opaque.
+inline std::vector<uint8_t> IconFile()
+{
+  std::vector<uint8_t> out;
+  auto put16 = [&](uint32_t v) { Put16(out, v); };
+  auto put32 = [&](uint32_t v) { Put32(out, v); };
+  const uint32_t imageBytes = 40 + 16 * 16 * 4 + 16 * 4;
+  put16(0);
+  put16(1);
+  put16(1);
+  out.push_back(16);
+  out.push_back(16);
+  out.push_back(0);
+  out.push_back(0);
+  put16(1);
+  put16(32);
+  put32(imageBytes);
+  put32(22);
+  put32(40);
+  put32(16);
+  put32(32);  // colour and mask, one above the other
+  put16(1);
+  put16(32);
+  for (int i = 0; i < 6; ++i)
+    put32(0);
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16; ++x) {
+      const bool left = x < 8;
+      out.push_back(left ? 0 : 255);
+      out.push_back(0);
+      out.push_back(left ? 255 : 0);
+      out.push_back(255);
+    }
+  }
+  for (int i = 0; i < 16 * 4; ++i)
+    out.push_back(0);
+  return out;
+}
