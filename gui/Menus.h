@@ -2,7 +2,7 @@
 // Menus built from items: a popup menu opens at a screen point, runs the system's modal menu and raises
 // the chosen item's OnClick.
 #include "Classes.h"
-#include "Controls.h"
+#include "Messages.h"
 #include "SysUtils.h"
 
 #include <windows.h>

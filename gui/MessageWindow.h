@@ -1,8 +1,8 @@
 #pragma once
 // Hidden windows that deliver their messages to an object's method: for components that need a window
 // handle of their own (notification-area callbacks, menu owners) without being controls.
-#include "Controls.h"
 #include "Messages.h"
+#include "WindowBinder.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 // The label: a graphic control that shows a caption.
-#include "Controls.h"
+#include "Control.h"
 #include "Graphics.h"
 
 #include <windows.h>

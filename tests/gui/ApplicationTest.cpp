@@ -1,6 +1,6 @@
 #include "FormsFixture.h"
 
-#include "Messages.h"
+#include "WindowBinder.h"
 
 namespace {
 

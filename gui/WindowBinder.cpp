@@ -1,4 +1,4 @@
-#include "Messages.h"
+#include "WindowBinder.h"
 
 #include "SysApi.h"
 

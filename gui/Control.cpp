@@ -1,0 +1,588 @@
+#include "Control.h"
+
+#include "WinControl.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+namespace {
+
+std::vector<TControlCanvas*>& CanvasesHoldingDCs()
+{
+  static std::vector<TControlCanvas*> canvases;
+  return canvases;
+}
+
+} // namespace
+
+TMouse* Mouse = [] {
+  static TMouse mouse;
+  return &mouse;
+}();
+
+TShiftState KeysToShiftState(WPARAM keys)
+{
+  TShiftState shift;
+  if (keys & MK_SHIFT)
+    shift.Include(ssShift);
+  if (keys & MK_CONTROL)
+    shift.Include(ssCtrl);
+  if (keys & MK_LBUTTON)
+    shift.Include(ssLeft);
+  if (keys & MK_RBUTTON)
+    shift.Include(ssRight);
+  if (keys & MK_MBUTTON)
+    shift.Include(ssMiddle);
+  if (GetKeyState(VK_MENU) < 0)
+    shift.Include(ssAlt);
+  return shift;
+}
+
+TShiftState KeyboardShiftState()
+{
+  TShiftState shift;
+  if (GetKeyState(VK_SHIFT) < 0)
+    shift.Include(ssShift);
+  if (GetKeyState(VK_CONTROL) < 0)
+    shift.Include(ssCtrl);
+  if (GetKeyState(VK_MENU) < 0)
+    shift.Include(ssAlt);
+  return shift;
+}
+
+// --- TControlCanvas ---
+
+TControlCanvas::TControlCanvas(TControl* control) : FControl(control) {}
+
+TControlCanvas::~TControlCanvas()
+{
+  FreeHandle();
+}
+
+void TControlCanvas::FreeHandle()
+{
+  if (HandleAllocated())
+    SetHandle(nullptr);
+  if (FWindowDC) {
+    FWindowDC.Reset();
+    auto& list = CanvasesHoldingDCs();
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+  }
+}
+
+void TControlCanvas::BeginPaintOn(HDC dc)
+{
+  FreeHandle();
+  SetHandle(dc);
+}
+
+void TControlCanvas::CreateHandle()
+{
+  HWND window = nullptr;
+  POINT origin{0, 0};
+  if (auto* winControl = dynamic_cast<TWinControl*>(FControl)) {
+    window = winControl->GetHandle();
+  } else if (TWinControl* parent = FControl->GetParent()) {
+    window = parent->GetHandle();
+    origin = POINT{FControl->GetLeft(), FControl->GetTop()};
+  } else {
+    throw EInvalidOperation("Control '" + FControl->Name() + "' has no parent window");
+  }
+  HDC dc = GetDCEx(window, nullptr, DCX_CACHE | DCX_CLIPSIBLINGS);
+  if (!dc)
+    throw EOutOfResources();
+  FWindowDC = TWindowDC(window, dc);
+  SetWindowOrgEx(dc, -origin.x, -origin.y, nullptr);
+  IntersectClipRect(dc, 0, 0, FControl->GetWidth(), FControl->GetHeight());
+  CanvasesHoldingDCs().push_back(this);
+  SetHandle(dc);
+}
+
+void FreeDeviceContexts()
+{
+  // FreeHandle takes each canvas out of the list.
+  auto& list = CanvasesHoldingDCs();
+  while (!list.empty())
+    list.back()->FreeHandle();
+}
+
+// --- TControl ---
+
+TControl::TControl(TComponent* AOwner) : TComponent(AOwner), FFont(std::make_unique<TFont>())
+{
+  WindowProc = TWndMethod(this, &TControl::WndProc);
+  FFont->OnChange = TNotifyEvent(this, &TControl::FontChangeHandler);
+}
+
+TControl::~TControl()
+{
+  if (GetCaptureControl() == this)
+    SetCaptureControl(nullptr);
+  if (FParent)
+    FParent->RemoveControl(this);
+}
+
+void TControl::SetParent(TWinControl* parent)
+{
+  if (parent == FParent)
+    return;
+  if (FParent)
+    FParent->RemoveControl(this);
+  if (parent)
+    parent->InsertControl(this);
+}
+
+bool TControl::CheckNewSize(int& width, int& height)
+{
+  width = std::max(width, 0);
+  height = std::max(height, 0);
+  if (width == FWidth && height == FHeight)
+    return true;
+  int newWidth = width;
+  int newHeight = height;
+  if (!CanResize(newWidth, newHeight))
+    return false;
+  width = std::max(newWidth, 0);
+  height = std::max(newHeight, 0);
+  return true;
+}
+
+void TControl::SetBounds(int left, int top, int width, int height)
+{
+  if (!CheckNewSize(width, height)) {
+    width = FWidth;
+    height = FHeight;
+  }
+  if (left == FLeft && top == FTop && width == FWidth && height == FHeight)
+    return;
+  const bool sized = width != FWidth || height != FHeight;
+  InvalidateControl(true);
+  SetBoundsFields(left, top, width, height);
+  InvalidateControl(!FControlStyle.Contains(csOpaque));
+  if (sized)
+    Resize();
+}
+
+void TControl::SetBoundsFields(int left, int top, int width, int height)
+{
+  FLeft = left;
+  FTop = top;
+  FWidth = width;
+  FHeight = height;
+}
+
+TRect TControl::GetClientRect() const
+{
+  return Rect(0, 0, FWidth, FHeight);
+}
+
+int TControl::GetClientWidth() const
+{
+  const TRect client = GetClientRect();
+  return client.right - client.left;
+}
+
+int TControl::GetClientHeight() const
+{
+  const TRect client = GetClientRect();
+  return client.bottom - client.top;
+}
+
+void TControl::SetClientSize(int width, int height)
+{
+  const TRect client = GetClientRect();
+  SetBounds(FLeft, FTop, FWidth - (client.right - client.left) + width,
+            FHeight - (client.bottom - client.top) + height);
+}
+
+TPoint TControl::ClientOrigin() const
+{
+  if (auto* winControl = dynamic_cast<const TWinControl*>(this); winControl && winControl->HandleAllocated()) {
+    POINT origin{0, 0};
+    ::ClientToScreen(const_cast<TWinControl*>(winControl)->GetHandle(), &origin);
+    return origin;
+  }
+  if (FParent) {
+    const TPoint parentOrigin = FParent->ClientOrigin();
+    return Point(parentOrigin.x + FLeft, parentOrigin.y + FTop);
+  }
+  return Point(FLeft, FTop);
+}
+
+TPoint TControl::ClientToScreen(TPoint point) const
+{
+  const TPoint origin = ClientOrigin();
+  return Point(point.x + origin.x, point.y + origin.y);
+}
+
+TPoint TControl::ScreenToClient(TPoint point) const
+{
+  const TPoint origin = ClientOrigin();
+  return Point(point.x - origin.x, point.y - origin.y);
+}
+
+void TControl::SetVisible(bool visible)
+{
+  if (visible == FVisible)
+    return;
+  FVisible = visible;
+  if (!visible && GetCaptureControl() == this)
+    SetCaptureControl(nullptr);
+  VisibleChanged();
+}
+
+bool TControl::IsVisibleWithParents() const
+{
+  for (const TControl* control = this; control; control = control->FParent) {
+    if (!control->FVisible)
+      return false;
+  }
+  return true;
+}
+
+void TControl::SetEnabled(bool enabled)
+{
+  if (enabled == FEnabled)
+    return;
+  FEnabled = enabled;
+  if (!enabled) {
+    FClickPending = false;
+    if (GetCaptureControl() == this)
+      SetCaptureControl(nullptr);
+  }
+  EnabledChanged();
+}
+
+void TControl::SetFont(TFont* font)
+{
+  FParentFont = false;
+  FFont->Assign(font);
+}
+
+void TControl::SetParentFont(bool parentFont)
+{
+  if (parentFont == FParentFont)
+    return;
+  FParentFont = parentFont;
+  if (parentFont)
+    ParentFontChanged();
+}
+
+void TControl::FontChangeHandler(TObject* /*Sender*/)
+{
+  if (!FTakingParentFont)
+    FParentFont = false;
+  FontChanged();
+}
+
+void TControl::SetColor(TColor color)
+{
+  FParentColor = false;
+  if (color == FColor)
+    return;
+  FColor = color;
+  ColorChanged();
+}
+
+void TControl::SetParentColor(bool parentColor)
+{
+  if (parentColor == FParentColor)
+    return;
+  FParentColor = parentColor;
+  if (parentColor)
+    ParentColorChanged();
+}
+
+void TControl::SetText(const std::string& text)
+{
+  if (text == FText)
+    return;
+  FText = text;
+  TextChanged();
+}
+
+bool TControl::GetMouseCapture() const
+{
+  return GetCaptureControl() == this;
+}
+
+void TControl::SetMouseCapture(bool capture)
+{
+  if (capture == GetMouseCapture())
+    return;
+  SetCaptureControl(capture ? this : nullptr);
+}
+
+LRESULT TControl::Perform(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+  TMessage message;
+  message.Msg = msg;
+  message.WParam = wParam;
+  message.LParam = lParam;
+  WindowProc(message);
+  return message.Result;
+}
+
+void TControl::WndProc(TMessage& Message)
+{
+  if (IsMouseMessage(Message.Msg)) {
+    DefaultHandler(Message);
+    if (FEnabled)
+      HandleMouseMessage(Message);
+    return;
+  }
+  DefaultHandler(Message);
+}
+
+void TControl::DefaultHandler(TMessage& /*Message*/) {}
+
+void TControl::HandleMouseMessage(TMessage& Message)
+{
+  const int x = GET_X_LPARAM(Message.LParam);
+  const int y = GET_Y_LPARAM(Message.LParam);
+  const TShiftState shift = KeysToShiftState(Message.WParam);
+  const bool doubleClicks = FControlStyle.Contains(csDoubleClicks);
+
+  auto buttonDown = [&](TMouseButton button, bool doubleClick) {
+    if (FControlStyle.Contains(csCaptureMouse))
+      SetMouseCapture(true);
+    TShiftState downShift = shift;
+    if (button == mbLeft) {
+      if (doubleClick) {
+        FClickPending = false;
+        DblClick();
+      } else {
+        FClickPending = FControlStyle.Contains(csClickEvents);
+      }
+    }
+    if (doubleClick)
+      downShift.Include(ssDouble);
+    MouseDown(button, downShift, x, y);
+  };
+
+  auto buttonUp = [&](TMouseButton button) {
+    bool click = false;
+    if (button == mbLeft && FClickPending) {
+      FClickPending = false;
+      const TRect client = GetClientRect();
+      const POINT point{x, y};
+      click = PtInRect(&client, point) != FALSE;
+    }
+    // Capture lasts while any button is held.
+    if (!(Message.WParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) && GetMouseCapture())
+      SetMouseCapture(false);
+    MouseUp(button, shift, x, y);
+    if (click)
+      Click();
+  };
+
+  switch (Message.Msg) {
+  case WM_MOUSEMOVE:
+    MouseMove(shift, x, y);
+    break;
+  case WM_LBUTTONDOWN:
+    buttonDown(mbLeft, false);
+    break;
+  case WM_RBUTTONDOWN:
+    buttonDown(mbRight, false);
+    break;
+  case WM_MBUTTONDOWN:
+    buttonDown(mbMiddle, false);
+    break;
+  // Without csDoubleClicks a quick second press is a plain press.
+  case WM_LBUTTONDBLCLK:
+    buttonDown(mbLeft, doubleClicks);
+    break;
+  case WM_RBUTTONDBLCLK:
+    buttonDown(mbRight, doubleClicks);
+    break;
+  case WM_MBUTTONDBLCLK:
+    buttonDown(mbMiddle, doubleClicks);
+    break;
+  case WM_LBUTTONUP:
+    buttonUp(mbLeft);
+    break;
+  case WM_RBUTTONUP:
+    buttonUp(mbRight);
+    break;
+  case WM_MBUTTONUP:
+    buttonUp(mbMiddle);
+    break;
+  default:
+    break;
+  }
+}
+
+void TControl::InvalidateControl(bool erase)
+{
+  if (!FParent || !FParent->HandleAllocated())
+    return;
+  const RECT bounds = GetBoundsRect();
+  InvalidateRect(FParent->FHandle, &bounds, erase ? TRUE : FALSE);
+}
+
+void TControl::Invalidate()
+{
+  if (FVisible)
+    InvalidateControl(!FControlStyle.Contains(csOpaque));
+}
+
+void TControl::Update()
+{
+  if (FParent)
+    FParent->Update();
+}
+
+void TControl::Repaint()
+{
+  Invalidate();
+  Update();
+}
+
+void TControl::SetZOrder(bool topMost)
+{
+  if (!FParent)
+    return;
+  auto& list = FParent->FControls;
+  auto it = std::find(list.begin(), list.end(), this);
+  if (it == list.end())
+    return;
+  list.erase(it);
+  if (topMost)
+    list.push_back(this);
+  else
+    list.insert(list.begin(), this);
+  InvalidateControl(!FControlStyle.Contains(csOpaque));
+}
+
+void TControl::Click()
+{
+  OnClick(this);
+}
+
+void TControl::DblClick()
+{
+  OnDblClick(this);
+}
+
+void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+  OnMouseDown(this, Button, Shift, X, Y);
+}
+
+void TControl::MouseMove(TShiftState Shift, int X, int Y)
+{
+  OnMouseMove(this, Shift, X, Y);
+}
+
+void TControl::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+  OnMouseUp(this, Button, Shift, X, Y);
+}
+
+bool TControl::CanResize(int& NewWidth, int& NewHeight)
+{
+  bool resize = true;
+  OnCanResize(this, NewWidth, NewHeight, resize);
+  return resize;
+}
+
+void TControl::Resize()
+{
+  OnResize(this);
+}
+
+void TControl::FontChanged()
+{
+  Invalidate();
+}
+
+void TControl::ColorChanged()
+{
+  Invalidate();
+}
+
+void TControl::TextChanged()
+{
+  Invalidate();
+}
+
+void TControl::EnabledChanged()
+{
+  Invalidate();
+}
+
+void TControl::VisibleChanged()
+{
+  // Shown or hidden: the parent paints the area again either way.
+  InvalidateControl(true);
+}
+
+void TControl::ParentFontChanged()
+{
+  if (!FParentFont || !FParent)
+    return;
+  FTakingParentFont = true;
+  try {
+    FFont->Assign(FParent->GetFont());
+  } catch (...) {
+    FTakingParentFont = false;
+    throw;
+  }
+  FTakingParentFont = false;
+}
+
+void TControl::ParentColorChanged()
+{
+  if (!FParentColor || !FParent || FColor == FParent->FColor)
+    return;
+  FColor = FParent->FColor;
+  ColorChanged();
+}
+
+void TControl::ChangeScale(int M, int D)
+{
+  if (M == D || D == 0)
+    return;
+  SetBounds(MulDiv(FLeft, M, D), MulDiv(FTop, M, D), MulDiv(FWidth, M, D), MulDiv(FHeight, M, D));
+  if (!FParentFont)
+    FFont->SetHeight(MulDiv(FFont->GetHeight(), M, D));
+}
+
+// --- TGraphicControl ---
+
+TGraphicControl::TGraphicControl(TComponent* AOwner)
+    : TControl(AOwner), FCanvas(std::make_unique<TControlCanvas>(this))
+{
+}
+
+TGraphicControl::~TGraphicControl() = default;
+
+void TGraphicControl::WndProc(TMessage& Message)
+{
+  if (Message.Msg == WM_PAINT && Message.WParam) {
+    FCanvas->PaintOn(reinterpret_cast<HDC>(Message.WParam), [this] { Paint(); });
+    Message.Result = 0;
+    return;
+  }
+  TControl::WndProc(Message);
+}
+
+void TGraphicControl::Paint() {}
+
+// --- TMouse ---
+
+TPoint TMouse::GetCursorPos() const
+{
+  POINT point{0, 0};
+  if (!::GetCursorPos(&point))
+    return Point(0, 0);
+  return point;
+}
+
+void TMouse::SetCursorPos(TPoint point) const
+{
+  ::SetCursorPos(point.x, point.y);
+}
+
