@@ -10,15 +10,6 @@
 
 namespace {
 
-struct TMenuTraits {
-  using Handle = HMENU;
-  static HMENU Invalid() { return nullptr; }
-  static bool IsInvalid(HMENU menu) { return menu == nullptr; }
-  static void Free(HMENU menu) { DestroyMenu(menu); }
-};
-// A menu from CreatePopupMenu; destroying it destroys its submenus too.
-using TMenuHandle = TUniqueHandle<TMenuTraits>;
-
 // Identifiers of living items. They stay below 0x10000 so that they also fit a WM_COMMAND's word.
 std::set<UINT>& UsedCommands()
 {
@@ -196,22 +187,19 @@ HMENU TMenu::CreateMenuHandle() const
 
 TPopupMenu::TPopupMenu(TComponent* owner) : TMenu(owner) {}
 
-TPopupMenu::~TPopupMenu()
-{
-  DeallocateHWnd(FWindow);
-}
+TPopupMenu::~TPopupMenu() = default;
 
 void TPopupMenu::Popup(int X, int Y)
 {
   OnPopup(this);
   if (!FWindow)
-    FWindow = AllocateHWnd(TWndMethod(this, &TPopupMenu::WndProc));
+    FWindow.Reset(AllocateHWnd(TWndMethod(this, &TPopupMenu::WndProc)));
   TMenuHandle menu(CreateMenuHandle());
   // The chosen command comes back as the result, so nothing depends on WM_COMMAND reaching us.
   const int command = SysApi().TrackPopupMenu(menu.Get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, X, Y,
-                                              0, FWindow, nullptr);
+                                              0, FWindow.Get(), nullptr);
   // A menu opened for a window that is not in front may otherwise not close on the next click elsewhere.
-  PostMessageA(FWindow, WM_NULL, 0, 0);
+  PostMessageA(FWindow.Get(), WM_NULL, 0, 0);
   menu.Reset();
   if (command <= 0)
     return;
@@ -222,5 +210,5 @@ void TPopupMenu::Popup(int X, int Y)
 
 void TPopupMenu::WndProc(TMessage& Message)
 {
-  Message.Result = DefWindowProcA(FWindow, Message.Msg, Message.WParam, Message.LParam);
+  Message.Result = DefWindowProcA(FWindow.Get(), Message.Msg, Message.WParam, Message.LParam);
 }

@@ -1,6 +1,7 @@
 #include "WinControl.h"
 
 #include "Forms.h"
+#include "Handles.h"
 #include "WindowBinder.h"
 
 #include <windowsx.h>
@@ -308,39 +309,35 @@ void TWinControl::WMPaint(TMessage& Message)
     Message.Result = 0;
     return;
   }
-  PAINTSTRUCT paint{};
-  const HDC dc = BeginPaint(FHandle, &paint);
-  try {
-    if (FDoubleBuffered) {
-      const RECT area = paint.rcPaint;
-      const int width = area.right - area.left;
-      const int height = area.bottom - area.top;
-      if (width > 0 && height > 0) {
-        TMemoryDC memory = TMemoryDC::CreateCompatible(dc);
-        TBitmapHandle bitmap(CreateCompatibleBitmap(dc, width, height));
-        if (!memory || !bitmap)
-          throw EOutOfResources();
-        TSelectObject selected(memory.Get(), bitmap.Get());
-        SetWindowOrgEx(memory.Get(), area.left, area.top, nullptr);
-        // A defined start even when a hook suppresses the erase below.
-        {
-          TBrushHandle brush(CreateSolidBrush(ColorToColorRef(FColor)));
-          FillRect(memory.Get(), &area, brush.Get());
-        }
-        // Through WindowProc, so that hooks see the erase and the paint.
-        Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(memory.Get()), reinterpret_cast<LPARAM>(memory.Get()));
-        Perform(WM_PAINT, reinterpret_cast<WPARAM>(memory.Get()), 0);
-        BitBlt(dc, area.left, area.top, width, height, memory.Get(), area.left, area.top, SRCCOPY);
-      }
-    } else {
-      PaintHandler(dc);
-    }
-  } catch (...) {
-    EndPaint(FHandle, &paint);
-    throw;
-  }
-  EndPaint(FHandle, &paint);
+  const TPaintDC paint(FHandle);
+  if (FDoubleBuffered)
+    PaintBuffered(paint.Get(), paint.Area());
+  else
+    PaintHandler(paint.Get());
   Message.Result = 0;
+}
+
+void TWinControl::PaintBuffered(HDC dc, const RECT& area)
+{
+  const int width = area.right - area.left;
+  const int height = area.bottom - area.top;
+  if (width <= 0 || height <= 0)
+    return;
+  TMemoryDC memory = TMemoryDC::CreateCompatible(dc);
+  TBitmapHandle bitmap(CreateCompatibleBitmap(dc, width, height));
+  if (!memory || !bitmap)
+    throw EOutOfResources();
+  TSelectObject selected(memory.Get(), bitmap.Get());
+  SetWindowOrgEx(memory.Get(), area.left, area.top, nullptr);
+  // A defined start even when a hook suppresses the erase below.
+  {
+    TBrushHandle brush(CreateSolidBrush(ColorToColorRef(FColor)));
+    FillRect(memory.Get(), &area, brush.Get());
+  }
+  // Through WindowProc, so that hooks see the erase and the paint.
+  Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(memory.Get()), reinterpret_cast<LPARAM>(memory.Get()));
+  Perform(WM_PAINT, reinterpret_cast<WPARAM>(memory.Get()), 0);
+  BitBlt(dc, area.left, area.top, width, height, memory.Get(), area.left, area.top, SRCCOPY);
 }
 
 void TWinControl::WMEraseBkgnd(TMessage& Message)

@@ -151,6 +151,8 @@ private:
   void Detach();
   bool RouteMouseToGraphicChild(TMessage& Message);
   void WMPaint(TMessage& Message);
+  // Paints `area` through a memory bitmap and copies it to `dc` in one step.
+  void PaintBuffered(HDC dc, const RECT& area);
   void WMEraseBkgnd(TMessage& Message);
   void WMWindowPosChanging(TMessage& Message);
   void WMWindowPosChanged(TMessage& Message);
