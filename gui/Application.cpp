@@ -9,14 +9,6 @@
 
 namespace {
 
-LPCSTR ApplicationProperty()
-{
-  static const ATOM atom = GlobalAddAtomA("KoGuiApplication");
-  return MAKEINTATOM(atom);
-}
-
-thread_local TApplication* t_creatingApplication = nullptr;
-
 std::string TitleFromExeName()
 {
   std::string name = ExtractFileName(ApplicationExeName());
@@ -65,7 +57,9 @@ TApplication* Application = &DefaultApplication();
 // --- TApplication ---
 
 TApplication::TApplication(TComponent* AOwner)
-    : TComponent(AOwner), FTitle(TitleFromExeName()), FIcon(std::make_unique<TIcon>())
+    : TComponent(AOwner), FWindowProc(TWndMethod(this, &TApplication::WndProc)),
+      FBinding(this, TWndMethod(&FWindowProc, &TWindowProcChain::Dispatch)), FTitle(TitleFromExeName()),
+      FIcon(std::make_unique<TIcon>())
 {
   // The seam table must outlive the application object, whose components use it when they go at exit.
   SysApi();
@@ -80,9 +74,7 @@ TApplication::~TApplication()
   // The forms (and whatever else the application owns) go before the window that owns their windows.
   DestroyComponents();
   FMainForm = nullptr;
-  if (FHandle)
-    DestroyWindow(FHandle);
-  FHandle = nullptr;
+  FBinding.Destroy();
 }
 
 void TApplication::LoadDefaultIcon()
@@ -105,47 +97,30 @@ void TApplication::Initialize()
 
 HWND TApplication::GetHandle()
 {
-  if (FHandle)
-    return FHandle;
-  const HINSTANCE instance = GetModuleHandleA(nullptr);
+  if (HWND window = FBinding.Handle())
+    return window;
   const std::string className = ClassName();
-  WNDCLASSA existing{};
-  if (!GetClassInfoA(instance, className.c_str(), &existing)) {
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = &TApplication::StaticWndProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    windowClass.lpszClassName = className.c_str();
-    if (!RegisterClassA(&windowClass))
-      throw EOutOfResources("Cannot register window class " + className);
-  }
-  TApplication* const previous = t_creatingApplication;
-  t_creatingApplication = this;
+  WNDCLASSA windowClass{};
+  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  TWindowBinding::RegisterWindowClass(className, windowClass);
   // Zero-sized: it shows on the taskbar, never on the screen.
-  const HWND window = CreateWindowExA(0, className.c_str(), FTitle.c_str(),
-                                      WS_POPUP | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
+  const HWND window = FBinding.Create(0, className, FTitle, WS_POPUP | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
                                       SysApi().GetSystemMetrics(SM_CXSCREEN) / 2,
-                                      SysApi().GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr, nullptr,
-                                      instance, nullptr);
-  t_creatingApplication = previous;
+                                      SysApi().GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr, nullptr);
   if (!window)
     throw EOutOfResources("Cannot create the application window");
-  if (FHandle != window) {
-    FHandle = window;
-    SetPropA(window, ApplicationProperty(), this);
-  }
   if (HICON icon = FIcon->GetHandle()) {
     SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
   }
-  return FHandle;
+  return window;
 }
 
 void TApplication::SetTitle(const std::string& title)
 {
   FTitle = title;
-  if (FHandle)
-    SetWindowTextA(FHandle, FTitle.c_str());
+  if (FBinding.Handle())
+    SetWindowTextA(FBinding.Handle(), FTitle.c_str());
 }
 
 void TApplication::SetIcon(TIcon* icon)
@@ -155,11 +130,11 @@ void TApplication::SetIcon(TIcon* icon)
 
 void TApplication::IconChanged(TObject* /*Sender*/)
 {
-  if (!FHandle)
+  if (!FBinding.Handle())
     return;
   const LPARAM icon = reinterpret_cast<LPARAM>(FIcon->GetHandle());
-  SendMessageA(FHandle, WM_SETICON, ICON_BIG, icon);
-  SendMessageA(FHandle, WM_SETICON, ICON_SMALL, icon);
+  SendMessageA(FBinding.Handle(), WM_SETICON, ICON_BIG, icon);
+  SendMessageA(FBinding.Handle(), WM_SETICON, ICON_SMALL, icon);
 }
 
 void TApplication::FormCreated(TCustomForm* form)
@@ -184,12 +159,12 @@ void TApplication::FormDestroyed(TCustomForm* form)
 void TApplication::MainFormVisibilityChanged(bool visible)
 {
   // The application window carries the taskbar button while the main form is on screen.
-  if (!FHandle)
+  if (!FBinding.Handle())
     return;
-  if (visible && !IsWindowVisible(FHandle))
-    ShowWindow(FHandle, SW_SHOWNA);
-  else if (!visible && IsWindowVisible(FHandle) && !IsIconic(FHandle))
-    ShowWindow(FHandle, SW_HIDE);
+  if (visible && !IsWindowVisible(FBinding.Handle()))
+    ShowWindow(FBinding.Handle(), SW_SHOWNA);
+  else if (!visible && IsWindowVisible(FBinding.Handle()) && !IsIconic(FBinding.Handle()))
+    ShowWindow(FBinding.Handle(), SW_HIDE);
 }
 
 bool TApplication::ProcessMessage(MSG& msg)
@@ -307,55 +282,12 @@ int TApplication::MessageBox(const std::string& text, const std::string& caption
 {
   HWND owner = GetActiveWindow();
   if (!owner)
-    owner = FHandle;
+    owner = FBinding.Handle();
   return SysApi().MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
-}
-
-void TApplication::HookMainWindow(TWindowHook hook)
-{
-  if (hook && std::find(FWindowHooks.begin(), FWindowHooks.end(), hook) == FWindowHooks.end())
-    FWindowHooks.push_back(hook);
-}
-
-void TApplication::UnhookMainWindow(TWindowHook hook)
-{
-  FWindowHooks.erase(std::remove(FWindowHooks.begin(), FWindowHooks.end(), hook), FWindowHooks.end());
-}
-
-LRESULT CALLBACK TApplication::StaticWndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-  auto* application = static_cast<TApplication*>(GetPropA(window, ApplicationProperty()));
-  if (!application) {
-    application = t_creatingApplication;
-    if (!application || application->FHandle)
-      return DefWindowProcA(window, msg, wParam, lParam);
-    application->FHandle = window;
-    SetPropA(window, ApplicationProperty(), application);
-  }
-  TMessage message;
-  message.Msg = msg;
-  message.WParam = wParam;
-  message.LParam = lParam;
-  try {
-    application->WndProc(message);
-  } catch (...) {
-    ::HandleException(application);
-  }
-  if (msg == WM_NCDESTROY) {
-    if (auto* owner = static_cast<TApplication*>(GetPropA(window, ApplicationProperty()))) {
-      RemovePropA(window, ApplicationProperty());
-      owner->FHandle = nullptr;
-    }
-  }
-  return message.Result;
 }
 
 void TApplication::WndProc(TMessage& Message)
 {
-  for (const TWindowHook& hook : std::vector<TWindowHook>(FWindowHooks)) {
-    if (hook(Message))
-      return;
-  }
   switch (Message.Msg) {
   case WM_CLOSE:
     if (FMainForm)
@@ -391,5 +323,5 @@ void TApplication::WndProc(TMessage& Message)
   default:
     break;
   }
-  Message.Result = DefWindowProcA(FHandle, Message.Msg, Message.WParam, Message.LParam);
+  Message.Result = DefWindowProcA(FBinding.Handle(), Message.Msg, Message.WParam, Message.LParam);
 }

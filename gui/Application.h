@@ -3,6 +3,8 @@
 #include "Classes.h"
 #include "Graphics.h"
 #include "Messages.h"
+#include "WindowBinder.h"
+#include "WindowHooks.h"
 
 #include <windows.h>
 
@@ -17,8 +19,6 @@ class TCustomForm;
 using TMessageEvent = TClosure<void(MSG& Msg, bool& Handled)>;
 // Replaces the standard error box for exceptions the application catches.
 using TExceptionEvent = TClosure<void(TObject* Sender, const std::exception& E)>;
-// A hook on the application window; true means handled (the window's own handling is skipped).
-using TWindowHook = TClosure<bool(TMessage& Message)>;
 
 // The application object: a hidden top-level window (the owner of the forms, carrying the taskbar button
 // while the main form is visible), the forms, the message loop and the exception box.
@@ -32,7 +32,7 @@ public:
 
   // The application window, created on demand.
   HWND GetHandle();
-  bool HandleAllocated() const { return FHandle != nullptr; }
+  bool HandleAllocated() const { return FBinding.Handle() != nullptr; }
 
   // Caption of the exception box and of the application window; by default the executable's name without
   // its extension.
@@ -77,8 +77,10 @@ public:
   // A message box owned by the active form (or the application window), through the seam.
   int MessageBox(const std::string& text, const std::string& caption, UINT flags);
 
-  void HookMainWindow(TWindowHook hook);
-  void UnhookMainWindow(TWindowHook hook);
+  // Hooks on the application window: each sees its messages first (newest first) and keeps one by
+  // returning true. They may be removed in any order.
+  void HookMainWindow(const TWindowHook& hook) { FWindowProc.Hook(hook); }
+  void UnhookMainWindow(const TWindowHook& hook) { FWindowProc.Unhook(hook); }
 
   TMessageEvent OnMessage;
   TExceptionEvent OnException;
@@ -87,7 +89,6 @@ public:
 
 private:
   friend class TCustomForm;
-  static LRESULT CALLBACK StaticWndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
   void WndProc(TMessage& Message);
   void FormCreated(TCustomForm* form);
   void MainFormVisibilityChanged(bool visible);
@@ -97,14 +98,14 @@ private:
   void LoadDefaultIcon();
   void IconChanged(TObject* Sender);
 
-  HWND FHandle = nullptr;
+  TWindowProcChain FWindowProc;
+  TWindowBinding FBinding;
   std::string FTitle;
   std::unique_ptr<TIcon> FIcon;
   TCustomForm* FMainForm = nullptr;
   bool FShowMainForm = true;
   bool FTerminated = false;
   bool FRunning = false;
-  std::vector<TWindowHook> FWindowHooks;
 };
 
 // The process's application object.

@@ -109,9 +109,9 @@ void FreeDeviceContexts()
 
 // --- TControl ---
 
-TControl::TControl(TComponent* AOwner) : TComponent(AOwner), FFont(std::make_unique<TFont>())
+TControl::TControl(TComponent* AOwner)
+    : TComponent(AOwner), WindowProc(TWndMethod(this, &TControl::WndProc)), FFont(std::make_unique<TFont>())
 {
-  WindowProc = TWndMethod(this, &TControl::WndProc);
   FFont->OnChange = TNotifyEvent(this, &TControl::FontChangeHandler);
 }
 
@@ -419,7 +419,7 @@ void TControl::InvalidateControl(bool erase)
   if (!FParent || !FParent->HandleAllocated())
     return;
   const RECT bounds = GetBoundsRect();
-  InvalidateRect(FParent->FHandle, &bounds, erase ? TRUE : FALSE);
+  InvalidateRect(FParent->FBinding.Handle(), &bounds, erase ? TRUE : FALSE);
 }
 
 void TControl::Invalidate()

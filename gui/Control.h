@@ -5,17 +5,13 @@
 #include "Graphics.h"
 #include "Messages.h"
 #include "SysUtils.h"
+#include "WindowBinder.h"
+#include "WindowHooks.h"
 
 #include <windows.h>
 
 #include <memory>
 #include <string>
-
-// An operation the control cannot carry out in its current state ("Cannot focus a disabled or invisible
-// window").
-class EInvalidOperation : public Exception {
-  using Exception::Exception;
-};
 
 
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
@@ -163,8 +159,8 @@ public:
 
   // Sends a message through WindowProc; returns its result.
   LRESULT Perform(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
-  // The window procedure in force; starts as TWndMethod(this, &TControl::WndProc).
-  TWndMethod WindowProc;
+  // The window procedure: the hooks helpers installed (WindowProc.Hook / Unhook), then WndProc.
+  TWindowProcChain WindowProc;
   // The control's own message handling: dispatches to the virtual handlers, the rest to DefaultHandler.
   virtual void WndProc(TMessage& Message);
   // What a message gets when no handler takes it: nothing for a graphic control, the system's default

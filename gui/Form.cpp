@@ -193,7 +193,7 @@ void TCustomForm::UpdateFrameStyles(TFormBorderStyle oldStyle, TBorderIcons oldI
   DWORD exStyleBits = 0;
   StylesFor(FBorderStyle, FBorderIcons, styleBits, exStyleBits);
   // Only the bits of the old frame give way; what CreateParams or the program added otherwise stays.
-  const HWND window = FHandle;
+  const HWND window = GetHandle();
   const DWORD style = (static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)) & ~oldStyleBits) | styleBits;
   const DWORD exStyle = (static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)) & ~oldExStyleBits) | exStyleBits;
   SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(style));
@@ -208,7 +208,7 @@ void TCustomForm::SetFormStyle(TFormStyle style)
     return;
   FFormStyle = style;
   if (HandleAllocated() && !FParent)
-    SetWindowPos(FHandle, style == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+    SetWindowPos(GetHandle(), style == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
@@ -266,8 +266,8 @@ void TCustomForm::SetVisible(bool visible)
       ShowWindow(window, SW_SHOW);
   } else {
     FVisible = false;
-    if (HandleAllocated() && IsWindowVisible(FHandle))
-      ShowWindow(FHandle, SW_HIDE);
+    if (HandleAllocated() && IsWindowVisible(GetHandle()))
+      ShowWindow(GetHandle(), SW_HIDE);
   }
 }
 
@@ -307,7 +307,7 @@ void TCustomForm::Close()
     break;
   case caMinimize:
     if (HandleAllocated())
-      ShowWindow(FHandle, SW_MINIMIZE);
+      ShowWindow(GetHandle(), SW_MINIMIZE);
     break;
   case caFree:
     Release();

@@ -8,28 +8,18 @@
 
 #include <algorithm>
 
-namespace {
-
-// The window property that leads from a window to its control object.
-LPCSTR ControlProperty()
-{
-  static const ATOM atom = GlobalAddAtomA("KoGuiControl");
-  return MAKEINTATOM(atom);
-}
-
-// The control whose window is being created: its first messages arrive before CreateWindowEx returns.
-thread_local TWinControl* t_creating = nullptr;
-
-} // namespace
-
 // --- TWinControl ---
 
-TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
+TWinControl::TWinControl(TComponent* AOwner)
+    : TControl(AOwner), FBinding(this, TWndMethod(this, &TWinControl::MainWndProc))
+{
+  FBinding.OnDetached = TClosure<void()>(this, &TWinControl::WindowDetached);
+}
 
 TWinControl::~TWinControl()
 {
   // The subclass parts are gone: hooks installed by them must not see the last messages.
-  WindowProc = TWndMethod(this, &TWinControl::WndProc);
+  WindowProc.UnhookAll();
   if (FParent)
     FParent->RemoveControl(this);
   // Children belong to their owners, which free them; here they only lose their parent.
@@ -48,13 +38,13 @@ TWinControl::~TWinControl()
 
 HWND TWinControl::GetHandle()
 {
-  if (!FHandle) {
+  if (!FBinding.Handle()) {
     if (FParent)
       FParent->HandleNeeded();
-    if (!FHandle)
+    if (!FBinding.Handle())
       CreateHandle();
   }
-  return FHandle;
+  return FBinding.Handle();
 }
 
 void TWinControl::CreateParams(TCreateParams& Params)
@@ -80,126 +70,67 @@ void TWinControl::CreateParams(TCreateParams& Params)
   Params.WinClassName = ClassName();
 }
 
-void TWinControl::RegisterWindowClass(const TCreateParams& params)
-{
-  const HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSA existing{};
-  if (GetClassInfoA(instance, params.WinClassName.c_str(), &existing)) {
-    if (existing.lpfnWndProc == &TWinControl::StaticWndProc)
-      return;
-    throw EInvalidOperation("Window class " + params.WinClassName + " belongs to another window procedure");
-  }
-  WNDCLASSA windowClass = params.WindowClass;
-  windowClass.lpfnWndProc = &TWinControl::StaticWndProc;
-  windowClass.hInstance = instance;
-  windowClass.lpszClassName = params.WinClassName.c_str();
-  if (!RegisterClassA(&windowClass))
-    throw EOutOfResources("Cannot register window class " + params.WinClassName);
-}
-
 void TWinControl::CreateWnd()
 {
   TCreateParams params;
   CreateParams(params);
   if (FParent && !params.WndParent)
     throw EInvalidOperation("Control '" + Name() + "' has no parent window");
-  RegisterWindowClass(params);
-  TWinControl* const previous = t_creating;
-  t_creating = this;
-  const HWND window = CreateWindowExA(params.ExStyle, params.WinClassName.c_str(), params.Caption.c_str(),
-                                      params.Style, params.X, params.Y, params.Width, params.Height,
-                                      params.WndParent, nullptr, GetModuleHandleA(nullptr), params.Param);
-  t_creating = previous;
+  TWindowBinding::RegisterWindowClass(params.WinClassName, params.WindowClass);
+  const HWND window = FBinding.Create(params.ExStyle, params.WinClassName, params.Caption, params.Style, params.X,
+                                      params.Y, params.Width, params.Height, params.WndParent, params.Param);
   if (!window)
     throw EOutOfResources("Error creating window of class " + params.WinClassName);
-  if (FHandle != window)
-    Attach(window);
   // The system may have placed or sized the window itself (CW_USEDEFAULT, minimum sizes).
   UpdateBoundsFromWindow();
 }
 
 void TWinControl::CreateHandle()
 {
-  if (FHandle)
+  if (FBinding.Handle())
     return;
   CreateWnd();
   HandleCreated();
   for (TWinControl* child : std::vector<TWinControl*>(FWinControls)) {
-    if (!child->FHandle)
+    if (!child->FBinding.Handle())
       child->CreateHandle();
   }
 }
 
 void TWinControl::DestroyHandle()
 {
-  if (!FHandle)
+  if (!FBinding.Handle())
     return;
   FDestroyingHandle = true;
-  DestroyWindow(FHandle);
+  FBinding.Destroy();
   FDestroyingHandle = false;
-  // WM_NCDESTROY detaches; a window that refused to go is let go of anyway.
-  if (FHandle)
-    Detach();
 }
 
 void TWinControl::RecreateWnd()
 {
-  const bool had = FHandle != nullptr;
+  const bool had = FBinding.Handle() != nullptr;
   DestroyHandle();
   if (had)
     CreateHandle();
 }
 
-void TWinControl::Attach(HWND window)
+void TWinControl::WindowDetached()
 {
-  FHandle = window;
-  SetPropA(window, ControlProperty(), this);
-}
-
-void TWinControl::Detach()
-{
-  if (FHandle)
-    RemovePropA(FHandle, ControlProperty());
-  FHandle = nullptr;
   FCaptureControl = nullptr;
 }
 
-LRESULT CALLBACK TWinControl::StaticWndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
+void TWinControl::MainWndProc(TMessage& Message)
 {
-  auto* control = static_cast<TWinControl*>(GetPropA(window, ControlProperty()));
-  if (!control) {
-    control = t_creating;
-    if (!control || control->FHandle)
-      return DefWindowProcA(window, msg, wParam, lParam);
-    control->Attach(window);
-  }
-  TMessage message;
-  message.Msg = msg;
-  message.WParam = wParam;
-  message.LParam = lParam;
-  try {
-    // A copy: the handler may free the control, and the closure with it.
-    const TWndMethod method = control->WindowProc;
-    method(message);
-  } catch (...) {
-    // Nothing may unwind into the system: the application shows the error and the loop goes on.
-    HandleException(control);
-  }
-  if (msg == WM_NCDESTROY) {
-    // Looked up again: the control may have been freed while it handled the message.
-    if (auto* owner = static_cast<TWinControl*>(GetPropA(window, ControlProperty())))
-      owner->Detach();
-  }
-  return message.Result;
+  WindowProc(Message);
 }
 
 void TWinControl::DefaultHandler(TMessage& Message)
 {
-  if (!FHandle) {
+  if (!FBinding.Handle()) {
     Message.Result = 0;
     return;
   }
-  Message.Result = CallWindowProcA(FDefWndProc, FHandle, Message.Msg, Message.WParam, Message.LParam);
+  Message.Result = CallWindowProcA(FDefWndProc, FBinding.Handle(), Message.Msg, Message.WParam, Message.LParam);
 }
 
 void TWinControl::WndProc(TMessage& Message)
@@ -207,7 +138,7 @@ void TWinControl::WndProc(TMessage& Message)
   const UINT msg = Message.Msg;
   if (IsMouseMessage(msg) || IsKeyMessage(msg)) {
     // Input that reaches a disabled window (sent by a program) is dropped like the system's own.
-    if (!FEnabled || (FHandle && !IsWindowEnabled(FHandle))) {
+    if (!FEnabled || (FBinding.Handle() && !IsWindowEnabled(FBinding.Handle()))) {
       Message.Result = 0;
       return;
     }
@@ -257,7 +188,7 @@ void TWinControl::WndProc(TMessage& Message)
     return;
   case WM_CAPTURECHANGED:
     // Capture taken away (by another window or a modal loop): no click comes of the press.
-    if (reinterpret_cast<HWND>(Message.LParam) != FHandle) {
+    if (reinterpret_cast<HWND>(Message.LParam) != FBinding.Handle()) {
       FClickPending = false;
       if (FCaptureControl) {
         FCaptureControl->FClickPending = false;
@@ -288,7 +219,7 @@ bool TWinControl::RouteMouseToGraphicChild(TMessage& Message)
     return false;
   const POINT point{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
   TControl* target = nullptr;
-  if (FHandle && ::GetCapture() == FHandle)
+  if (FBinding.Handle() && ::GetCapture() == FBinding.Handle())
     target = FCaptureControl && FCaptureControl->FParent == this ? FCaptureControl : nullptr;
   else
     target = ControlAtPos(point, false);
@@ -309,7 +240,7 @@ void TWinControl::WMPaint(TMessage& Message)
     Message.Result = 0;
     return;
   }
-  const TPaintDC paint(FHandle);
+  const TPaintDC paint(FBinding.Handle());
   if (FDoubleBuffered)
     PaintBuffered(paint.Get(), paint.Area());
   else
@@ -408,7 +339,7 @@ void TWinControl::PaintControls(HDC dc, TControl* first)
 void TWinControl::WMWindowPosChanging(TMessage& Message)
 {
   auto* position = reinterpret_cast<WINDOWPOS*>(Message.LParam);
-  if (position && !(position->flags & SWP_NOSIZE) && !IsIconic(FHandle) &&
+  if (position && !(position->flags & SWP_NOSIZE) && !IsIconic(FBinding.Handle()) &&
       (position->cx != FWidth || position->cy != FHeight)) {
     int width = position->cx;
     int height = position->cy;
@@ -434,12 +365,12 @@ void TWinControl::WMWindowPosChanged(TMessage& Message)
 
 void TWinControl::UpdateBoundsFromWindow()
 {
-  if (!FHandle || IsIconic(FHandle))
+  if (!FBinding.Handle() || IsIconic(FBinding.Handle()))
     return;
   RECT window{};
-  GetWindowRect(FHandle, &window);
-  if (GetWindowLongA(FHandle, GWL_STYLE) & WS_CHILD) {
-    if (HWND parent = GetAncestor(FHandle, GA_PARENT))
+  GetWindowRect(FBinding.Handle(), &window);
+  if (GetWindowLongA(FBinding.Handle(), GWL_STYLE) & WS_CHILD) {
+    if (HWND parent = GetAncestor(FBinding.Handle(), GA_PARENT))
       MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&window), 2);
   }
   SetBoundsFields(window.left, window.top, window.right - window.left, window.bottom - window.top);
@@ -478,7 +409,7 @@ void TWinControl::InsertControl(TControl* control)
   if (control->FParentColor)
     control->ParentColorChanged();
   if (winControl) {
-    if (FHandle)
+    if (FBinding.Handle())
       winControl->CreateHandle();
   } else if (control->FVisible) {
     control->InvalidateControl(true);
@@ -542,22 +473,22 @@ bool TWinControl::ContainsControl(const TControl* control) const
 
 void TWinControl::SetBounds(int left, int top, int width, int height)
 {
-  if (!FHandle) {
+  if (!FBinding.Handle()) {
     TControl::SetBounds(left, top, width, height);
     return;
   }
   if (left == FLeft && top == FTop && width == FWidth && height == FHeight)
     return;
   // WM_WINDOWPOSCHANGING asks CanResize; WM_WINDOWPOSCHANGED takes the result and calls Resize.
-  SetWindowPos(FHandle, nullptr, left, top, std::max(width, 0), std::max(height, 0),
+  SetWindowPos(FBinding.Handle(), nullptr, left, top, std::max(width, 0), std::max(height, 0),
                SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 TRect TWinControl::GetClientRect() const
 {
-  if (FHandle) {
+  if (FBinding.Handle()) {
     RECT client{};
-    ::GetClientRect(FHandle, &client);
+    ::GetClientRect(FBinding.Handle(), &client);
     return client;
   }
   return TControl::GetClientRect();
@@ -574,14 +505,14 @@ void TWinControl::SetVisible(bool visible)
       SetCaptureControl(nullptr);
   }
   if (FParent) {
-    if (FHandle)
-      ShowWindow(FHandle, visible ? SW_SHOWNA : SW_HIDE);
-    else if (visible && FParent->FHandle)
+    if (FBinding.Handle())
+      ShowWindow(FBinding.Handle(), visible ? SW_SHOWNA : SW_HIDE);
+    else if (visible && FParent->FBinding.Handle())
       CreateHandle();
   } else if (visible) {
     ShowWindow(GetHandle(), SW_SHOW);
-  } else if (FHandle) {
-    ShowWindow(FHandle, SW_HIDE);
+  } else if (FBinding.Handle()) {
+    ShowWindow(FBinding.Handle(), SW_HIDE);
   }
   VisibleChanged();
 }
@@ -597,8 +528,8 @@ void TWinControl::SetEnabled(bool enabled)
     if (TControl* capture = GetCaptureControl(); capture && ContainsControl(capture))
       SetCaptureControl(nullptr);
   }
-  if (FHandle)
-    EnableWindow(FHandle, enabled ? TRUE : FALSE);
+  if (FBinding.Handle())
+    EnableWindow(FBinding.Handle(), enabled ? TRUE : FALSE);
   EnabledChanged();
 }
 
@@ -607,21 +538,21 @@ void TWinControl::SetText(const std::string& text)
   if (text == FText)
     return;
   FText = text;
-  if (FHandle)
-    SetWindowTextA(FHandle, FText.c_str());
+  if (FBinding.Handle())
+    SetWindowTextA(FBinding.Handle(), FText.c_str());
   TextChanged();
 }
 
 void TWinControl::Invalidate()
 {
-  if (FHandle)
-    InvalidateRect(FHandle, nullptr, FControlStyle.Contains(csOpaque) ? FALSE : TRUE);
+  if (FBinding.Handle())
+    InvalidateRect(FBinding.Handle(), nullptr, FControlStyle.Contains(csOpaque) ? FALSE : TRUE);
 }
 
 void TWinControl::Update()
 {
-  if (FHandle)
-    UpdateWindow(FHandle);
+  if (FBinding.Handle())
+    UpdateWindow(FBinding.Handle());
 }
 
 void TWinControl::Repaint()
@@ -632,7 +563,7 @@ void TWinControl::Repaint()
 
 bool TWinControl::Showing() const
 {
-  return FHandle && IsWindowVisible(FHandle);
+  return FBinding.Handle() && IsWindowVisible(FBinding.Handle());
 }
 
 void TWinControl::ScaleBy(int M, int D)
@@ -669,8 +600,8 @@ void TWinControl::SetZOrder(bool topMost)
         list.insert(list.begin(), this);
     }
   }
-  if (FHandle)
-    SetWindowPos(FHandle, topMost ? HWND_TOP : HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  if (FBinding.Handle())
+    SetWindowPos(FBinding.Handle(), topMost ? HWND_TOP : HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void TWinControl::FontChanged()
@@ -717,7 +648,8 @@ TWinControl* FindControl(HWND window)
 {
   if (!window)
     return nullptr;
-  return static_cast<TWinControl*>(GetPropA(window, ControlProperty()));
+  TWindowBinding* binding = TWindowBinding::Find(window);
+  return binding ? dynamic_cast<TWinControl*>(binding->Sender()) : nullptr;
 }
 
 TControl* GetCaptureControl()

@@ -4,6 +4,7 @@
 #include "Control.h"
 #include "Graphics.h"
 #include "Messages.h"
+#include "WindowBinder.h"
 
 #include <windows.h>
 
@@ -41,7 +42,7 @@ public:
 
   // The window, created (with those of the windowed children) when first asked for.
   HWND GetHandle();
-  bool HandleAllocated() const { return FHandle != nullptr; }
+  bool HandleAllocated() const { return FBinding.Handle() != nullptr; }
   void HandleNeeded() { GetHandle(); }
   // Destroys the window; the object stays and creates a new one when asked.
   void DestroyHandle();
@@ -142,13 +143,12 @@ protected:
 
 private:
   friend class TCustomForm;
-  static LRESULT CALLBACK StaticWndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
-  static void RegisterWindowClass(const TCreateParams& params);
+  // Where the window's messages arrive: they go through WindowProc.
+  void MainWndProc(TMessage& Message);
+  void WindowDetached();
   // Moves the focus out of this control (to its form) when it or a child has it.
   void RemoveFocus();
   void ScaleChildren(int M, int D);
-  void Attach(HWND window);
-  void Detach();
   bool RouteMouseToGraphicChild(TMessage& Message);
   void WMPaint(TMessage& Message);
   // Paints `area` through a memory bitmap and copies it to `dc` in one step.
@@ -160,7 +160,7 @@ private:
   void WMChar(TMessage& Message);
   void UpdateBoundsFromWindow();
 
-  HWND FHandle = nullptr;
+  TWindowBinding FBinding;
   bool FTabStop = false;
   bool FDoubleBuffered = false;
   bool FDestroyingHandle = false;

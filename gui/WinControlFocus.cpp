@@ -80,13 +80,13 @@ void TWinControl::RemoveFocus()
   TCustomForm* form = GetParentForm(this);
   if (form && form != this && form->FActiveControl && ContainsControl(form->FActiveControl))
     form->FActiveControl = nullptr;
-  if (!FHandle)
+  if (!FBinding.Handle())
     return;
   const HWND focus = GetFocus();
-  if (!focus || (focus != FHandle && !IsChild(FHandle, focus)))
+  if (!focus || (focus != FBinding.Handle() && !IsChild(FBinding.Handle(), focus)))
     return;
-  if (form && form != this && form->FHandle)
-    ::SetFocus(form->FHandle);
+  if (form && form != this && form->HandleAllocated())
+    ::SetFocus(form->GetHandle());
   else
     ::SetFocus(nullptr);
 }
@@ -124,7 +124,7 @@ bool TWinControl::CanFocus() const
 
 bool TWinControl::Focused() const
 {
-  return FHandle && GetFocus() == FHandle;
+  return FBinding.Handle() && GetFocus() == FBinding.Handle();
 }
 
 void TWinControl::SetFocus()

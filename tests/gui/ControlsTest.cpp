@@ -311,19 +311,18 @@ TEST_F(Controls, ADoubleBufferedFormPaintsItsChildrenOnTheScreen)
   EXPECT_EQ(GetPixel(dc.Get(), 190, 90), static_cast<COLORREF>(clWhite));
 }
 
-// A helper in the way the program's shapers work: it saves a control's window procedure, installs its own
-// and puts the old one back.
+// A helper in the way the program's shapers work: it hooks a control's window procedure, passes on what
+// it does not keep, and takes its hook out again.
 struct TPressSwallower {
   TControl* Control = nullptr;
-  TWndMethod Saved;
+  TWndMethod Next;
   int Swallowed = 0;
   void Hook(TControl* control)
   {
     Control = control;
-    Saved = control->WindowProc;
-    control->WindowProc = TWndMethod(this, &TPressSwallower::Proc);
+    Next = control->WindowProc.Hook(TWndMethod(this, &TPressSwallower::Proc));
   }
-  void Unhook() { Control->WindowProc = Saved; }
+  void Unhook() { Control->WindowProc.Unhook(TWndMethod(this, &TPressSwallower::Proc)); }
   void Proc(TMessage& message)
   {
     if (message.Msg == WM_LBUTTONDOWN) {
@@ -331,7 +330,7 @@ struct TPressSwallower {
       message.Result = 0;
       return;
     }
-    Saved(message);
+    Next(message);
   }
 };
 
@@ -347,11 +346,44 @@ TEST_F(Controls, TheWindowProcedureCanBeHookedAndPutBack)
   EXPECT_EQ(Form->A->Perform(WM_GETDLGCODE), 0) << "unhooked messages get the default handling";
 
   hook.Unhook();
-  EXPECT_EQ(Form->A->WindowProc, TWndMethod(static_cast<TControl*>(Form->A), &TControl::WndProc));
+  EXPECT_EQ(Form->A->WindowProc.HookCount(), 0);
   Log.Clear();
   ClickAt(box, 5, 5);
   EXPECT_EQ(hook.Swallowed, 1);
   EXPECT_EQ(Log.Entries, (std::vector<std::string>{"down a L 5,5", "up a L 5,5", "click a"}));
+}
+
+// Two helpers on one control, taken out in the order they were put in: neither loses the other.
+TEST_F(Controls, HooksOfTwoHelpersSurviveBeingTakenOutOfOrder)
+{
+  struct TCounter {
+    explicit TCounter(TControl* control) : Control(control) {}
+    TControl* Control;
+    TWndMethod Next;
+    int Seen = 0;
+    void Hook() { Next = Control->WindowProc.Hook(TWndMethod(this, &TCounter::Proc)); }
+    void Unhook() { Control->WindowProc.Unhook(TWndMethod(this, &TCounter::Proc)); }
+    void Proc(TMessage& message)
+    {
+      if (message.Msg == WM_LBUTTONDOWN)
+        ++Seen;
+      Next(message);
+    }
+  };
+  Log.WatchMouse(Form->A);
+  const HWND box = Form->A->GetHandle();
+  TCounter first(Form->A), second(Form->A);
+  first.Hook();
+  second.Hook();
+  first.Unhook();
+  ClickAt(box, 5, 5);
+  EXPECT_EQ(first.Seen, 0);
+  EXPECT_EQ(second.Seen, 1);
+  EXPECT_EQ(Log.Entries, (std::vector<std::string>{"down a L 5,5", "up a L 5,5", "click a"}));
+  second.Unhook();
+  ClickAt(box, 5, 5);
+  EXPECT_EQ(second.Seen, 1);
+  EXPECT_EQ(Log.Entries.size(), 6u);
 }
 
 namespace {
