@@ -62,6 +62,17 @@ thread_local TWindowBinding* t_creating = nullptr;
 
 } // namespace
 
+TWindowBinding::TFrame::TFrame(TWindowBinding* binding) : m_binding(binding), m_outer(binding->m_frames)
+{
+  binding->m_frames = this;
+}
+
+TWindowBinding::TFrame::~TFrame()
+{
+  if (!m_bindingGone)
+    m_binding->m_frames = m_outer;
+}
+
 TWindowBinding::~TWindowBinding()
 {
   for (TFrame* frame = m_frames; frame; frame = frame->m_outer)
@@ -173,21 +184,21 @@ LRESULT TWindowBinding::Dispatch(HWND window, UINT msg, WPARAM wParam, LPARAM lP
   message.Msg = msg;
   message.WParam = wParam;
   message.LParam = lParam;
-  TFrame frame{this, m_frames};
-  m_frames = &frame;
-  TObject* const sender = m_sender;
-  try {
-    // A copy: the handler may free the object, and the closure with it.
-    const TWndMethod target = m_target;
-    target(message);
-  } catch (...) {
-    // Nothing may unwind into the system: the application shows the error and the loop goes on.
-    HandleException(sender);
+  bool gone = false;
+  {
+    const TFrame frame(this);
+    TObject* const sender = m_sender;
+    try {
+      // A copy: the handler may free the object, and the closure with it.
+      const TWndMethod target = m_target;
+      target(message);
+    } catch (...) {
+      // Nothing may unwind into the system: the application shows the error and the loop goes on.
+      HandleException(sender);
+    }
+    gone = frame.BindingGone();
   }
-  if (frame.m_bindingGone)
-    return message.Result;
-  m_frames = frame.m_outer;
-  if (msg == WM_NCDESTROY && m_window == window)
+  if (!gone && msg == WM_NCDESTROY && m_window == window)
     Detach();
   return message.Result;
 }

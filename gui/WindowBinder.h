@@ -70,7 +70,16 @@ public:
 private:
   // One message being handled, on the stack of the window procedure. A binding destroyed meanwhile
   // marks its frames, so that nothing touches it afterwards.
-  struct TFrame {
+  class TFrame {
+  public:
+    explicit TFrame(TWindowBinding* binding);
+    ~TFrame();
+    TFrame(const TFrame&) = delete;
+    TFrame& operator=(const TFrame&) = delete;
+    bool BindingGone() const { return m_bindingGone; }
+
+  private:
+    friend class TWindowBinding;
     TWindowBinding* m_binding;
     TFrame* m_outer;
     bool m_bindingGone = false;
