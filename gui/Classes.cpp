@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <typeinfo>
+#include <unordered_set>
 
 std::string DemangledClassName(const char* typeName)
 {
@@ -50,8 +51,34 @@ void TPersistent::AssignTo(TPersistent* /*destination*/)
 
 // --- TComponent ---
 
+namespace {
+
+#ifndef NDEBUG
+// Never freed: components may still go during the process's exit, after other statics.
+std::unordered_set<const TComponent*>& LiveComponents()
+{
+  static auto* live = new std::unordered_set<const TComponent*>();
+  return *live;
+}
+#endif
+
+} // namespace
+
+bool ComponentLives(const TComponent* component)
+{
+#ifndef NDEBUG
+  return LiveComponents().count(component) != 0;
+#else
+  (void)component;
+  return true;
+#endif
+}
+
 TComponent::TComponent(TComponent* owner)
 {
+#ifndef NDEBUG
+  LiveComponents().insert(this);
+#endif
   if (owner)
     owner->InsertComponent(this);
   if (owner && owner->IsDesigning())
@@ -64,6 +91,9 @@ TComponent::~TComponent()
   DestroyComponents();
   if (FOwner)
     FOwner->RemoveComponent(this);
+#ifndef NDEBUG
+  LiveComponents().erase(this);
+#endif
 }
 
 TComponent* TComponent::Components(int index) const

@@ -111,6 +111,13 @@ using TComponentState = unsigned;
 
 enum class TOperation { opInsert, opRemove };
 
+class TComponent;
+
+// Whether `component` has been constructed and not yet destroyed. Debug builds keep a registry of the
+// live components to answer it, so that code touching an object after an event that may have freed it
+// fails an assertion instead of reading freed memory; release builds always answer true.
+bool ComponentLives(const TComponent* component);
+
 // A component belongs to its owner, which frees it (newest first) when the owner goes.
 class TComponent : public TPersistent {
 public:

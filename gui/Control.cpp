@@ -1,5 +1,6 @@
 #include "Control.h"
 
+#include "Assertion.h"
 #include "WinControl.h"
 
 #include <windowsx.h>
@@ -352,6 +353,7 @@ void TControl::HandleMouseMessage(TMessage& Message)
       if (doubleClick) {
         FClickPending = false;
         DblClick();
+        KO_ASSERT(ComponentLives(this));
       } else {
         FClickPending = FControlStyle.Contains(csClickEvents);
       }
@@ -373,6 +375,7 @@ void TControl::HandleMouseMessage(TMessage& Message)
     if (!(Message.WParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) && GetMouseCapture())
       SetMouseCapture(false);
     MouseUp(button, shift, x, y);
+    KO_ASSERT(ComponentLives(this));
     if (click)
       Click();
   };

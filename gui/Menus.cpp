@@ -192,12 +192,14 @@ TPopupMenu::~TPopupMenu() = default;
 void TPopupMenu::Popup(int X, int Y)
 {
   OnPopup(this);
+  KO_ASSERT(ComponentLives(this));
   if (!FWindow)
     FWindow.Reset(AllocateHWnd(TWndMethod(this, &TPopupMenu::WndProc)));
   TMenuHandle menu(CreateMenuHandle());
   // The chosen command comes back as the result, so nothing depends on WM_COMMAND reaching us.
   const int command = SysApi().TrackPopupMenu(menu.Get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, X, Y,
                                               0, FWindow.Get(), nullptr);
+  KO_ASSERT(ComponentLives(this));
   // A menu opened for a window that is not in front may otherwise not close on the next click elsewhere.
   PostMessageA(FWindow.Get(), WM_NULL, 0, 0);
   menu.Reset();

@@ -1,6 +1,7 @@
 // The windowed control's focus, tab order and keyboard.
 #include "WinControl.h"
 
+#include "Assertion.h"
 #include "Forms.h"
 
 #include <algorithm>
@@ -24,6 +25,7 @@ void TWinControl::WMKeyDown(TMessage& Message, bool down)
     KeyDown(key, shift);
   else
     KeyUp(key, shift);
+  KO_ASSERT(ComponentLives(this));
   if (key == 0) {
     Message.Result = 0;
     return;
@@ -42,6 +44,7 @@ void TWinControl::WMChar(TMessage& Message)
     return;
   }
   KeyPress(key);
+  KO_ASSERT(ComponentLives(this));
   if (key == 0) {
     Message.Result = 0;
     return;

@@ -468,6 +468,88 @@ TEST_F(Controls, AControlLeavingItsParentLosesItsWindowAndIsNoLongerPaintedOrRou
   EXPECT_EQ(Form->ComponentCount(), 2);
 }
 
+// Frees the control that raised an event, as a program's handler may.
+struct TFreer {
+  TEventLog* Log;
+  void Free(TObject* sender)
+  {
+    Log->Entries.push_back("free " + TEventLog::NameOf(sender));
+    delete sender;
+  }
+  void Notify(TObject* sender) { Free(sender); }
+  void Mouse(TObject* sender, TMouseButton, TShiftState, int, int) { Free(sender); }
+  void Key(TObject* sender, WORD&, TShiftState) { Free(sender); }
+  void Press(TObject* sender, char&) { Free(sender); }
+};
+
+TEST_F(Controls, AControlFreedInItsOwnHandlerIsNotTouchedAgain)
+{
+  TThrowingAsserts asserts;
+  TFreer freer{&Log};
+  struct TCase {
+    const char* event;
+    bool graphic;
+    void (*arm)(TControl*, TFreer*);
+    std::vector<std::pair<UINT, WPARAM>> messages;
+    std::vector<std::string> expected;
+  };
+  const TCase cases[] = {
+      {"OnMouseUp", false, [](TControl* c, TFreer* f) { c->OnMouseUp = TMouseEvent(f, &TFreer::Mouse); },
+       {{WM_LBUTTONDOWN, MK_LBUTTON}, {WM_LBUTTONUP, 0}},
+       {"down x L 5,5", "free x"}},
+      {"OnMouseUp of a graphic control", true,
+       [](TControl* c, TFreer* f) { c->OnMouseUp = TMouseEvent(f, &TFreer::Mouse); },
+       {{WM_LBUTTONDOWN, MK_LBUTTON}, {WM_LBUTTONUP, 0}},
+       {"down x L 5,5", "free x"}},
+      {"OnDblClick", false, [](TControl* c, TFreer* f) { c->OnDblClick = TNotifyEvent(f, &TFreer::Notify); },
+       {{WM_LBUTTONDOWN, MK_LBUTTON}, {WM_LBUTTONUP, 0}, {WM_LBUTTONDBLCLK, MK_LBUTTON}},
+       {"down x L 5,5", "up x L 5,5", "click x", "free x"}},
+      {"OnClick", false, [](TControl* c, TFreer* f) { c->OnClick = TNotifyEvent(f, &TFreer::Notify); },
+       {{WM_LBUTTONDOWN, MK_LBUTTON}, {WM_LBUTTONUP, 0}},
+       {"down x L 5,5", "up x L 5,5", "free x"}},
+      {"OnKeyDown", false,
+       [](TControl* c, TFreer* f) { static_cast<TWinControl*>(c)->OnKeyDown = TKeyEvent(f, &TFreer::Key); },
+       {{WM_KEYDOWN, 'A'}},
+       {"free x"}},
+      {"OnKeyUp", false,
+       [](TControl* c, TFreer* f) { static_cast<TWinControl*>(c)->OnKeyUp = TKeyEvent(f, &TFreer::Key); },
+       {{WM_KEYUP, 'A'}},
+       {"free x"}},
+      {"OnKeyPress", false,
+       [](TControl* c, TFreer* f) { static_cast<TWinControl*>(c)->OnKeyPress = TKeyPressEvent(f, &TFreer::Press); },
+       {{WM_CHAR, 'a'}},
+       {"free x"}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.event);
+    Log.Clear();
+    Recorder.Boxes.clear();
+    TControl* control = nullptr;
+    HWND target = nullptr;
+    if (c.graphic) {
+      control = new TSolidGraphic(Form, Form, "x", Bounds(150, 50, 20, 20), clRed);
+      target = Form->GetHandle();
+    } else {
+      auto* box = new TTestBox(Form, Form, "x", 150, 50);
+      control = box;
+      target = box->GetHandle();
+    }
+    const int before = Form->ComponentCount();
+    Log.WatchMouse(control);
+    c.arm(control, &freer);
+    const LPARAM at = c.graphic ? At(155, 55) : At(5, 5);
+    for (const auto& [msg, wParam] : c.messages)
+      SendMessageA(target, msg, wParam, at);
+    EXPECT_EQ(Log.Entries, c.expected);
+    EXPECT_TRUE(Recorder.Boxes.empty()) << Recorder.Boxes.front().text;
+    EXPECT_EQ(Form->ComponentCount(), before - 1);
+    if (!c.graphic) {
+      EXPECT_FALSE(IsWindow(target));
+    }
+    EXPECT_EQ(GetCapture(), nullptr);
+  }
+}
+
 TEST(Mouse, CursorPositionIsReadFromTheSystem)
 {
   Mouse->SetCursorPos(Point(123, 234));
