@@ -74,7 +74,9 @@ bool ComponentLives(const TComponent* component)
 #endif
 }
 
-TComponent::TComponent(TComponent* owner)
+TLifeToken::TLifeToken(const TComponent* component) : m_token(component->FLife) {}
+
+TComponent::TComponent(TComponent* owner) : FLife(this, [](const void*) {})
 {
 #ifndef NDEBUG
   LiveComponents().insert(this);

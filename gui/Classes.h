@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,17 @@ enum class TOperation { opInsert, opRemove };
 
 class TComponent;
 
+// A weak reference to a component: it tells whether the component still lives. A message path takes one
+// before it raises an event whose handler may free the component, and stops when it has expired.
+class TLifeToken {
+public:
+  explicit TLifeToken(const TComponent* component);
+  bool Alive() const { return !m_token.expired(); }
+
+private:
+  std::weak_ptr<const void> m_token;
+};
+
 // Whether `component` has been constructed and not yet destroyed. Debug builds keep a registry of the
 // live components to answer it, so that code touching an object after an event that may have freed it
 // fails an assertion instead of reading freed memory; release builds always answer true.
@@ -146,6 +158,8 @@ public:
   void DestroyComponents();
 
 protected:
+  friend class TLifeToken;
+
   // Told when a component is inserted into or removed from this owner.
   virtual void Notification(TComponent* component, TOperation operation);
   void SetComponentStateFlag(TComponentStateFlag flag, bool on);
@@ -155,6 +169,8 @@ private:
   std::string FName;
   TComponentState FComponentState = 0;
   std::vector<TComponent*> FComponents;
+  // Shared with nobody; its weak references expire when the component is destroyed.
+  std::shared_ptr<const void> FLife;
 };
 
 enum TSeekOrigin { soBeginning, soCurrent, soEnd };

@@ -343,78 +343,75 @@ void TControl::HandleMouseMessage(TMessage& Message)
   const int x = GET_X_LPARAM(Message.LParam);
   const int y = GET_Y_LPARAM(Message.LParam);
   const TShiftState shift = KeysToShiftState(Message.WParam);
+  // Without csDoubleClicks a quick second press is a plain press.
   const bool doubleClicks = FControlStyle.Contains(csDoubleClicks);
-
-  auto buttonDown = [&](TMouseButton button, bool doubleClick) {
-    if (FControlStyle.Contains(csCaptureMouse))
-      SetMouseCapture(true);
-    TShiftState downShift = shift;
-    if (button == mbLeft) {
-      if (doubleClick) {
-        FClickPending = false;
-        DblClick();
-        KO_ASSERT(ComponentLives(this));
-      } else {
-        FClickPending = FControlStyle.Contains(csClickEvents);
-      }
-    }
-    if (doubleClick)
-      downShift.Include(ssDouble);
-    MouseDown(button, downShift, x, y);
-  };
-
-  auto buttonUp = [&](TMouseButton button) {
-    bool click = false;
-    if (button == mbLeft && FClickPending) {
-      FClickPending = false;
-      const TRect client = GetClientRect();
-      const POINT point{x, y};
-      click = PtInRect(&client, point) != FALSE;
-    }
-    // Capture lasts while any button is held.
-    if (!(Message.WParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) && GetMouseCapture())
-      SetMouseCapture(false);
-    MouseUp(button, shift, x, y);
-    KO_ASSERT(ComponentLives(this));
-    if (click)
-      Click();
-  };
-
   switch (Message.Msg) {
   case WM_MOUSEMOVE:
     MouseMove(shift, x, y);
     break;
   case WM_LBUTTONDOWN:
-    buttonDown(mbLeft, false);
+  case WM_LBUTTONDBLCLK:
+    ButtonPressed(mbLeft, Message.Msg == WM_LBUTTONDBLCLK && doubleClicks, shift, x, y);
     break;
   case WM_RBUTTONDOWN:
-    buttonDown(mbRight, false);
+  case WM_RBUTTONDBLCLK:
+    ButtonPressed(mbRight, Message.Msg == WM_RBUTTONDBLCLK && doubleClicks, shift, x, y);
     break;
   case WM_MBUTTONDOWN:
-    buttonDown(mbMiddle, false);
-    break;
-  // Without csDoubleClicks a quick second press is a plain press.
-  case WM_LBUTTONDBLCLK:
-    buttonDown(mbLeft, doubleClicks);
-    break;
-  case WM_RBUTTONDBLCLK:
-    buttonDown(mbRight, doubleClicks);
-    break;
   case WM_MBUTTONDBLCLK:
-    buttonDown(mbMiddle, doubleClicks);
+    ButtonPressed(mbMiddle, Message.Msg == WM_MBUTTONDBLCLK && doubleClicks, shift, x, y);
     break;
   case WM_LBUTTONUP:
-    buttonUp(mbLeft);
+    ButtonReleased(mbLeft, Message.WParam, shift, x, y);
     break;
   case WM_RBUTTONUP:
-    buttonUp(mbRight);
+    ButtonReleased(mbRight, Message.WParam, shift, x, y);
     break;
   case WM_MBUTTONUP:
-    buttonUp(mbMiddle);
+    ButtonReleased(mbMiddle, Message.WParam, shift, x, y);
     break;
   default:
     break;
   }
+}
+
+void TControl::ButtonPressed(TMouseButton button, bool doubleClick, TShiftState shift, int x, int y)
+{
+  if (FControlStyle.Contains(csCaptureMouse))
+    SetMouseCapture(true);
+  if (button == mbLeft) {
+    FClickPending = !doubleClick && FControlStyle.Contains(csClickEvents);
+    if (doubleClick) {
+      const TLifeToken life(this);
+      DblClick();
+      if (!life.Alive())
+        return;
+      KO_ASSERT(ComponentLives(this));
+    }
+  }
+  if (doubleClick)
+    shift.Include(ssDouble);
+  MouseDown(button, shift, x, y);
+}
+
+void TControl::ButtonReleased(TMouseButton button, WPARAM keys, TShiftState shift, int x, int y)
+{
+  bool click = false;
+  if (button == mbLeft && FClickPending) {
+    FClickPending = false;
+    const TRect client = GetClientRect();
+    const POINT point{x, y};
+    click = PtInRect(&client, point) != FALSE;
+  }
+  // Capture lasts while any button is held.
+  if (!(keys & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) && GetMouseCapture())
+    SetMouseCapture(false);
+  const TLifeToken life(this);
+  MouseUp(button, shift, x, y);
+  if (!click || !life.Alive())
+    return;
+  KO_ASSERT(ComponentLives(this));
+  Click();
 }
 
 void TControl::InvalidateControl(bool erase)

@@ -218,6 +218,10 @@ protected:
 
   // The mouse message handling shared by graphic and windowed controls.
   void HandleMouseMessage(TMessage& Message);
+  // A press raises DblClick (a double click) and MouseDown; a release raises MouseUp and Click (a click).
+  // Each stops when a handler has freed the control.
+  void ButtonPressed(TMouseButton button, bool doubleClick, TShiftState shift, int x, int y);
+  void ButtonReleased(TMouseButton button, WPARAM keys, TShiftState shift, int x, int y);
   // Sets the bounds fields without side effects (used when the window tells us where it is).
   void SetBoundsFields(int left, int top, int width, int height);
   // Invalidates this control's area on its parent (graphic controls).

@@ -1,6 +1,7 @@
 #include "Form.h"
 
 #include "Application.h"
+#include "Assertion.h"
 #include "Screen.h"
 #include "SysApi.h"
 
@@ -274,6 +275,7 @@ void TCustomForm::SetVisible(bool visible)
 void TCustomForm::Show()
 {
   SetVisible(true);
+  KO_ASSERT(ComponentLives(this));
   BringToFront();
 }
 
@@ -292,8 +294,10 @@ void TCustomForm::Close()
   }
   if (!CloseQuery())
     return;
+  KO_ASSERT(ComponentLives(this));
   TCloseAction action = caHide;
   DoClose(action);
+  KO_ASSERT(ComponentLives(this));
   if (action == caNone)
     return;
   // Whatever OnClose chose, closing the main form ends the application.
@@ -359,6 +363,7 @@ int TCustomForm::ShowModal()
       } catch (...) {
         Application->HandleException(this);
       }
+      KO_ASSERT(ComponentLives(this));
       if (Application->GetTerminated()) {
         if (FModalResult == mrNone)
           FModalResult = mrCancel;
@@ -404,6 +409,7 @@ void TCustomForm::WndProc(TMessage& Message)
       if (Screen)
         Screen->FActiveForm = this;
       Activate();
+      KO_ASSERT(ComponentLives(this));
       // The focus goes to the control that had it (or the first in tab order), else to the form.
       if (!HIWORD(Message.WParam)) {
         FocusActiveControl();
@@ -417,6 +423,7 @@ void TCustomForm::WndProc(TMessage& Message)
     }
     FActive = false;
     Deactivate();
+    KO_ASSERT(ComponentLives(this));
     TWinControl::WndProc(Message);
     return;
   }

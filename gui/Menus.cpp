@@ -191,21 +191,29 @@ TPopupMenu::~TPopupMenu() = default;
 
 void TPopupMenu::Popup(int X, int Y)
 {
+  // Any handler from here on may free the menu: OnPopup, and whatever runs in the modal menu loop.
+  const TLifeToken life(this);
   OnPopup(this);
+  if (!life.Alive())
+    return;
   KO_ASSERT(ComponentLives(this));
   if (!FWindow)
     FWindow.Reset(AllocateHWnd(TWndMethod(this, &TPopupMenu::WndProc)));
+  const HWND window = FWindow.Get();
   TMenuHandle menu(CreateMenuHandle());
   // The chosen command comes back as the result, so nothing depends on WM_COMMAND reaching us.
   const int command = SysApi().TrackPopupMenu(menu.Get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, X, Y,
-                                              0, FWindow.Get(), nullptr);
+                                              0, window, nullptr);
+  menu.Reset();
+  if (!life.Alive())
+    return;
   KO_ASSERT(ComponentLives(this));
   // A menu opened for a window that is not in front may otherwise not close on the next click elsewhere.
-  PostMessageA(FWindow.Get(), WM_NULL, 0, 0);
-  menu.Reset();
+  PostMessageA(window, WM_NULL, 0, 0);
   if (command <= 0)
     return;
-  // Looked up again: handlers that ran during the modal loop may have changed the items.
+  // Looked up again: handlers that ran during the modal loop may have changed the items. The click comes
+  // last: its handler may free the menu too.
   if (TMenuItem* chosen = Items()->Find(static_cast<UINT>(command)))
     chosen->Click();
 }

@@ -21,10 +21,14 @@ void TWinControl::WMKeyDown(TMessage& Message, bool down)
       }
     }
   }
+  const TLifeToken life(this);
   if (down)
     KeyDown(key, shift);
   else
     KeyUp(key, shift);
+  // The default handling depends on what the handler left of the key, so it comes after the event.
+  if (!life.Alive())
+    return;
   KO_ASSERT(ComponentLives(this));
   if (key == 0) {
     Message.Result = 0;
@@ -43,7 +47,10 @@ void TWinControl::WMChar(TMessage& Message)
     Message.Result = 0;
     return;
   }
+  const TLifeToken life(this);
   KeyPress(key);
+  if (!life.Alive())
+    return;
   KO_ASSERT(ComponentLives(this));
   if (key == 0) {
     Message.Result = 0;

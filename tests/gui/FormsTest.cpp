@@ -286,4 +286,80 @@ TEST_F(Forms, ShowModalDisablesTheOtherWindowsUntilAModalResultIsSet)
   EXPECT_THROW(main->ShowModal(), EInvalidOperation) << "a visible form cannot become modal";
 }
 
+TEST_F(Forms, AFormFreedInItsOwnHandlerIsNotTouchedAgain)
+{
+  TThrowingAsserts asserts;
+  struct TFreer {
+    std::vector<std::string> Log;
+    void Free(TObject* sender, const char* what)
+    {
+      Log.push_back(what);
+      delete sender;
+    }
+    void CloseQuery(TObject* sender, bool&) { Free(sender, "closequery"); }
+    void Close(TObject* sender, TCloseAction&) { Free(sender, "close"); }
+    void Activate(TObject* sender) { Free(sender, "activate"); }
+    void Deactivate(TObject* sender) { Free(sender, "deactivate"); }
+    void Show(TObject* sender) { Free(sender, "show"); }
+  } freer;
+  struct TCase {
+    const char* event;
+    void (*arm)(TCustomForm*, TFreer*);
+    void (*trigger)(TCustomForm*);
+  };
+  const TCase cases[] = {
+      {"closequery", [](TCustomForm* f, TFreer* r) { f->OnCloseQuery = TCloseQueryEvent(r, &TFreer::CloseQuery); },
+       [](TCustomForm* f) { SendMessageA(f->GetHandle(), WM_CLOSE, 0, 0); }},
+      {"close", [](TCustomForm* f, TFreer* r) { f->OnClose = TCloseEvent(r, &TFreer::Close); },
+       [](TCustomForm* f) { SendMessageA(f->GetHandle(), WM_CLOSE, 0, 0); }},
+      {"activate", [](TCustomForm* f, TFreer* r) { f->OnActivate = TNotifyEvent(r, &TFreer::Activate); },
+       [](TCustomForm* f) { SendMessageA(f->GetHandle(), WM_ACTIVATE, WA_ACTIVE, 0); }},
+      {"deactivate", [](TCustomForm* f, TFreer* r) { f->OnDeactivate = TNotifyEvent(r, &TFreer::Deactivate); },
+       [](TCustomForm* f) { SendMessageA(f->GetHandle(), WM_ACTIVATE, WA_INACTIVE, 0); }},
+      {"show", [](TCustomForm* f, TFreer* r) { f->OnShow = TNotifyEvent(r, &TFreer::Show); },
+       [](TCustomForm* f) { f->Show(); }},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.event);
+    freer.Log.clear();
+    Recorder.Boxes.clear();
+    auto* form = new TMyForm(App.Get());
+    new TTestBox(form, form, "box", 0, 0);
+    const HWND window = form->GetHandle();
+    c.arm(form, &freer);
+    EXPECT_NO_THROW(c.trigger(form));
+    EXPECT_EQ(freer.Log, (std::vector<std::string>{c.event}));
+    EXPECT_TRUE(Recorder.Boxes.empty()) << Recorder.Boxes.front().text;
+    EXPECT_EQ(App->ComponentCount(), 0);
+    EXPECT_FALSE(IsWindow(window));
+  }
+}
+
+TEST_F(Forms, AModalFormFreedWhileItsLoopRunsEndsTheLoopAndGivesTheOtherWindowsBack)
+{
+  TThrowingAsserts asserts;
+  auto* main = new TMyForm(App.Get());
+  main->Show();
+  auto* dialog = new TMyForm(App.Get());
+  struct TKiller {
+    TCustomForm* Dialog;
+    bool Handle(TMessage& message)
+    {
+      if (message.Msg != WM_APP + 8)
+        return false;
+      delete Dialog;
+      return true;
+    }
+  } killer{dialog};
+  App->HookMainWindow(TWindowHook(&killer, &TKiller::Handle));
+  PostMessageA(App->GetHandle(), WM_APP + 8, 0, 0);
+  int result = -1;
+  EXPECT_NO_THROW(result = dialog->ShowModal());
+  App->UnhookMainWindow(TWindowHook(&killer, &TKiller::Handle));
+  EXPECT_EQ(result, mrCancel);
+  EXPECT_TRUE(IsWindowEnabled(main->GetHandle()));
+  EXPECT_TRUE(Recorder.Boxes.empty()) << Recorder.Boxes.front().text;
+  EXPECT_EQ(App->ComponentCount(), 1);
+}
+
 } // namespace
