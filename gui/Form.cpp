@@ -7,22 +7,47 @@
 
 #include <algorithm>
 
-namespace {
+// While a form is modal: every other enabled, visible window of the thread is disabled, and the window
+// that was active before is remembered.
+class TModalWindows {
+public:
+  explicit TModalWindows(HWND modal) : m_modal(modal), m_previousActive(GetActiveWindow())
+  {
+    EnumThreadWindows(GetCurrentThreadId(), &TModalWindows::Collect, reinterpret_cast<LPARAM>(this));
+    for (HWND other : m_disabled)
+      EnableWindow(other, FALSE);
+  }
+  ~TModalWindows() { EnableOthers(); }
+  TModalWindows(const TModalWindows&) = delete;
+  TModalWindows& operator=(const TModalWindows&) = delete;
 
-struct TModalDisabled {
-  HWND self;
-  std::vector<HWND> windows;
+  void EnableOthers()
+  {
+    for (auto it = m_disabled.rbegin(); it != m_disabled.rend(); ++it) {
+      if (IsWindow(*it))
+        EnableWindow(*it, TRUE);
+    }
+    m_disabled.clear();
+  }
+  void ActivatePrevious() const
+  {
+    if (m_previousActive && IsWindow(m_previousActive))
+      SetActiveWindow(m_previousActive);
+  }
+
+private:
+  static BOOL CALLBACK Collect(HWND window, LPARAM data)
+  {
+    auto* self = reinterpret_cast<TModalWindows*>(data);
+    if (window != self->m_modal && IsWindowVisible(window) && IsWindowEnabled(window))
+      self->m_disabled.push_back(window);
+    return TRUE;
+  }
+
+  HWND m_modal;
+  HWND m_previousActive;
+  std::vector<HWND> m_disabled;
 };
-
-BOOL CALLBACK CollectWindowsToDisable(HWND window, LPARAM data)
-{
-  auto* state = reinterpret_cast<TModalDisabled*>(data);
-  if (window != state->self && IsWindowVisible(window) && IsWindowEnabled(window))
-    state->windows.push_back(window);
-  return TRUE;
-}
-
-} // namespace
 
 TCustomForm* GetParentForm(const TControl* control)
 {
@@ -274,7 +299,11 @@ void TCustomForm::SetVisible(bool visible)
 
 void TCustomForm::Show()
 {
+  const TLifeToken life(this);
+  // OnShow may free the form.
   SetVisible(true);
+  if (!life.Alive())
+    return;
   KO_ASSERT(ComponentLives(this));
   BringToFront();
 }
@@ -292,11 +321,14 @@ void TCustomForm::Close()
     FModalResult = mrCancel;
     return;
   }
-  if (!CloseQuery())
+  const TLifeToken life(this);
+  if (!CloseQuery() || !life.Alive())
     return;
   KO_ASSERT(ComponentLives(this));
   TCloseAction action = caHide;
   DoClose(action);
+  if (!life.Alive())
+    return;
   KO_ASSERT(ComponentLives(this));
   if (action == caNone)
     return;
@@ -334,58 +366,67 @@ int TCustomForm::ShowModal()
     SendMessageA(capture, WM_CANCELMODE, 0, 0);
     ReleaseCapture();
   }
-  const HWND window = GetHandle();
-  const HWND previousActive = GetActiveWindow();
-
-  // Every other enabled, visible window of the thread waits for this one.
-  TModalDisabled disabled{window, {}};
-  EnumThreadWindows(GetCurrentThreadId(), &CollectWindowsToDisable, reinterpret_cast<LPARAM>(&disabled));
-  for (HWND other : disabled.windows)
-    EnableWindow(other, FALSE);
-
+  const TLifeToken life(this);
+  TModalWindows others(GetHandle());
   FModal = true;
   FModalResult = mrNone;
-  auto finish = [&] {
-    for (auto it = disabled.windows.rbegin(); it != disabled.windows.rend(); ++it) {
-      if (IsWindow(*it))
-        EnableWindow(*it, TRUE);
-    }
-    FModal = false;
-    Hide();
-    if (previousActive && IsWindow(previousActive))
-      SetActiveWindow(previousActive);
-  };
+  bool lives = true;
   try {
     Show();
-    while (true) {
-      try {
-        Application->HandleMessage();
-      } catch (...) {
-        Application->HandleException(this);
-      }
-      KO_ASSERT(ComponentLives(this));
-      if (Application->GetTerminated()) {
-        if (FModalResult == mrNone)
-          FModalResult = mrCancel;
-        break;
-      }
-      if (FModalResult != mrNone) {
-        // The form may still refuse to close.
-        TCloseAction action = caHide;
-        if (CloseQuery()) {
-          DoClose(action);
-          if (action != caNone)
-            break;
-        }
-        FModalResult = mrNone;
-      }
-    }
+    lives = life.Alive() && RunModalLoop();
   } catch (...) {
-    finish();
+    if (life.Alive())
+      EndModal(others);
     throw;
   }
-  finish();
+  // A handler freed the form: the other windows come back all the same.
+  if (!lives)
+    return mrCancel;
+  EndModal(others);
   return FModalResult;
+}
+
+bool TCustomForm::RunModalLoop()
+{
+  const TLifeToken life(this);
+  while (true) {
+    try {
+      Application->HandleMessage();
+    } catch (...) {
+      Application->HandleException(this);
+    }
+    if (!life.Alive())
+      return false;
+    KO_ASSERT(ComponentLives(this));
+    if (Application->GetTerminated()) {
+      if (FModalResult == mrNone)
+        FModalResult = mrCancel;
+      return true;
+    }
+    if (FModalResult == mrNone)
+      continue;
+    // The form may still refuse to close.
+    const bool canClose = CloseQuery();
+    if (!life.Alive())
+      return false;
+    if (canClose) {
+      TCloseAction action = caHide;
+      DoClose(action);
+      if (!life.Alive())
+        return false;
+      if (action != caNone)
+        return true;
+    }
+    FModalResult = mrNone;
+  }
+}
+
+void TCustomForm::EndModal(TModalWindows& others)
+{
+  others.EnableOthers();
+  FModal = false;
+  Hide();
+  others.ActivatePrevious();
 }
 
 void TCustomForm::FocusActiveControl()
@@ -402,43 +443,22 @@ void TCustomForm::FocusActiveControl()
 void TCustomForm::WndProc(TMessage& Message)
 {
   switch (Message.Msg) {
-  case WM_ACTIVATE: {
-    const bool active = LOWORD(Message.WParam) != WA_INACTIVE;
-    if (active) {
-      FActive = true;
-      if (Screen)
-        Screen->FActiveForm = this;
-      Activate();
-      KO_ASSERT(ComponentLives(this));
-      // The focus goes to the control that had it (or the first in tab order), else to the form.
-      if (!HIWORD(Message.WParam)) {
-        FocusActiveControl();
-        if (FActiveControl && FActiveControl->Focused()) {
-          Message.Result = 0;
-          return;
-        }
-      }
-      TWinControl::WndProc(Message);
-      return;
-    }
-    FActive = false;
-    Deactivate();
-    KO_ASSERT(ComponentLives(this));
-    TWinControl::WndProc(Message);
+  case WM_ACTIVATE:
+    WMActivate(Message);
     return;
-  }
   case WM_SHOWWINDOW:
     TWinControl::WndProc(Message);
     // Shown or hidden by ShowWindow (not by the owner being minimised or restored).
     if (Message.LParam == 0 && !FDestroyingHandle && !FParent) {
       const bool shown = Message.WParam != 0;
       FVisible = shown;
+      if (Application && Application->GetMainForm() == this)
+        Application->MainFormVisibilityChanged(shown);
+      // Last: the handler may free the form.
       if (shown)
         DoShow();
       else
         DoHide();
-      if (Application && Application->GetMainForm() == this)
-        Application->MainFormVisibilityChanged(shown);
     }
     return;
   case WM_CLOSE:
@@ -464,6 +484,38 @@ void TCustomForm::WndProc(TMessage& Message)
     TWinControl::WndProc(Message);
     return;
   }
+}
+
+void TCustomForm::WMActivate(TMessage& Message)
+{
+  const TLifeToken life(this);
+  if (LOWORD(Message.WParam) == WA_INACTIVE) {
+    FActive = false;
+    TWinControl::WndProc(Message);
+    if (life.Alive())
+      Deactivate();
+    return;
+  }
+  FActive = true;
+  if (Screen)
+    Screen->FActiveForm = this;
+  // The focus goes to the control that had it (or the first in tab order), else to the form; the
+  // controls' OnExit and OnEnter come before the form's OnActivate.
+  bool childFocused = false;
+  if (!HIWORD(Message.WParam)) {
+    FocusActiveControl();
+    if (!life.Alive())
+      return;
+    childFocused = FActiveControl && FActiveControl->Focused();
+  }
+  if (childFocused)
+    Message.Result = 0;
+  else
+    TWinControl::WndProc(Message);
+  if (!life.Alive())
+    return;
+  KO_ASSERT(ComponentLives(this));
+  Activate();
 }
 
 void TCustomForm::PaintWindow(HDC dc)

@@ -38,6 +38,8 @@ constexpr TModalResult mrNo = IDNO;
 using TCloseEvent = TClosure<void(TObject* Sender, TCloseAction& Action)>;
 using TCloseQueryEvent = TClosure<void(TObject* Sender, bool& CanClose)>;
 
+class TModalWindows;
+
 // A top-level window built in code: a subclass creates its components with their design settings in its
 // constructor. Its window is owned by the application's window unless CreateParams says otherwise.
 class TCustomForm : public TWinControl {
@@ -115,6 +117,10 @@ protected:
 
 private:
   friend class TWinControl;
+  void WMActivate(TMessage& Message);
+  // The modal loop; false when a handler freed the form.
+  bool RunModalLoop();
+  void EndModal(TModalWindows& others);
   void ApplyPosition();
   void FocusActiveControl();
   void UpdateFrameStyles(TFormBorderStyle oldStyle, TBorderIcons oldIcons);
