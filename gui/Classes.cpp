@@ -1,5 +1,7 @@
 #include "Classes.h"
 
+#include "ReleaseQueue.h"
+
 #include <algorithm>
 #include <cctype>
 #include <typeinfo>
@@ -144,6 +146,11 @@ void TComponent::DestroyComponents()
     RemoveComponent(newest);
     delete newest;
   }
+}
+
+void TComponent::Release()
+{
+  ReleaseComponent(this);
 }
 
 void TComponent::SetDesigning(bool designing)

@@ -157,6 +157,12 @@ public:
   // Frees the owned components, newest first.
   void DestroyComponents();
 
+  // Frees this component once the message being handled is done (also inside a modal loop); safe to call
+  // from the component's own event handlers. Only for components made with new.
+  void Release();
+  // Whether one of this component's messages is being handled right now; Release waits for it.
+  virtual bool HandlingMessage() const { return false; }
+
 protected:
   friend class TLifeToken;
 

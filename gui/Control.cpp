@@ -338,6 +338,11 @@ void TControl::WndProc(TMessage& Message)
 
 void TControl::DefaultHandler(TMessage& /*Message*/) {}
 
+bool TControl::HandlingMessage() const
+{
+  return FParent && FParent->FBinding.Dispatching();
+}
+
 void TControl::HandleMouseMessage(TMessage& Message)
 {
   const int x = GET_X_LPARAM(Message.LParam);

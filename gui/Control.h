@@ -173,6 +173,10 @@ public:
   virtual void Update();
   // Invalidate, then Update.
   virtual void Repaint();
+
+  // While the window that carries this control's messages (its own, or its parent's for a graphic
+  // control) is handling one.
+  bool HandlingMessage() const override;
   void Refresh() { Repaint(); }
   // Moves the control to the top (last painted) or bottom of its parent's z-order.
   void BringToFront() { SetZOrder(true); }

@@ -2,6 +2,7 @@
 
 #include "Application.h"
 #include "Assertion.h"
+#include "ReleaseQueue.h"
 #include "Screen.h"
 #include "SysApi.h"
 
@@ -353,11 +354,6 @@ void TCustomForm::Close()
   }
 }
 
-void TCustomForm::Release()
-{
-  PostMessageA(GetHandle(), CM_RELEASE, 0, 0);
-}
-
 int TCustomForm::ShowModal()
 {
   if (FVisible || !FEnabled || FModal || FParent)
@@ -427,6 +423,13 @@ void TCustomForm::EndModal(TModalWindows& others)
   FModal = false;
   Hide();
   others.ActivatePrevious();
+  // A release of this form (or of one of its controls) may have waited for the modal loop to end.
+  ResumeWaitingReleases();
+}
+
+bool TCustomForm::HandlingMessage() const
+{
+  return FModal || TWinControl::HandlingMessage();
 }
 
 void TCustomForm::FocusActiveControl()
@@ -475,10 +478,6 @@ void TCustomForm::WndProc(TMessage& Message)
       return;
     }
     TWinControl::WndProc(Message);
-    return;
-  case CM_RELEASE:
-    // Nothing may touch the form after this.
-    delete this;
     return;
   default:
     TWinControl::WndProc(Message);

@@ -81,14 +81,14 @@ public:
   // Shows the form modally: the application's other windows are disabled until ModalResult becomes
   // nonzero (or the application terminates); then the form hides and the result is returned.
   int ShowModal();
-  // Frees the form once the messages already queued for it are handled.
-  void Release();
 
   TModalResult GetModalResult() const { return FModalResult; }
   void SetModalResult(TModalResult result) { FModalResult = result; }
   bool IsModal() const { return FModal; }
 
   void SetVisible(bool visible) override;
+  // Also while the form is modal.
+  bool HandlingMessage() const override;
   // Without a window, the client area that the border style leaves.
   TRect GetClientRect() const override;
   void WndProc(TMessage& Message) override;

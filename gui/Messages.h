@@ -18,7 +18,7 @@ using TWndMethod = TClosure<void(TMessage& Message)>;
 
 // The library's own messages, in the application range so they never meet the program's WM_USER ones.
 constexpr UINT CM_BASE = 0xB000;
-// Posted by TCustomForm::Release: the form frees itself once the message gets there.
+// Posted to the release queue's window: the components released meanwhile are freed.
 constexpr UINT CM_RELEASE = CM_BASE + 1;
 
 inline bool IsMouseMessage(UINT msg)

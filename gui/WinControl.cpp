@@ -2,6 +2,7 @@
 
 #include "Forms.h"
 #include "Handles.h"
+#include "ReleaseQueue.h"
 #include "WindowBinder.h"
 
 #include <windowsx.h>
@@ -122,6 +123,8 @@ void TWinControl::WindowDetached()
 void TWinControl::MainWndProc(TMessage& Message)
 {
   WindowProc(Message);
+  // The control may be gone; only the queue is asked.
+  ResumeWaitingReleases();
 }
 
 void TWinControl::DefaultHandler(TMessage& Message)

@@ -98,6 +98,7 @@ public:
 
   void WndProc(TMessage& Message) override;
   void DefaultHandler(TMessage& Message) override;
+  bool HandlingMessage() const override { return FBinding.Dispatching(); }
 
   TKeyEvent OnKeyDown;
   TKeyEvent OnKeyUp;
