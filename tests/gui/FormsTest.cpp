@@ -362,4 +362,67 @@ TEST_F(Forms, AModalFormFreedWhileItsLoopRunsEndsTheLoopAndGivesTheOtherWindowsB
   EXPECT_EQ(App->ComponentCount(), 1);
 }
 
+// A form whose handlers use its own members, as the program's forms do; it notes whether it is still whole
+// when they run.
+class TFormWithHandlers : public TForm {
+public:
+  TFormWithHandlers(TComponent* owner, std::vector<std::string>* log) : TForm(owner), m_log(log)
+  {
+    SetBorderStyle(bsNone);
+    SetBounds(20, 20, 100, 60);
+    Box = new TTestBox(this, this, "box", 0, 0);
+    Box->OnExit = TNotifyEvent(this, &TFormWithHandlers::Note);
+    OnDeactivate = TNotifyEvent(this, &TFormWithHandlers::Note);
+    OnHide = TNotifyEvent(this, &TFormWithHandlers::Note);
+  }
+  ~TFormWithHandlers() override
+  {
+    m_whole = false;
+    m_log->push_back("form gone");
+  }
+  void Note(TObject* sender)
+  {
+    m_log->push_back(TEventLog::NameOf(sender) + (m_whole ? " event on a whole form" : " event on a half-destroyed form"));
+  }
+  TTestBox* Box;
+
+private:
+  std::vector<std::string>* m_log;
+  bool m_whole = true;
+};
+
+TEST_F(Forms, NoHandlerRunsWhileAFormIsDestroyedWhicheverWayItGoes)
+{
+  struct TCase {
+    const char* way;
+    void (*free)(TFormWithHandlers*, TApplication*);
+  };
+  const TCase cases[] = {
+      {"delete", [](TFormWithHandlers* form, TApplication*) { delete form; }},
+      {"Release", [](TFormWithHandlers* form, TApplication*) {
+         form->Release();
+         PumpPending();
+       }},
+      {"the application's clean-up", [](TFormWithHandlers*, TApplication* owner) { delete owner; }},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.way);
+    std::vector<std::string> log;
+    auto* owner = new TApplication();
+    auto* form = new TFormWithHandlers(owner, &log);
+    form->SetName("form");
+    form->Show();
+    ASSERT_TRUE(PumpUntil([&] { return GetActiveWindow() == form->GetHandle(); }));
+    form->Box->SetFocus();
+    ASSERT_TRUE(form->Box->Focused());
+    const HWND window = form->GetHandle();
+    log.clear();
+    c.free(form, owner);
+    EXPECT_EQ(log, (std::vector<std::string>{"form gone"}));
+    EXPECT_FALSE(IsWindow(window));
+    if (std::string(c.way) != "the application's clean-up")
+      delete owner;
+  }
+}
+
 } // namespace
