@@ -89,9 +89,30 @@ TComponent::TComponent(TComponent* owner) : FLife(this, [](const void*) {})
     FComponentState |= csDesigning;
 }
 
-TComponent::~TComponent()
+void TComponent::operator delete(TComponent* component, std::destroying_delete_t)
+{
+  component->BeforeDestruction();
+  // The most-derived object is what new allocated.
+  void* const block = dynamic_cast<void*>(component);
+  component->~TComponent();
+  ::operator delete(block);
+}
+
+void TComponent::BeforeDestruction()
+{
+  Destroying();
+}
+
+void TComponent::Destroying()
 {
   FComponentState |= csDestroying;
+  for (TComponent* component : FComponents)
+    component->Destroying();
+}
+
+TComponent::~TComponent()
+{
+  Destroying();
   DestroyComponents();
   if (FOwner)
     FOwner->RemoveComponent(this);

@@ -4,9 +4,11 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -138,12 +140,22 @@ public:
   TComponent(const TComponent&) = delete;
   TComponent& operator=(const TComponent&) = delete;
 
+  // Deleting a component runs BeforeDestruction while the object is still whole, then the destructors,
+  // then frees the memory. A component that is not made with new (a member, a local) goes through its
+  // destructors only.
+  static void operator delete(TComponent* component, std::destroying_delete_t);
+  static void* operator new(std::size_t size) { return ::operator new(size); }
+  // Frees the memory of a component whose constructor threw.
+  static void operator delete(void* block) { ::operator delete(block); }
+
   TComponent* Owner() const { return FOwner; }
   const std::string& Name() const { return FName; }
   void SetName(const std::string& name) { FName = name; }
 
   TComponentState ComponentState() const { return FComponentState; }
   bool IsDesigning() const { return (FComponentState & csDesigning) != 0; }
+  // Set from the start of the destruction on, for the component and everything it owns; no event of a
+  // component runs from then on.
   bool IsDestroying() const { return (FComponentState & csDestroying) != 0; }
   // Puts this component and everything it owns into (or out of) design mode.
   void SetDesigning(bool designing);
@@ -165,6 +177,13 @@ public:
 
 protected:
   friend class TLifeToken;
+
+  // The first step of deleting a component, while its whole object still exists: marks it and what it
+  // owns destroying. Windowed controls also destroy their window here, so that its last messages meet a
+  // whole object. An override calls the inherited one first.
+  virtual void BeforeDestruction();
+  // Marks this component and everything it owns destroying.
+  void Destroying();
 
   // Told when a component is inserted into or removed from this owner.
   virtual void Notification(TComponent* component, TOperation operation);

@@ -118,6 +118,7 @@ TControl::TControl(TComponent* AOwner)
 
 TControl::~TControl()
 {
+  Destroying();
   if (GetCaptureControl() == this)
     SetCaptureControl(nullptr);
   if (FParent)
@@ -338,6 +339,15 @@ void TControl::WndProc(TMessage& Message)
 
 void TControl::DefaultHandler(TMessage& /*Message*/) {}
 
+bool TControl::CanRaiseEvents() const
+{
+  for (const TControl* control = this; control; control = control->FParent) {
+    if (control->IsDestroying())
+      return false;
+  }
+  return true;
+}
+
 bool TControl::HandlingMessage() const
 {
   return FParent && FParent->FBinding.Dispatching();
@@ -463,39 +473,46 @@ void TControl::SetZOrder(bool topMost)
 
 void TControl::Click()
 {
-  OnClick(this);
+  if (CanRaiseEvents())
+    OnClick(this);
 }
 
 void TControl::DblClick()
 {
-  OnDblClick(this);
+  if (CanRaiseEvents())
+    OnDblClick(this);
 }
 
 void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
 {
-  OnMouseDown(this, Button, Shift, X, Y);
+  if (CanRaiseEvents())
+    OnMouseDown(this, Button, Shift, X, Y);
 }
 
 void TControl::MouseMove(TShiftState Shift, int X, int Y)
 {
-  OnMouseMove(this, Shift, X, Y);
+  if (CanRaiseEvents())
+    OnMouseMove(this, Shift, X, Y);
 }
 
 void TControl::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y)
 {
-  OnMouseUp(this, Button, Shift, X, Y);
+  if (CanRaiseEvents())
+    OnMouseUp(this, Button, Shift, X, Y);
 }
 
 bool TControl::CanResize(int& NewWidth, int& NewHeight)
 {
   bool resize = true;
-  OnCanResize(this, NewWidth, NewHeight, resize);
+  if (CanRaiseEvents())
+    OnCanResize(this, NewWidth, NewHeight, resize);
   return resize;
 }
 
 void TControl::Resize()
 {
-  OnResize(this);
+  if (CanRaiseEvents())
+    OnResize(this);
 }
 
 void TControl::FontChanged()

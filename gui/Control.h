@@ -220,6 +220,10 @@ protected:
   virtual void ChangeScale(int M, int D);
   virtual void SetZOrder(bool topMost);
 
+  // False once this control or a parent is being destroyed: from then on no event is raised (a parent's
+  // handlers usually belong to the form that is going).
+  bool CanRaiseEvents() const;
+
   // The mouse message handling shared by graphic and windowed controls.
   void HandleMouseMessage(TMessage& Message);
   // A press raises DblClick (a double click) and MouseDown; a release raises MouseUp and Click (a click).

@@ -312,7 +312,8 @@ void TCustomForm::Show()
 bool TCustomForm::CloseQuery()
 {
   bool canClose = true;
-  OnCloseQuery(this, canClose);
+  if (CanRaiseEvents())
+    OnCloseQuery(this, canClose);
   return canClose;
 }
 
@@ -524,32 +525,38 @@ void TCustomForm::PaintWindow(HDC dc)
 
 void TCustomForm::Activate()
 {
-  OnActivate(this);
+  if (CanRaiseEvents())
+    OnActivate(this);
 }
 
 void TCustomForm::Deactivate()
 {
-  OnDeactivate(this);
+  if (CanRaiseEvents())
+    OnDeactivate(this);
 }
 
 void TCustomForm::DoShow()
 {
-  OnShow(this);
+  if (CanRaiseEvents())
+    OnShow(this);
 }
 
 void TCustomForm::DoHide()
 {
-  OnHide(this);
+  if (CanRaiseEvents())
+    OnHide(this);
 }
 
 void TCustomForm::DoClose(TCloseAction& Action)
 {
-  OnClose(this, Action);
+  if (CanRaiseEvents())
+    OnClose(this, Action);
 }
 
 void TCustomForm::Paint()
 {
-  OnPaint(this);
+  if (CanRaiseEvents())
+    OnPaint(this);
 }
 
 TForm::TForm(TComponent* AOwner) : TCustomForm(AOwner) {}

@@ -165,7 +165,7 @@ TMenuItem* TMenuItem::Find(UINT command)
 
 void TMenuItem::Click()
 {
-  if (FEnabled)
+  if (FEnabled && !IsDestroying())
     OnClick(this);
 }
 

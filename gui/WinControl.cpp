@@ -17,8 +17,16 @@ TWinControl::TWinControl(TComponent* AOwner)
   FBinding.OnDetached = TClosure<void()>(this, &TWinControl::WindowDetached);
 }
 
+void TWinControl::BeforeDestruction()
+{
+  TControl::BeforeDestruction();
+  DestroyHandle();
+}
+
 TWinControl::~TWinControl()
 {
+  // Made without new, the control has not been through BeforeDestruction: no event from here on.
+  Destroying();
   // The subclass parts are gone: hooks installed by them must not see the last messages.
   WindowProc.UnhookAll();
   if (FParent)

@@ -109,6 +109,9 @@ public:
 protected:
   friend class TControl;
 
+  // Destroys the window (and the children's) while the whole object still handles its last messages.
+  void BeforeDestruction() override;
+
   // Fills the creation parameters; subclasses call the inherited one first and change what they need.
   virtual void CreateParams(TCreateParams& Params);
   // Creates the window from CreateParams.

@@ -62,27 +62,32 @@ void TWinControl::WMChar(TMessage& Message)
 
 void TWinControl::KeyDown(WORD& Key, TShiftState Shift)
 {
-  OnKeyDown(this, Key, Shift);
+  if (CanRaiseEvents())
+    OnKeyDown(this, Key, Shift);
 }
 
 void TWinControl::KeyUp(WORD& Key, TShiftState Shift)
 {
-  OnKeyUp(this, Key, Shift);
+  if (CanRaiseEvents())
+    OnKeyUp(this, Key, Shift);
 }
 
 void TWinControl::KeyPress(char& Key)
 {
-  OnKeyPress(this, Key);
+  if (CanRaiseEvents())
+    OnKeyPress(this, Key);
 }
 
 void TWinControl::DoEnter()
 {
-  OnEnter(this);
+  if (CanRaiseEvents())
+    OnEnter(this);
 }
 
 void TWinControl::DoExit()
 {
-  OnExit(this);
+  if (CanRaiseEvents())
+    OnExit(this);
 }
 
 void TWinControl::RemoveFocus()

@@ -380,6 +380,12 @@ public:
     m_whole = false;
     m_log->push_back("form gone");
   }
+  void WndProc(TMessage& message) override
+  {
+    if (message.Msg == WM_DESTROY)
+      m_log->push_back(m_whole ? "window destroyed on a whole form" : "window destroyed on a half-destroyed form");
+    TForm::WndProc(message);
+  }
   void Note(TObject* sender)
   {
     m_log->push_back(TEventLog::NameOf(sender) + (m_whole ? " event on a whole form" : " event on a half-destroyed form"));
@@ -418,7 +424,7 @@ TEST_F(Forms, NoHandlerRunsWhileAFormIsDestroyedWhicheverWayItGoes)
     const HWND window = form->GetHandle();
     log.clear();
     c.free(form, owner);
-    EXPECT_EQ(log, (std::vector<std::string>{"form gone"}));
+    EXPECT_EQ(log, (std::vector<std::string>{"window destroyed on a whole form", "form gone"}));
     EXPECT_FALSE(IsWindow(window));
     if (std::string(c.way) != "the application's clean-up")
       delete owner;
