@@ -453,7 +453,7 @@ void TCustomForm::WndProc(TMessage& Message)
   case WM_SHOWWINDOW:
     TWinControl::WndProc(Message);
     // Shown or hidden by ShowWindow (not by the owner being minimised or restored).
-    if (Message.LParam == 0 && !FDestroyingHandle && !FParent) {
+    if (Message.LParam == 0 && !DestroyingHandle() && !FParent) {
       const bool shown = Message.WParam != 0;
       FVisible = shown;
       if (Application && Application->GetMainForm() == this)
@@ -484,6 +484,19 @@ void TCustomForm::WndProc(TMessage& Message)
     TWinControl::WndProc(Message);
     return;
   }
+}
+
+void TCustomForm::SetFocusedControl(TWinControl* Control)
+{
+  FActiveControl = Control;
+  TWinControl::SetFocusedControl(Control);
+}
+
+void TCustomForm::DefocusControl(TWinControl* Control, bool Removing)
+{
+  if (FActiveControl && Control && (FActiveControl == Control || Control->ContainsControl(FActiveControl)))
+    FActiveControl = nullptr;
+  TWinControl::DefocusControl(Control, Removing);
 }
 
 void TCustomForm::WMActivate(TMessage& Message)

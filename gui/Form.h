@@ -115,8 +115,10 @@ protected:
   virtual void DoClose(TCloseAction& Action);
   virtual void Paint();
 
+  void SetFocusedControl(TWinControl* Control) override;
+  void DefocusControl(TWinControl* Control, bool Removing) override;
+
 private:
-  friend class TWinControl;
   void WMActivate(TMessage& Message);
   // The modal loop; false when a handler freed the form.
   bool RunModalLoop();

@@ -187,8 +187,7 @@ void TWinControl::WndProc(TMessage& Message)
   case WM_SETFOCUS:
     DefaultHandler(Message);
     if (FParent) {
-      if (TCustomForm* form = GetParentForm(this))
-        form->FActiveControl = this;
+      FParent->SetFocusedControl(this);
       DoEnter();
     }
     return;
@@ -443,10 +442,8 @@ void TWinControl::RemoveControl(TControl* control)
   FControls.erase(std::remove(FControls.begin(), FControls.end(), control), FControls.end());
   FWinControls.erase(std::remove(FWinControls.begin(), FWinControls.end(), control), FWinControls.end());
   FTabList.erase(std::remove(FTabList.begin(), FTabList.end(), control), FTabList.end());
-  if (TCustomForm* form = GetParentForm(this)) {
-    if (form->FActiveControl == control)
-      form->FActiveControl = nullptr;
-  }
+  if (auto* winControl = dynamic_cast<TWinControl*>(control))
+    DefocusControl(winControl, true);
   control->FParent = nullptr;
 }
 

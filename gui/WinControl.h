@@ -121,6 +121,18 @@ protected:
   // Called once the window exists (before the children's windows are made).
   virtual void HandleCreated() {}
 
+  // Told, by way of the parents, that `Control` inside takes the focus; a form keeps it as its active
+  // control. Passes it on to the parent.
+  virtual void SetFocusedControl(TWinControl* Control);
+  // Told, by way of the parents, that `Control` inside can no longer keep the focus (it is hidden,
+  // disabled or, with `Removing`, taken out or destroyed); a form forgets it as its active control if
+  // it or a control inside it was. Passes it on to the parent.
+  virtual void DefocusControl(TWinControl* Control, bool Removing);
+  // While DestroyHandle is destroying the window.
+  bool DestroyingHandle() const { return FDestroyingHandle; }
+  // Scales the children only (ChangeScale also scales this control).
+  void ScaleChildren(int M, int D);
+
   // Raise the events of the same name.
   virtual void KeyDown(WORD& Key, TShiftState Shift);
   virtual void KeyUp(WORD& Key, TShiftState Shift);
@@ -146,13 +158,11 @@ protected:
   WNDPROC FDefWndProc = DefWindowProcA;
 
 private:
-  friend class TCustomForm;
   // Where the window's messages arrive: they go through WindowProc.
   void MainWndProc(TMessage& Message);
   void WindowDetached();
   // Moves the focus out of this control (to its form) when it or a child has it.
   void RemoveFocus();
-  void ScaleChildren(int M, int D);
   bool RouteMouseToGraphicChild(TMessage& Message);
   void WMPaint(TMessage& Message);
   // Paints `area` through a memory bitmap and copies it to `dc` in one step.

@@ -14,7 +14,7 @@ void TWinControl::WMKeyDown(TMessage& Message, bool down)
     const LRESULT code = Perform(WM_GETDLGCODE, 0, 0);
     if (!(code & (DLGC_WANTTAB | DLGC_WANTALLKEYS))) {
       if (TCustomForm* form = GetParentForm(this)) {
-        TWinControl* current = form == this ? form->FActiveControl : this;
+        TWinControl* current = form == this ? form->GetActiveControl() : this;
         form->SelectNext(current, !shift.Contains(ssShift), true);
         Message.Result = 0;
         return;
@@ -92,14 +92,14 @@ void TWinControl::DoExit()
 
 void TWinControl::RemoveFocus()
 {
-  TCustomForm* form = GetParentForm(this);
-  if (form && form != this && form->FActiveControl && ContainsControl(form->FActiveControl))
-    form->FActiveControl = nullptr;
+  if (FParent)
+    FParent->DefocusControl(this, false);
   if (!FBinding.Handle())
     return;
   const HWND focus = GetFocus();
   if (!focus || (focus != FBinding.Handle() && !IsChild(FBinding.Handle(), focus)))
     return;
+  TCustomForm* form = GetParentForm(this);
   if (form && form != this && form->HandleAllocated())
     ::SetFocus(form->GetHandle());
   else
@@ -146,10 +146,21 @@ void TWinControl::SetFocus()
 {
   if (!CanFocus())
     throw EInvalidOperation("Cannot focus a disabled or invisible window");
-  TCustomForm* form = GetParentForm(this);
-  if (form && form != this)
-    form->FActiveControl = this;
+  if (FParent)
+    FParent->SetFocusedControl(this);
   ::SetFocus(GetHandle());
+}
+
+void TWinControl::SetFocusedControl(TWinControl* Control)
+{
+  if (FParent)
+    FParent->SetFocusedControl(Control);
+}
+
+void TWinControl::DefocusControl(TWinControl* Control, bool Removing)
+{
+  if (FParent)
+    FParent->DefocusControl(Control, Removing);
 }
 
 void TWinControl::GetTabOrderList(std::vector<TWinControl*>& list) const

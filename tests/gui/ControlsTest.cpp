@@ -550,6 +550,73 @@ TEST_F(Controls, AControlFreedInItsOwnHandlerIsNotTouchedAgain)
   }
 }
 
+// A form that shows what the controls tell it about the focus.
+class TFocusWatchingForm : public TForm {
+public:
+  explicit TFocusWatchingForm(TComponent* owner) : TForm(owner)
+  {
+    SetBorderStyle(bsNone);
+    SetBounds(50, 50, 200, 100);
+    Panel = new TTestBox(this, this, "panel", 0, 0);
+    Panel->SetBounds(0, 0, 120, 80);
+    Inner = new TTestBox(this, Panel, "inner", 10, 10);
+    Other = new TTestBox(this, this, "other", 150, 0);
+  }
+  std::vector<std::string> Told;
+  TTestBox* Panel;
+  TTestBox* Inner;
+  TTestBox* Other;
+
+protected:
+  void SetFocusedControl(TWinControl* control) override
+  {
+    Told.push_back("focused " + control->Name());
+    TForm::SetFocusedControl(control);
+  }
+  void DefocusControl(TWinControl* control, bool removing) override
+  {
+    Told.push_back((removing ? "removing " : "defocus ") + control->Name());
+    TForm::DefocusControl(control, removing);
+  }
+};
+
+TEST_F(Controls, FocusChangesReachTheFormThroughItsHooksFromAnyDepth)
+{
+  auto* form = new TFocusWatchingForm(App.Get());
+  form->Show();
+  ASSERT_TRUE(PumpUntil([&] { return GetActiveWindow() == form->GetHandle(); }));
+  form->Inner->SetFocus();
+  EXPECT_EQ(form->GetActiveControl(), form->Inner);
+  EXPECT_EQ(form->Told.back(), "focused inner");
+
+  // Hiding the panel takes the focus from the control inside it.
+  form->Told.clear();
+  form->Panel->SetVisible(false);
+  EXPECT_EQ(form->GetActiveControl(), nullptr);
+  EXPECT_EQ(form->Told.front(), "defocus panel");
+
+  form->Panel->SetVisible(true);
+  form->Other->SetFocus();
+  EXPECT_EQ(form->GetActiveControl(), form->Other);
+  form->Told.clear();
+  form->Inner->SetEnabled(false);
+  EXPECT_EQ(form->GetActiveControl(), form->Other) << "another control's going does not touch it";
+
+  form->Told.clear();
+  form->Other->SetParent(nullptr);
+  EXPECT_EQ(form->GetActiveControl(), nullptr);
+  EXPECT_NE(std::find(form->Told.begin(), form->Told.end(), "removing other"), form->Told.end());
+
+  form->Inner->SetEnabled(true);
+  form->Inner->SetFocus();
+  TWinControl* const inner = form->Inner;
+  delete inner;
+  EXPECT_NE(form->GetActiveControl(), inner) << "a destroyed control is forgotten";
+  if (TWinControl* active = form->GetActiveControl()) {
+    EXPECT_TRUE(active->Focused()) << "the system gave the focus to " << active->Name();
+  }
+}
+
 TEST(Mouse, CursorPositionIsReadFromTheSystem)
 {
   Mouse->SetCursorPos(Point(123, 234));
