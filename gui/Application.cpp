@@ -6,6 +6,7 @@
 #include "WindowBinder.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -16,20 +17,6 @@ std::string TitleFromExeName()
   if (dot != std::string::npos && dot > 0)
     name.resize(dot);
   return name;
-}
-
-// Screen and application live as long as the process; the screen is made first so that it outlives the
-// forms the application frees at exit.
-TScreen& DefaultScreen()
-{
-  static TScreen screen;
-  return screen;
-}
-
-TApplication& DefaultApplication()
-{
-  static TApplication application;
-  return application;
 }
 
 // A string name is valid only during the enumeration, so the icon is loaded here.
@@ -51,8 +38,26 @@ TExceptionForwarder g_exceptionForwarder;
 
 } // namespace
 
-TScreen* Screen = &DefaultScreen();
-TApplication* Application = &DefaultApplication();
+namespace {
+
+void DestroyApplication()
+{
+  Application.DestroyMade();
+}
+
+TApplication* MakeApplication()
+{
+  // What the application's forms use while they go at exit is made first, so that it outlives them.
+  Screen.Get();
+  SysApi();
+  auto* application = new TApplication();
+  std::atexit(&DestroyApplication);
+  return application;
+}
+
+} // namespace
+
+TGlobalObject<TApplication> Application(&MakeApplication);
 
 // --- TApplication ---
 

@@ -1,6 +1,7 @@
 #pragma once
 // The application object: its hidden window, the forms, the message loop and the exception box.
 #include "Classes.h"
+#include "GlobalObject.h"
 #include "Graphics.h"
 #include "Messages.h"
 #include "WindowBinder.h"
@@ -108,5 +109,5 @@ private:
   bool FRunning = false;
 };
 
-// The process's application object.
-extern TApplication* Application;
+// The process's application object, made on first use.
+extern TGlobalObject<TApplication> Application;

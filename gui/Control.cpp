@@ -6,6 +6,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -17,10 +18,23 @@ std::vector<TControlCanvas*>& CanvasesHoldingDCs()
 
 } // namespace
 
-TMouse* Mouse = [] {
-  static TMouse mouse;
-  return &mouse;
-}();
+namespace {
+
+void DestroyMouse()
+{
+  Mouse.DestroyMade();
+}
+
+TMouse* MakeMouse()
+{
+  auto* mouse = new TMouse();
+  std::atexit(&DestroyMouse);
+  return mouse;
+}
+
+} // namespace
+
+TGlobalObject<TMouse> Mouse(&MakeMouse);
 
 TShiftState KeysToShiftState(WPARAM keys)
 {

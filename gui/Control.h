@@ -2,6 +2,7 @@
 // Controls: the base of everything placed on a form, and graphic controls (no window of their own,
 // painted and fed mouse input by their windowed parent).
 #include "Classes.h"
+#include "GlobalObject.h"
 #include "Graphics.h"
 #include "Messages.h"
 #include "SysUtils.h"
@@ -289,4 +290,5 @@ public:
   HWND GetCapture() const { return ::GetCapture(); }
 };
 
-extern TMouse* Mouse;
+// The mouse pointer object, made on first use.
+extern TGlobalObject<TMouse> Mouse;

@@ -77,13 +77,13 @@ TCustomForm::TCustomForm(TComponent* AOwner)
 TCustomForm::~TCustomForm()
 {
   FCanvas->FreeHandle();
-  if (Screen) {
-    auto& forms = Screen->FForms;
+  if (TScreen* screen = Screen.Peek()) {
+    auto& forms = screen->FForms;
     forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
-    if (Screen->FActiveForm == this)
-      Screen->FActiveForm = nullptr;
+    if (screen->FActiveForm == this)
+      screen->FActiveForm = nullptr;
   }
-  for (TApplication* application : {dynamic_cast<TApplication*>(Owner()), Application}) {
+  for (TApplication* application : {dynamic_cast<TApplication*>(Owner()), Application.Peek()}) {
     if (application && application->FMainForm == this)
       application->FormDestroyed(this);
   }

@@ -3,6 +3,26 @@
 #include "Form.h"
 #include "SysApi.h"
 
+#include <cstdlib>
+
+namespace {
+
+void DestroyScreen()
+{
+  Screen.DestroyMade();
+}
+
+TScreen* MakeScreen()
+{
+  auto* screen = new TScreen();
+  std::atexit(&DestroyScreen);
+  return screen;
+}
+
+} // namespace
+
+TGlobalObject<TScreen> Screen(&MakeScreen);
+
 // --- TScreen ---
 
 TScreen::TScreen(TComponent* AOwner) : TComponent(AOwner) {}

@@ -1,6 +1,7 @@
 #pragma once
 // The screen and the forms on it.
 #include "Classes.h"
+#include "GlobalObject.h"
 
 #include <vector>
 
@@ -24,4 +25,5 @@ private:
   TCustomForm* FActiveForm = nullptr;
 };
 
-extern TScreen* Screen;
+// The screen object, made on first use.
+extern TGlobalObject<TScreen> Screen;
