@@ -49,6 +49,83 @@ TEST_F(Forms, TheWindowClassIsNamedAfterTheCppClass)
   EXPECT_EQ(FindControl(form->GetHandle()), form);
 }
 
+// A box whose class adds nothing but its name; its base constructor puts it on its parent.
+class TDerivedBox : public TTestBox {
+public:
+  using TTestBox::TTestBox;
+};
+
+// A control whose base constructor forces its window, so the window is made for the base class.
+class TEagerBase : public TCustomControl {
+public:
+  TEagerBase(TComponent* owner, TWinControl* parent) : TCustomControl(owner)
+  {
+    SetBounds(0, 0, 20, 20);
+    SetParent(parent);
+    HandleNeeded();
+  }
+};
+class TEagerDerived : public TEagerBase {
+public:
+  using TEagerBase::TEagerBase;
+};
+
+// Renames its window class, and makes its window in its own (most-derived) constructor: both fine.
+class TRenamedBox : public TCustomControl {
+public:
+  TRenamedBox(TComponent* owner, TWinControl* parent) : TCustomControl(owner)
+  {
+    SetParent(parent);
+    HandleNeeded();
+  }
+
+protected:
+  void CreateParams(TCreateParams& Params) override
+  {
+    TCustomControl::CreateParams(Params);
+    Params.WinClassName = "KoRenamedBox";
+  }
+};
+
+TEST_F(Forms, AControlPutOnAParentWithAWindowGetsItsOwnWindowAfterConstruction)
+{
+  auto* form = new TMyForm(App.Get());
+  form->SetBorderStyle(bsNone);
+  form->Show();
+  auto* box = new TDerivedBox(form, form, "box", 5, 5);
+  EXPECT_FALSE(box->HandleAllocated()) << "not made while its constructors ran";
+  EXPECT_TRUE(PumpUntil([&] { return box->HandleAllocated(); })) << "made once the constructors are done";
+  EXPECT_EQ(WindowClassName(box->GetHandle()), "TDerivedBox");
+  EXPECT_TRUE(IsWindowVisible(box->GetHandle()));
+  EXPECT_EQ(GetParent(box->GetHandle()), form->GetHandle());
+
+  // Shown later: the same.
+  auto* hidden = new TDerivedBox(form, nullptr, "hidden", 50, 5);
+  hidden->SetVisible(false);
+  hidden->SetParent(form);
+  hidden->SetVisible(true);
+  EXPECT_TRUE(PumpUntil([&] { return hidden->HandleAllocated(); }));
+  EXPECT_TRUE(IsWindowVisible(hidden->GetHandle()));
+}
+
+TEST_F(Forms, AWindowMadeWhileABaseConstructorRanIsReportedAtItsNextMessage)
+{
+  TThrowingAsserts asserts;
+  auto* form = new TMyForm(App.Get());
+  form->HandleNeeded();
+  auto* eager = new TEagerDerived(form, form);
+  ASSERT_TRUE(eager->HandleAllocated());
+  EXPECT_EQ(WindowClassName(eager->GetHandle()), "TEagerBase");
+  SendMessageA(eager->GetHandle(), WM_NULL, 0, 0);
+  ASSERT_EQ(Recorder.Boxes.size(), 1u);
+  EXPECT_EQ(Recorder.Boxes[0].text.rfind("Assertion failed: ", 0), 0u) << Recorder.Boxes[0].text;
+
+  auto* renamed = new TRenamedBox(form, form);
+  EXPECT_EQ(WindowClassName(renamed->GetHandle()), "KoRenamedBox");
+  SendMessageA(renamed->GetHandle(), WM_NULL, 0, 0);
+  EXPECT_EQ(Recorder.Boxes.size(), 1u) << "a renamed class made by the object's own constructor is fine";
+}
+
 TEST_F(Forms, CreationParametersReachTheWindow)
 {
   auto* main = new TMyForm(App.Get());
