@@ -20,6 +20,8 @@ using TWndMethod = TClosure<void(TMessage& Message)>;
 constexpr UINT CM_BASE = 0xB000;
 // Posted to the release queue's window: the components released meanwhile are freed.
 constexpr UINT CM_RELEASE = CM_BASE + 1;
+// Posted to a windowed control: make the windows its windowed children do not have yet.
+constexpr UINT CM_CREATECHILDREN = CM_BASE + 2;
 
 inline bool IsMouseMessage(UINT msg)
 {

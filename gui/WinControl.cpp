@@ -1,6 +1,7 @@
 #include "WinControl.h"
 
 #include "Forms.h"
+#include "Assertion.h"
 #include "Handles.h"
 #include "ReleaseQueue.h"
 #include "WindowBinder.h"
@@ -8,6 +9,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <typeinfo>
 
 // --- TWinControl ---
 
@@ -90,6 +92,7 @@ void TWinControl::CreateWnd()
                                       params.Y, params.Width, params.Height, params.WndParent, params.Param);
   if (!window)
     throw EOutOfResources("Error creating window of class " + params.WinClassName);
+  FCreatedAs = &typeid(*this);
   // The system may have placed or sized the window itself (CW_USEDEFAULT, minimum sizes).
   UpdateBoundsFromWindow();
 }
@@ -126,10 +129,39 @@ void TWinControl::RecreateWnd()
 void TWinControl::WindowDetached()
 {
   FCaptureControl = nullptr;
+  FChildWindowsRequested = false;
+}
+
+void TWinControl::RequestChildWindows()
+{
+  if (FChildWindowsRequested || !FBinding.Handle())
+    return;
+  FChildWindowsRequested = PostMessageA(FBinding.Handle(), CM_CREATECHILDREN, 0, 0) != FALSE;
+}
+
+void TWinControl::CreateChildWindows()
+{
+  FChildWindowsRequested = false;
+  for (TWinControl* child : std::vector<TWinControl*>(FWinControls)) {
+    if (!child->FBinding.Handle() && child->FParent == this)
+      child->CreateHandle();
+  }
+}
+
+void TWinControl::CheckCreatedType()
+{
+  if (!FCreatedAs || IsDestroying() || *FCreatedAs == typeid(*this))
+    return;
+  // Reported once: the window keeps the name it was given.
+  const std::type_info& createdAs = *FCreatedAs;
+  FCreatedAs = &typeid(*this);
+  KO_ASSERT(createdAs == typeid(*this));
 }
 
 void TWinControl::MainWndProc(TMessage& Message)
 {
+  // A window made while a base class's constructor ran is named after that base.
+  CheckCreatedType();
   WindowProc(Message);
   // The control may be gone; only the queue is asked.
   ResumeWaitingReleases();
@@ -206,6 +238,9 @@ void TWinControl::WndProc(TMessage& Message)
       }
     }
     DefaultHandler(Message);
+    return;
+  case CM_CREATECHILDREN:
+    CreateChildWindows();
     return;
   case WM_SETTEXT:
     DefaultHandler(Message);
@@ -419,8 +454,9 @@ void TWinControl::InsertControl(TControl* control)
   if (control->FParentColor)
     control->ParentColorChanged();
   if (winControl) {
-    if (FBinding.Handle())
-      winControl->CreateHandle();
+    // Not now: this may run inside the child's base constructor, and the window would be made for (and
+    // named after) that base class.
+    RequestChildWindows();
   } else if (control->FVisible) {
     control->InvalidateControl(true);
   }
@@ -515,8 +551,8 @@ void TWinControl::SetVisible(bool visible)
   if (FParent) {
     if (FBinding.Handle())
       ShowWindow(FBinding.Handle(), visible ? SW_SHOWNA : SW_HIDE);
-    else if (visible && FParent->FBinding.Handle())
-      CreateHandle();
+    else if (visible)
+      FParent->RequestChildWindows();
   } else if (visible) {
     ShowWindow(GetHandle(), SW_SHOW);
   } else if (FBinding.Handle()) {

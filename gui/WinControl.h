@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 // The parameters a windowed control's window is created from. CreateParams fills them; a subclass changes
@@ -161,6 +162,12 @@ private:
   // Where the window's messages arrive: they go through WindowProc.
   void MainWndProc(TMessage& Message);
   void WindowDetached();
+  // Asks for the windows of the windowed children that have none, by a message to this window: by then
+  // the children's constructors have finished.
+  void RequestChildWindows();
+  void CreateChildWindows();
+  // Asserts that the object is still of the type it had when its window was made.
+  void CheckCreatedType();
   // Moves the focus out of this control (to its form) when it or a child has it.
   void RemoveFocus();
   bool RouteMouseToGraphicChild(TMessage& Message);
@@ -178,6 +185,9 @@ private:
   bool FTabStop = false;
   bool FDoubleBuffered = false;
   bool FDestroyingHandle = false;
+  bool FChildWindowsRequested = false;
+  // The object's type when its window was made (see CheckCreatedType).
+  const std::type_info* FCreatedAs = nullptr;
   std::vector<TControl*> FControls;       // graphic children, bottom to top
   std::vector<TWinControl*> FWinControls; // windowed children, creation order
   std::vector<TWinControl*> FTabList;     // windowed children, tab order
