@@ -380,31 +380,31 @@ void TControl::HandleMouseMessage(TMessage& Message)
     break;
   case WM_LBUTTONDOWN:
   case WM_LBUTTONDBLCLK:
-    ButtonPressed(mbLeft, Message.Msg == WM_LBUTTONDBLCLK && doubleClicks, shift, x, y);
+    ButtonDown(mbLeft, Message.Msg == WM_LBUTTONDBLCLK && doubleClicks, shift, x, y);
     break;
   case WM_RBUTTONDOWN:
   case WM_RBUTTONDBLCLK:
-    ButtonPressed(mbRight, Message.Msg == WM_RBUTTONDBLCLK && doubleClicks, shift, x, y);
+    ButtonDown(mbRight, Message.Msg == WM_RBUTTONDBLCLK && doubleClicks, shift, x, y);
     break;
   case WM_MBUTTONDOWN:
   case WM_MBUTTONDBLCLK:
-    ButtonPressed(mbMiddle, Message.Msg == WM_MBUTTONDBLCLK && doubleClicks, shift, x, y);
+    ButtonDown(mbMiddle, Message.Msg == WM_MBUTTONDBLCLK && doubleClicks, shift, x, y);
     break;
   case WM_LBUTTONUP:
-    ButtonReleased(mbLeft, Message.WParam, shift, x, y);
+    ButtonUp(mbLeft, Message.WParam, shift, x, y);
     break;
   case WM_RBUTTONUP:
-    ButtonReleased(mbRight, Message.WParam, shift, x, y);
+    ButtonUp(mbRight, Message.WParam, shift, x, y);
     break;
   case WM_MBUTTONUP:
-    ButtonReleased(mbMiddle, Message.WParam, shift, x, y);
+    ButtonUp(mbMiddle, Message.WParam, shift, x, y);
     break;
   default:
     break;
   }
 }
 
-void TControl::ButtonPressed(TMouseButton button, bool doubleClick, TShiftState shift, int x, int y)
+void TControl::ButtonDown(TMouseButton button, bool doubleClick, TShiftState shift, int x, int y)
 {
   if (FControlStyle.Contains(csCaptureMouse))
     SetMouseCapture(true);
@@ -423,7 +423,7 @@ void TControl::ButtonPressed(TMouseButton button, bool doubleClick, TShiftState 
   MouseDown(button, shift, x, y);
 }
 
-void TControl::ButtonReleased(TMouseButton button, WPARAM keys, TShiftState shift, int x, int y)
+void TControl::ButtonUp(TMouseButton button, WPARAM keys, TShiftState shift, int x, int y)
 {
   bool click = false;
   if (button == mbLeft && FClickPending) {

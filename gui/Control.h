@@ -62,8 +62,8 @@ public:
   void PaintOn(HDC dc, F&& paint)
   {
     struct TGiveBack {
-      TControlCanvas* Canvas;
-      ~TGiveBack() { Canvas->FreeHandle(); }
+      TControlCanvas* m_canvas;
+      ~TGiveBack() { m_canvas->FreeHandle(); }
     };
     BeginPaintOn(dc);
     TGiveBack giveBack{this};
@@ -227,10 +227,10 @@ protected:
 
   // The mouse message handling shared by graphic and windowed controls.
   void HandleMouseMessage(TMessage& Message);
-  // A press raises DblClick (a double click) and MouseDown; a release raises MouseUp and Click (a click).
+  // A button going down raises DblClick (a double click) and MouseDown; going up, MouseUp and Click.
   // Each stops when a handler has freed the control.
-  void ButtonPressed(TMouseButton button, bool doubleClick, TShiftState shift, int x, int y);
-  void ButtonReleased(TMouseButton button, WPARAM keys, TShiftState shift, int x, int y);
+  void ButtonDown(TMouseButton button, bool doubleClick, TShiftState shift, int x, int y);
+  void ButtonUp(TMouseButton button, WPARAM keys, TShiftState shift, int x, int y);
   // Sets the bounds fields without side effects (used when the window tells us where it is).
   void SetBoundsFields(int left, int top, int width, int height);
   // Invalidates this control's area on its parent (graphic controls).

@@ -24,6 +24,8 @@ enum TPosition {
   poOwnerFormCenter, // centred over the owning form (else as poMainFormCenter)
 };
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
+// Which way a scroll bar runs.
+enum TScrollBarKind { sbHorizontal, sbVertical };
 
 using TModalResult = int;
 constexpr TModalResult mrNone = 0;

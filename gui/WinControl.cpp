@@ -217,44 +217,48 @@ void TWinControl::WndProc(TMessage& Message)
     WMChar(Message);
     return;
   case WM_SETFOCUS:
-    DefaultHandler(Message);
-    if (FParent) {
-      FParent->SetFocusedControl(this);
-      DoEnter();
-    }
+    WMSetFocus(Message);
     return;
   case WM_KILLFOCUS:
-    DefaultHandler(Message);
-    if (FParent)
-      DoExit();
+    WMKillFocus(Message);
     return;
   case WM_CAPTURECHANGED:
-    // Capture taken away (by another window or a modal loop): no click comes of the press.
-    if (reinterpret_cast<HWND>(Message.LParam) != FBinding.Handle()) {
-      FClickPending = false;
-      if (FCaptureControl) {
-        FCaptureControl->FClickPending = false;
-        FCaptureControl = nullptr;
-      }
-    }
-    DefaultHandler(Message);
+    WMCaptureChanged(Message);
     return;
   case CM_CREATECHILDREN:
     CreateChildWindows();
     return;
   case WM_SETTEXT:
-    DefaultHandler(Message);
-    if (Message.Result && Message.LParam) {
-      const std::string text = reinterpret_cast<const char*>(Message.LParam);
-      if (text != FText) {
-        FText = text;
-        TextChanged();
-      }
-    }
+    WMSetText(Message);
     return;
   default:
     TControl::WndProc(Message);
     return;
+  }
+}
+
+void TWinControl::WMCaptureChanged(TMessage& Message)
+{
+  // Capture taken away (by another window or a modal loop): no click comes of the press.
+  if (reinterpret_cast<HWND>(Message.LParam) != FBinding.Handle()) {
+    FClickPending = false;
+    if (FCaptureControl) {
+      FCaptureControl->FClickPending = false;
+      FCaptureControl = nullptr;
+    }
+  }
+  DefaultHandler(Message);
+}
+
+void TWinControl::WMSetText(TMessage& Message)
+{
+  DefaultHandler(Message);
+  if (!Message.Result || !Message.LParam)
+    return;
+  const std::string text = reinterpret_cast<const char*>(Message.LParam);
+  if (text != FText) {
+    FText = text;
+    TextChanged();
   }
 }
 

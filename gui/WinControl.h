@@ -178,6 +178,10 @@ private:
   void WMWindowPosChanging(TMessage& Message);
   void WMWindowPosChanged(TMessage& Message);
   void WMKeyDown(TMessage& Message, bool down);
+  void WMSetFocus(TMessage& Message);
+  void WMKillFocus(TMessage& Message);
+  void WMCaptureChanged(TMessage& Message);
+  void WMSetText(TMessage& Message);
   void WMChar(TMessage& Message);
   void UpdateBoundsFromWindow();
 
@@ -217,6 +221,6 @@ private:
 TWinControl* FindControl(HWND window);
 // The control that has the mouse captured (a graphic control through its parent), or null.
 TControl* GetCaptureControl();
-// Captures the mouse for `control` (null releases a capture held by a control).
+// Captures the mouse for `control` (null ends a capture held by a control).
 void SetCaptureControl(TControl* control);
 

@@ -60,6 +60,22 @@ void TWinControl::WMChar(TMessage& Message)
   DefaultHandler(Message);
 }
 
+void TWinControl::WMSetFocus(TMessage& Message)
+{
+  DefaultHandler(Message);
+  if (!FParent)
+    return;
+  FParent->SetFocusedControl(this);
+  DoEnter();
+}
+
+void TWinControl::WMKillFocus(TMessage& Message)
+{
+  DefaultHandler(Message);
+  if (FParent)
+    DoExit();
+}
+
 void TWinControl::KeyDown(WORD& Key, TShiftState Shift)
 {
   if (CanRaiseEvents())
