@@ -548,7 +548,12 @@ void TWinControl::SetVisible(bool visible)
     return;
   FVisible = visible;
   if (!visible) {
+    // Taking the focus away raises OnExit, whose handler may free the control.
+    const TLifeToken life(this);
     RemoveFocus();
+    if (!life.Alive())
+      return;
+    KO_ASSERT(ComponentLives(this));
     if (TControl* capture = GetCaptureControl(); capture && ContainsControl(capture))
       SetCaptureControl(nullptr);
   }
@@ -571,7 +576,11 @@ void TWinControl::SetEnabled(bool enabled)
     return;
   FEnabled = enabled;
   if (!enabled) {
+    const TLifeToken life(this);
     RemoveFocus();
+    if (!life.Alive())
+      return;
+    KO_ASSERT(ComponentLives(this));
     FClickPending = false;
     if (TControl* capture = GetCaptureControl(); capture && ContainsControl(capture))
       SetCaptureControl(nullptr);

@@ -617,6 +617,29 @@ TEST_F(Controls, FocusChangesReachTheFormThroughItsHooksFromAnyDepth)
   }
 }
 
+TEST_F(Controls, AControlFreedInTheOnExitOfItsHidingOrDisablingIsNotTouchedAgain)
+{
+  TThrowingAsserts asserts;
+  ShowForm();
+  TFreer freer{&Log};
+  for (bool hide : {true, false}) {
+    SCOPED_TRACE(hide ? "hidden" : "disabled");
+    auto* box = new TTestBox(Form, Form, "x", 150, 50);
+    box->SetFocus();
+    ASSERT_TRUE(box->Focused());
+    box->OnExit = TNotifyEvent(&freer, &TFreer::Notify);
+    const int before = Form->ComponentCount();
+    Log.Clear();
+    if (hide)
+      box->SetVisible(false);
+    else
+      box->SetEnabled(false);
+    EXPECT_EQ(Log.Entries, (std::vector<std::string>{"free x"}));
+    EXPECT_EQ(Form->ComponentCount(), before - 1);
+    EXPECT_TRUE(Recorder.Boxes.empty()) << Recorder.Boxes.front().text;
+  }
+}
+
 TEST(Mouse, CursorPositionIsReadFromTheSystem)
 {
   Mouse->SetCursorPos(Point(123, 234));
