@@ -32,10 +32,12 @@ struct TCreateParams {
   std::string WinClassName;
 };
 
-// A control with a window of its own, created on demand. The window class is named after the C++ class
-// and registered on first use; a window made while a base-class constructor is still running would be named
-// after that base, so a subclass lets its window be made after construction (or in its own constructor).
-// Children belong to their owners: a parent that goes only takes their windows and its list with it.
+// A control with a window of its own, created on demand: when its handle is first asked for, or, for a
+// child put on (or shown in) a parent that has a window, once the parent's posted request arrives, after
+// the constructors. The window class is named after the C++ class and registered on first use; a window
+// forced while a base-class constructor still runs would be named after that base, which the control
+// reports (an assertion) at the window's next message. Children belong to their owners: a parent that goes
+// only takes their windows and its list with it.
 class TWinControl : public TControl {
 public:
   explicit TWinControl(TComponent* AOwner);
