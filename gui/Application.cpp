@@ -36,10 +36,6 @@ struct TExceptionForwarder {
 };
 TExceptionForwarder g_exceptionForwarder;
 
-} // namespace
-
-namespace {
-
 void DestroyApplication()
 {
   Application.DestroyMade();
@@ -79,6 +75,8 @@ TApplication::~TApplication()
   // The forms (and whatever else the application owns) go before the window that owns their windows.
   DestroyComponents();
   FMainForm = nullptr;
+  // Hooks left by objects that have gone must not see the window's last messages.
+  FWindowProc.UnhookAll();
   FBinding.Destroy();
 }
 
