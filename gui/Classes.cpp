@@ -1,8 +1,11 @@
 #include "Classes.h"
 
+#include "ReleaseQueue.h"
+
 #include <algorithm>
 #include <cctype>
 #include <typeinfo>
+#include <unordered_set>
 
 std::string DemangledClassName(const char* typeName)
 {
@@ -50,20 +53,72 @@ void TPersistent::AssignTo(TPersistent* /*destination*/)
 
 // --- TComponent ---
 
-TComponent::TComponent(TComponent* owner)
+namespace {
+
+#ifndef NDEBUG
+// Never freed: components may still go during the process's exit, after other statics.
+std::unordered_set<const TComponent*>& LiveComponents()
 {
+  static auto* live = new std::unordered_set<const TComponent*>();
+  return *live;
+}
+#endif
+
+} // namespace
+
+bool ComponentLives(const TComponent* component)
+{
+#ifndef NDEBUG
+  return LiveComponents().count(component) != 0;
+#else
+  (void)component;
+  return true;
+#endif
+}
+
+TLifeToken::TLifeToken(const TComponent* component) : m_token(component->FLife) {}
+
+TComponent::TComponent(TComponent* owner) : FLife(this, [](const void*) {})
+{
+#ifndef NDEBUG
+  LiveComponents().insert(this);
+#endif
   if (owner)
     owner->InsertComponent(this);
   if (owner && owner->IsDesigning())
     FComponentState |= csDesigning;
 }
 
-TComponent::~TComponent()
+void TComponent::operator delete(TComponent* component, std::destroying_delete_t)
+{
+  component->BeforeDestruction();
+  // The most-derived object is what new allocated.
+  void* const block = dynamic_cast<void*>(component);
+  component->~TComponent();
+  ::operator delete(block);
+}
+
+void TComponent::BeforeDestruction()
+{
+  Destroying();
+}
+
+void TComponent::Destroying()
 {
   FComponentState |= csDestroying;
+  for (TComponent* component : FComponents)
+    component->Destroying();
+}
+
+TComponent::~TComponent()
+{
+  Destroying();
   DestroyComponents();
   if (FOwner)
     FOwner->RemoveComponent(this);
+#ifndef NDEBUG
+  LiveComponents().erase(this);
+#endif
 }
 
 TComponent* TComponent::Components(int index) const
@@ -112,6 +167,11 @@ void TComponent::DestroyComponents()
     RemoveComponent(newest);
     delete newest;
   }
+}
+
+void TComponent::Release()
+{
+  ReleaseComponent(this);
 }
 
 void TComponent::SetDesigning(bool designing)

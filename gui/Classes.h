@@ -5,8 +5,11 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -112,6 +115,24 @@ using TComponentState = unsigned;
 
 enum class TOperation { opInsert, opRemove };
 
+class TComponent;
+
+// A weak reference to a component: it tells whether the component still lives. A message path takes one
+// before it raises an event whose handler may free the component, and stops when it has expired.
+class TLifeToken {
+public:
+  explicit TLifeToken(const TComponent* component);
+  bool Alive() const { return !m_token.expired(); }
+
+private:
+  std::weak_ptr<const void> m_token;
+};
+
+// Whether `component` has been constructed and not yet destroyed. Debug builds keep a registry of the
+// live components to answer it, so that code touching an object after an event that may have freed it
+// fails an assertion instead of reading freed memory; release builds always answer true.
+bool ComponentLives(const TComponent* component);
+
 // A component belongs to its owner, which frees it (newest first) when the owner goes.
 class TComponent : public TPersistent {
 public:
@@ -120,12 +141,22 @@ public:
   TComponent(const TComponent&) = delete;
   TComponent& operator=(const TComponent&) = delete;
 
+  // Deleting a component runs BeforeDestruction while the object is still whole, then the destructors,
+  // then frees the memory. A component that is not made with new (a member, a local) goes through its
+  // destructors only.
+  static void operator delete(TComponent* component, std::destroying_delete_t);
+  static void* operator new(std::size_t size) { return ::operator new(size); }
+  // Frees the memory of a component whose constructor threw.
+  static void operator delete(void* block) { ::operator delete(block); }
+
   TComponent* Owner() const { return FOwner; }
   const std::string& Name() const { return FName; }
   void SetName(const std::string& name) { FName = name; }
 
   TComponentState ComponentState() const { return FComponentState; }
   bool IsDesigning() const { return (FComponentState & csDesigning) != 0; }
+  // Set from the start of the destruction on, for the component and everything it owns; no event of a
+  // component runs from then on.
   bool IsDestroying() const { return (FComponentState & csDestroying) != 0; }
   // Puts this component and everything it owns into (or out of) design mode.
   void SetDesigning(bool designing);
@@ -139,7 +170,22 @@ public:
   // Frees the owned components, newest first.
   void DestroyComponents();
 
+  // Frees this component once the message being handled is done (also inside a modal loop); safe to call
+  // from the component's own event handlers. Only for components made with new.
+  void Release();
+  // Whether one of this component's messages is being handled right now; Release waits for it.
+  virtual bool HandlingMessage() const { return false; }
+
 protected:
+  friend class TLifeToken;
+
+  // The first step of deleting a component, while its whole object still exists: marks it and what it
+  // owns destroying. Windowed controls also destroy their window here, so that its last messages meet a
+  // whole object. An override calls the inherited one first.
+  virtual void BeforeDestruction();
+  // Marks this component and everything it owns destroying.
+  void Destroying();
+
   // Told when a component is inserted into or removed from this owner.
   virtual void Notification(TComponent* component, TOperation operation);
   void SetComponentStateFlag(TComponentStateFlag flag, bool on);
@@ -149,6 +195,8 @@ private:
   std::string FName;
   TComponentState FComponentState = 0;
   std::vector<TComponent*> FComponents;
+  // Shared with nobody; its weak references expire when the component is destroyed.
+  std::shared_ptr<const void> FLife;
 };
 
 enum TSeekOrigin { soBeginning, soCurrent, soEnd };

@@ -1,6 +1,6 @@
 #pragma once
 // The image control: a graphic control that shows a picture.
-#include "Controls.h"
+#include "Control.h"
 #include "Graphics.h"
 
 #include <memory>

@@ -156,6 +156,35 @@ struct TModuleTraits {
 // A library from LoadLibrary, freed with FreeLibrary.
 using TModuleHandle = TUniqueHandle<TModuleTraits>;
 
+struct TMenuTraits {
+  using Handle = HMENU;
+  static HMENU Invalid() { return nullptr; }
+  static bool IsInvalid(HMENU menu) { return menu == nullptr; }
+  static void Free(HMENU menu) { DestroyMenu(menu); }
+};
+// A menu from CreatePopupMenu / CreateMenu; destroying it destroys its submenus too.
+using TMenuHandle = TUniqueHandle<TMenuTraits>;
+
+// The DC of one WM_PAINT: BeginPaint on construction, EndPaint when the scope ends, also when painting
+// throws. Only the window procedure handling the WM_PAINT may make one.
+class TPaintDC {
+public:
+  explicit TPaintDC(HWND window) : m_window(window), m_dc(BeginPaint(window, &m_paint)) {}
+  ~TPaintDC() { EndPaint(m_window, &m_paint); }
+  TPaintDC(const TPaintDC&) = delete;
+  TPaintDC& operator=(const TPaintDC&) = delete;
+
+  // Null when BeginPaint failed.
+  HDC Get() const { return m_dc; }
+  // The part of the client area that needs painting.
+  const RECT& Area() const { return m_paint.rcPaint; }
+
+private:
+  HWND m_window;
+  PAINTSTRUCT m_paint{};
+  HDC m_dc;
+};
+
 // Selects an object into a DC for one scope and puts the previous object back. Selecting null does nothing.
 class TSelectObject {
 public:

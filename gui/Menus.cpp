@@ -10,15 +10,6 @@
 
 namespace {
 
-struct TMenuTraits {
-  using Handle = HMENU;
-  static HMENU Invalid() { return nullptr; }
-  static bool IsInvalid(HMENU menu) { return menu == nullptr; }
-  static void Free(HMENU menu) { DestroyMenu(menu); }
-};
-// A menu from CreatePopupMenu; destroying it destroys its submenus too.
-using TMenuHandle = TUniqueHandle<TMenuTraits>;
-
 // Identifiers of living items. They stay below 0x10000 so that they also fit a WM_COMMAND's word.
 std::set<UINT>& UsedCommands()
 {
@@ -174,7 +165,7 @@ TMenuItem* TMenuItem::Find(UINT command)
 
 void TMenuItem::Click()
 {
-  if (FEnabled)
+  if (FEnabled && !IsDestroying())
     OnClick(this);
 }
 
@@ -196,31 +187,38 @@ HMENU TMenu::CreateMenuHandle() const
 
 TPopupMenu::TPopupMenu(TComponent* owner) : TMenu(owner) {}
 
-TPopupMenu::~TPopupMenu()
-{
-  DeallocateHWnd(FWindow);
-}
+TPopupMenu::~TPopupMenu() = default;
 
 void TPopupMenu::Popup(int X, int Y)
 {
+  // Any handler from here on may free the menu: OnPopup, and whatever runs in the modal menu loop.
+  const TLifeToken life(this);
   OnPopup(this);
+  if (!life.Alive())
+    return;
+  KO_ASSERT(ComponentLives(this));
   if (!FWindow)
-    FWindow = AllocateHWnd(TWndMethod(this, &TPopupMenu::WndProc));
+    FWindow.Reset(AllocateHWnd(TWndMethod(this, &TPopupMenu::WndProc)));
+  const HWND window = FWindow.Get();
   TMenuHandle menu(CreateMenuHandle());
   // The chosen command comes back as the result, so nothing depends on WM_COMMAND reaching us.
   const int command = SysApi().TrackPopupMenu(menu.Get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, X, Y,
-                                              0, FWindow, nullptr);
-  // A menu opened for a window that is not in front may otherwise not close on the next click elsewhere.
-  PostMessageA(FWindow, WM_NULL, 0, 0);
+                                              0, window, nullptr);
   menu.Reset();
+  if (!life.Alive())
+    return;
+  KO_ASSERT(ComponentLives(this));
+  // A menu opened for a window that is not in front may otherwise not close on the next click elsewhere.
+  PostMessageA(window, WM_NULL, 0, 0);
   if (command <= 0)
     return;
-  // Looked up again: handlers that ran during the modal loop may have changed the items.
+  // Looked up again: handlers that ran during the modal loop may have changed the items. The click comes
+  // last: its handler may free the menu too.
   if (TMenuItem* chosen = Items()->Find(static_cast<UINT>(command)))
     chosen->Click();
 }
 
 void TPopupMenu::WndProc(TMessage& Message)
 {
-  Message.Result = DefWindowProcA(FWindow, Message.Msg, Message.WParam, Message.LParam);
+  Message.Result = DefWindowProcA(FWindow.Get(), Message.Msg, Message.WParam, Message.LParam);
 }

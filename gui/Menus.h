@@ -2,7 +2,8 @@
 // Menus built from items: a popup menu opens at a screen point, runs the system's modal menu and raises
 // the chosen item's OnClick.
 #include "Classes.h"
-#include "Controls.h"
+#include "MessageWindow.h"
+#include "Messages.h"
 #include "SysUtils.h"
 
 #include <windows.h>
@@ -130,7 +131,7 @@ public:
   void SetPopupComponent(TComponent* component) { FPopupComponent = component; }
 
   // The hidden window that owns the open menu (created at the first Popup); null before.
-  HWND Window() const { return FWindow; }
+  HWND Window() const { return FWindow.Get(); }
 
   // Raised before the menu opens, so that the items can be adjusted.
   TNotifyEvent OnPopup;
@@ -139,5 +140,5 @@ private:
   void WndProc(TMessage& Message);
 
   TComponent* FPopupComponent = nullptr;
-  HWND FWindow = nullptr;
+  TMessageWindowHandle FWindow;
 };

@@ -7,54 +7,43 @@
 
 namespace {
 
-TWndMethod* MethodOf(HWND window)
-{
-  return reinterpret_cast<TWndMethod*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-}
-
-LRESULT CALLBACK MessageWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-  const TWndMethod* stored = MethodOf(window);
-  // Creation messages come before the method is attached; the system's defaults let creation succeed.
-  if (!stored)
-    return DefWindowProcA(window, msg, wParam, lParam);
-  // A copy: the method may free its own window (and with it the stored closure) while it runs.
-  const TWndMethod method = *stored;
-  TMessage message;
-  message.Msg = msg;
-  message.WParam = wParam;
-  message.LParam = lParam;
-  try {
-    method(message);
-  } catch (...) {
-    HandleException(nullptr);
+// A hidden window's binding together with the method it serves. It lives as long as the window.
+class TMessageWindowBinding : public TWindowBinding {
+public:
+  explicit TMessageWindowBinding(const TWndMethod& method)
+      : TWindowBinding(nullptr, TWndMethod(this, &TMessageWindowBinding::Receive)), m_method(method)
+  {
+    OnDetached = TClosure<void()>(this, &TMessageWindowBinding::Detached);
   }
-  // Destroyed without DeallocateHWnd: the window's last message frees its closure.
-  if (msg == WM_NCDESTROY) {
-    std::unique_ptr<TWndMethod> owned(MethodOf(window));
-    SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-  }
-  return message.Result;
-}
 
-HINSTANCE ThisModule()
-{
-  HMODULE module = nullptr;
-  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCSTR>(&MessageWindowProc), &module);
-  return module;
-}
+  // From now on the method gets every message.
+  void Created() { m_created = true; }
+
+  // The binding of one of our windows; null for any other window.
+  static TMessageWindowBinding* Of(HWND window);
+
+private:
+  void Receive(TMessage& Message)
+  {
+    // Creation messages come before the method is attached; the system's defaults let creation succeed.
+    if (!m_created) {
+      Message.Result = DefWindowProcA(Handle(), Message.Msg, Message.WParam, Message.LParam);
+      return;
+    }
+    // A copy: the method may free its own window, and this object with it.
+    const TWndMethod method = m_method;
+    method(Message);
+  }
+  // Destroyed without DeallocateHWnd: the window's last message frees its binding.
+  void Detached() { delete this; }
+
+  TWndMethod m_method;
+  bool m_created = false;
+};
 
 ATOM MessageWindowClass()
 {
-  static const ATOM atom = [] {
-    WNDCLASSEXA wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = MessageWindowProc;
-    wc.hInstance = ThisModule();
-    wc.lpszClassName = kMessageWindowClass;
-    return RegisterClassExA(&wc);
-  }();
+  static const ATOM atom = TWindowBinding::RegisterWindowClass(kMessageWindowClass, WNDCLASSA{});
   return atom;
 }
 
@@ -63,18 +52,27 @@ bool IsMessageWindow(HWND window)
   return GetClassLongPtrA(window, GCW_ATOM) == MessageWindowClass();
 }
 
+TMessageWindowBinding* TMessageWindowBinding::Of(HWND window)
+{
+  if (!IsMessageWindow(window))
+    return nullptr;
+  // Every binding of that class is one of these.
+  return static_cast<TMessageWindowBinding*>(TWindowBinding::Find(window));
+}
+
 } // namespace
 
 HWND AllocateHWnd(const TWndMethod& method)
 {
-  if (!MessageWindowClass())
-    throw EOutOfResources("Cannot register the message window class");
-  auto stored = std::make_unique<TWndMethod>(method);
-  HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, kMessageWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr,
-                                nullptr, ThisModule(), nullptr);
+  MessageWindowClass();
+  auto owned = std::make_unique<TMessageWindowBinding>(method);
+  const HWND window =
+      owned->Create(WS_EX_TOOLWINDOW, kMessageWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr);
   if (!window)
     throw EOutOfResources("Cannot create a message window");
-  SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(stored.release()));
+  owned->Created();
+  // The window owns its binding from now on.
+  owned.release();
   return window;
 }
 
@@ -83,7 +81,11 @@ void DeallocateHWnd(HWND window)
   if (!window)
     return;
   KO_ASSERT(IsMessageWindow(window));
-  std::unique_ptr<TWndMethod> stored(MethodOf(window));
-  SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+  // The method hears nothing more, not even the destroy messages: its owner is usually half gone.
+  std::unique_ptr<TMessageWindowBinding> owned(TMessageWindowBinding::Of(window));
+  if (owned) {
+    owned->OnDetached = nullptr;
+    owned->Detach();
+  }
   DestroyWindow(window);
 }

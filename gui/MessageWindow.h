@@ -1,8 +1,9 @@
 #pragma once
 // Hidden windows that deliver their messages to an object's method: for components that need a window
 // handle of their own (notification-area callbacks, menu owners) without being controls.
-#include "Controls.h"
+#include "Handles.h"
 #include "Messages.h"
+#include "WindowBinder.h"
 
 #include <windows.h>
 
@@ -17,6 +18,15 @@ HWND AllocateHWnd(const TWndMethod& method);
 // even the destroy messages, because the caller is usually half-way through its own destruction. A null
 // window does nothing; a window of another kind fails an assertion.
 void DeallocateHWnd(HWND window);
+
+struct TMessageWindowTraits {
+  using Handle = HWND;
+  static HWND Invalid() { return nullptr; }
+  static bool IsInvalid(HWND window) { return window == nullptr; }
+  static void Free(HWND window) { DeallocateHWnd(window); }
+};
+// Owns a window made by AllocateHWnd and frees it with DeallocateHWnd.
+using TMessageWindowHandle = TUniqueHandle<TMessageWindowTraits>;
 
 // Window class of the hidden windows.
 constexpr const char* kMessageWindowClass = "TMessageWindow";

@@ -1,6 +1,6 @@
 #pragma once
 // The label: a graphic control that shows a caption.
-#include "Controls.h"
+#include "Control.h"
 #include "Graphics.h"
 
 #include <windows.h>
@@ -8,6 +8,8 @@
 #include <string>
 
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+// A check box's three states; grayed is neither checked nor unchecked.
+enum TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
 enum TTextLayout { tlTop, tlCenter, tlBottom };
 
 // Shows its caption on its parent in its font. A line break ("\n") in the caption starts a new line; an

@@ -1,6 +1,6 @@
 #include "FormsFixture.h"
 
-#include "Messages.h"
+#include "WindowBinder.h"
 
 namespace {
 
@@ -251,6 +251,23 @@ TEST_F(ApplicationObject, AWindowHookSeesTheApplicationWindowsMessagesUntilUnhoo
   App->UnhookMainWindow(closure);
   EXPECT_EQ(SendMessageA(App->GetHandle(), WM_TEST_HOOKED, 0, 0), 0);
   EXPECT_EQ(hook.Calls, 1);
+
+  // Two hooks, the older taken out first: the newer one still sees the messages.
+  struct TLooker {
+    int Calls = 0;
+    bool Look(TMessage& message)
+    {
+      Calls += message.Msg == WM_TEST_HOOKED ? 1 : 0;
+      return false;
+    }
+  } older, newer;
+  App->HookMainWindow(TWindowHook(&older, &TLooker::Look));
+  App->HookMainWindow(TWindowHook(&newer, &TLooker::Look));
+  App->UnhookMainWindow(TWindowHook(&older, &TLooker::Look));
+  SendMessageA(App->GetHandle(), WM_TEST_HOOKED, 0, 0);
+  EXPECT_EQ(older.Calls, 0);
+  EXPECT_EQ(newer.Calls, 1);
+  App->UnhookMainWindow(TWindowHook(&newer, &TLooker::Look));
 }
 
 TEST_F(ApplicationObject, ClosingTheApplicationWindowClosesTheMainForm)

@@ -311,19 +311,18 @@ TEST_F(Controls, ADoubleBufferedFormPaintsItsChildrenOnTheScreen)
   EXPECT_EQ(GetPixel(dc.Get(), 190, 90), static_cast<COLORREF>(clWhite));
 }
 
-// A helper in the way the program's shapers work: it saves a control's window procedure, installs its own
-// and puts the old one back.
+// A helper in the way the program's shapers work: it hooks a control's window procedure, passes on what
+// it does not keep, and takes its hook out again.
 struct TPressSwallower {
   TControl* Control = nullptr;
-  TWndMethod Saved;
+  TWndMethod Next;
   int Swallowed = 0;
   void Hook(TControl* control)
   {
     Control = control;
-    Saved = control->WindowProc;
-    control->WindowProc = TWndMethod(this, &TPressSwallower::Proc);
+    Next = control->WindowProc.Hook(TWndMethod(this, &TPressSwallower::Proc));
   }
-  void Unhook() { Control->WindowProc = Saved; }
+  void Unhook() { Control->WindowProc.Unhook(TWndMethod(this, &TPressSwallower::Proc)); }
   void Proc(TMessage& message)
   {
     if (message.Msg == WM_LBUTTONDOWN) {
@@ -331,7 +330,7 @@ struct TPressSwallower {
       message.Result = 0;
       return;
     }
-    Saved(message);
+    Next(message);
   }
 };
 
@@ -347,11 +346,44 @@ TEST_F(Controls, TheWindowProcedureCanBeHookedAndPutBack)
   EXPECT_EQ(Form->A->Perform(WM_GETDLGCODE), 0) << "unhooked messages get the default handling";
 
   hook.Unhook();
-  EXPECT_EQ(Form->A->WindowProc, TWndMethod(static_cast<TControl*>(Form->A), &TControl::WndProc));
+  EXPECT_EQ(Form->A->WindowProc.HookCount(), 0);
   Log.Clear();
   ClickAt(box, 5, 5);
   EXPECT_EQ(hook.Swallowed, 1);
   EXPECT_EQ(Log.Entries, (std::vector<std::string>{"down a L 5,5", "up a L 5,5", "click a"}));
+}
+
+// Two helpers on one control, taken out in the order they were put in: neither loses the other.
+TEST_F(Controls, HooksOfTwoHelpersSurviveBeingTakenOutOfOrder)
+{
+  struct TCounter {
+    explicit TCounter(TControl* control) : Control(control) {}
+    TControl* Control;
+    TWndMethod Next;
+    int Seen = 0;
+    void Hook() { Next = Control->WindowProc.Hook(TWndMethod(this, &TCounter::Proc)); }
+    void Unhook() { Control->WindowProc.Unhook(TWndMethod(this, &TCounter::Proc)); }
+    void Proc(TMessage& message)
+    {
+      if (message.Msg == WM_LBUTTONDOWN)
+        ++Seen;
+      Next(message);
+    }
+  };
+  Log.WatchMouse(Form->A);
+  const HWND box = Form->A->GetHandle();
+  TCounter first(Form->A), second(Form->A);
+  first.Hook();
+  second.Hook();
+  first.Unhook();
+  ClickAt(box, 5, 5);
+  EXPECT_EQ(first.Seen, 0);
+  EXPECT_EQ(second.Seen, 1);
+  EXPECT_EQ(Log.Entries, (std::vector<std::string>{"down a L 5,5", "up a L 5,5", "click a"}));
+  second.Unhook();
+  ClickAt(box, 5, 5);
+  EXPECT_EQ(second.Seen, 1);
+  EXPECT_EQ(Log.Entries.size(), 6u);
 }
 
 namespace {
@@ -434,6 +466,178 @@ TEST_F(Controls, AControlLeavingItsParentLosesItsWindowAndIsNoLongerPaintedOrRou
   delete graphic;
   delete Form->A;
   EXPECT_EQ(Form->ComponentCount(), 2);
+}
+
+// Frees the control that raised an event, as a program's handler may.
+struct TFreer {
+  TEventLog* Log;
+  void Free(TObject* sender)
+  {
+    Log->Entries.push_back("free " + TEventLog::NameOf(sender));
+    delete sender;
+  }
+  void Notify(TObject* sender) { Free(sender); }
+  void Mouse(TObject* sender, TMouseButton, TShiftState, int, int) { Free(sender); }
+  void Key(TObject* sender, WORD&, TShiftState) { Free(sender); }
+  void Press(TObject* sender, char&) { Free(sender); }
+};
+
+TEST_F(Controls, AControlFreedInItsOwnHandlerIsNotTouchedAgain)
+{
+  TThrowingAsserts asserts;
+  TFreer freer{&Log};
+  struct TCase {
+    const char* event;
+    bool graphic;
+    void (*arm)(TControl*, TFreer*);
+    std::vector<std::pair<UINT, WPARAM>> messages;
+    std::vector<std::string> expected;
+  };
+  const TCase cases[] = {
+      {"OnMouseUp", false, [](TControl* c, TFreer* f) { c->OnMouseUp = TMouseEvent(f, &TFreer::Mouse); },
+       {{WM_LBUTTONDOWN, MK_LBUTTON}, {WM_LBUTTONUP, 0}},
+       {"down x L 5,5", "free x"}},
+      {"OnMouseUp of a graphic control", true,
+       [](TControl* c, TFreer* f) { c->OnMouseUp = TMouseEvent(f, &TFreer::Mouse); },
+       {{WM_LBUTTONDOWN, MK_LBUTTON}, {WM_LBUTTONUP, 0}},
+       {"down x L 5,5", "free x"}},
+      {"OnDblClick", false, [](TControl* c, TFreer* f) { c->OnDblClick = TNotifyEvent(f, &TFreer::Notify); },
+       {{WM_LBUTTONDOWN, MK_LBUTTON}, {WM_LBUTTONUP, 0}, {WM_LBUTTONDBLCLK, MK_LBUTTON}},
+       {"down x L 5,5", "up x L 5,5", "click x", "free x"}},
+      {"OnClick", false, [](TControl* c, TFreer* f) { c->OnClick = TNotifyEvent(f, &TFreer::Notify); },
+       {{WM_LBUTTONDOWN, MK_LBUTTON}, {WM_LBUTTONUP, 0}},
+       {"down x L 5,5", "up x L 5,5", "free x"}},
+      {"OnKeyDown", false,
+       [](TControl* c, TFreer* f) { static_cast<TWinControl*>(c)->OnKeyDown = TKeyEvent(f, &TFreer::Key); },
+       {{WM_KEYDOWN, 'A'}},
+       {"free x"}},
+      {"OnKeyUp", false,
+       [](TControl* c, TFreer* f) { static_cast<TWinControl*>(c)->OnKeyUp = TKeyEvent(f, &TFreer::Key); },
+       {{WM_KEYUP, 'A'}},
+       {"free x"}},
+      {"OnKeyPress", false,
+       [](TControl* c, TFreer* f) { static_cast<TWinControl*>(c)->OnKeyPress = TKeyPressEvent(f, &TFreer::Press); },
+       {{WM_CHAR, 'a'}},
+       {"free x"}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.event);
+    Log.Clear();
+    Recorder.Boxes.clear();
+    TControl* control = nullptr;
+    HWND target = nullptr;
+    if (c.graphic) {
+      control = new TSolidGraphic(Form, Form, "x", Bounds(150, 50, 20, 20), clRed);
+      target = Form->GetHandle();
+    } else {
+      auto* box = new TTestBox(Form, Form, "x", 150, 50);
+      control = box;
+      target = box->GetHandle();
+    }
+    const int before = Form->ComponentCount();
+    Log.WatchMouse(control);
+    c.arm(control, &freer);
+    const LPARAM at = c.graphic ? At(155, 55) : At(5, 5);
+    for (const auto& [msg, wParam] : c.messages)
+      SendMessageA(target, msg, wParam, at);
+    EXPECT_EQ(Log.Entries, c.expected);
+    EXPECT_TRUE(Recorder.Boxes.empty()) << Recorder.Boxes.front().text;
+    EXPECT_EQ(Form->ComponentCount(), before - 1);
+    if (!c.graphic) {
+      EXPECT_FALSE(IsWindow(target));
+    }
+    EXPECT_EQ(GetCapture(), nullptr);
+  }
+}
+
+// A form that shows what the controls tell it about the focus.
+class TFocusWatchingForm : public TForm {
+public:
+  explicit TFocusWatchingForm(TComponent* owner) : TForm(owner)
+  {
+    SetBorderStyle(bsNone);
+    SetBounds(50, 50, 200, 100);
+    Panel = new TTestBox(this, this, "panel", 0, 0);
+    Panel->SetBounds(0, 0, 120, 80);
+    Inner = new TTestBox(this, Panel, "inner", 10, 10);
+    Other = new TTestBox(this, this, "other", 150, 0);
+  }
+  std::vector<std::string> Told;
+  TTestBox* Panel;
+  TTestBox* Inner;
+  TTestBox* Other;
+
+protected:
+  void SetFocusedControl(TWinControl* control) override
+  {
+    Told.push_back("focused " + control->Name());
+    TForm::SetFocusedControl(control);
+  }
+  void DefocusControl(TWinControl* control, bool removing) override
+  {
+    Told.push_back((removing ? "removing " : "defocus ") + control->Name());
+    TForm::DefocusControl(control, removing);
+  }
+};
+
+TEST_F(Controls, FocusChangesReachTheFormThroughItsHooksFromAnyDepth)
+{
+  auto* form = new TFocusWatchingForm(App.Get());
+  form->Show();
+  ASSERT_TRUE(PumpUntil([&] { return GetActiveWindow() == form->GetHandle(); }));
+  form->Inner->SetFocus();
+  EXPECT_EQ(form->GetActiveControl(), form->Inner);
+  EXPECT_EQ(form->Told.back(), "focused inner");
+
+  // Hiding the panel takes the focus from the control inside it.
+  form->Told.clear();
+  form->Panel->SetVisible(false);
+  EXPECT_EQ(form->GetActiveControl(), nullptr);
+  EXPECT_EQ(form->Told.front(), "defocus panel");
+
+  form->Panel->SetVisible(true);
+  form->Other->SetFocus();
+  EXPECT_EQ(form->GetActiveControl(), form->Other);
+  form->Told.clear();
+  form->Inner->SetEnabled(false);
+  EXPECT_EQ(form->GetActiveControl(), form->Other) << "another control's going does not touch it";
+
+  form->Told.clear();
+  form->Other->SetParent(nullptr);
+  EXPECT_EQ(form->GetActiveControl(), nullptr);
+  EXPECT_NE(std::find(form->Told.begin(), form->Told.end(), "removing other"), form->Told.end());
+
+  form->Inner->SetEnabled(true);
+  form->Inner->SetFocus();
+  TWinControl* const inner = form->Inner;
+  delete inner;
+  EXPECT_NE(form->GetActiveControl(), inner) << "a destroyed control is forgotten";
+  if (TWinControl* active = form->GetActiveControl()) {
+    EXPECT_TRUE(active->Focused()) << "the system gave the focus to " << active->Name();
+  }
+}
+
+TEST_F(Controls, AControlFreedInTheOnExitOfItsHidingOrDisablingIsNotTouchedAgain)
+{
+  TThrowingAsserts asserts;
+  ShowForm();
+  TFreer freer{&Log};
+  for (bool hide : {true, false}) {
+    SCOPED_TRACE(hide ? "hidden" : "disabled");
+    auto* box = new TTestBox(Form, Form, "x", 150, 50);
+    box->SetFocus();
+    ASSERT_TRUE(box->Focused());
+    box->OnExit = TNotifyEvent(&freer, &TFreer::Notify);
+    const int before = Form->ComponentCount();
+    Log.Clear();
+    if (hide)
+      box->SetVisible(false);
+    else
+      box->SetEnabled(false);
+    EXPECT_EQ(Log.Entries, (std::vector<std::string>{"free x"}));
+    EXPECT_EQ(Form->ComponentCount(), before - 1);
+    EXPECT_TRUE(Recorder.Boxes.empty()) << Recorder.Boxes.front().text;
+  }
 }
 
 TEST(Mouse, CursorPositionIsReadFromTheSystem)

@@ -13,7 +13,7 @@
 // A fresh application object installed as the process's Application for one scope.
 class TApplicationScope {
 public:
-  TApplicationScope() : m_saved(Application), m_application(new TApplication())
+  TApplicationScope() : m_saved(Application.Get()), m_application(new TApplication())
   {
     Application = m_application;
   }

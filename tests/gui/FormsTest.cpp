@@ -49,6 +49,83 @@ TEST_F(Forms, TheWindowClassIsNamedAfterTheCppClass)
   EXPECT_EQ(FindControl(form->GetHandle()), form);
 }
 
+// A box whose class adds nothing but its name; its base constructor puts it on its parent.
+class TDerivedBox : public TTestBox {
+public:
+  using TTestBox::TTestBox;
+};
+
+// A control whose base constructor forces its window, so the window is made for the base class.
+class TEagerBase : public TCustomControl {
+public:
+  TEagerBase(TComponent* owner, TWinControl* parent) : TCustomControl(owner)
+  {
+    SetBounds(0, 0, 20, 20);
+    SetParent(parent);
+    HandleNeeded();
+  }
+};
+class TEagerDerived : public TEagerBase {
+public:
+  using TEagerBase::TEagerBase;
+};
+
+// Renames its window class, and makes its window in its own (most-derived) constructor: both fine.
+class TRenamedBox : public TCustomControl {
+public:
+  TRenamedBox(TComponent* owner, TWinControl* parent) : TCustomControl(owner)
+  {
+    SetParent(parent);
+    HandleNeeded();
+  }
+
+protected:
+  void CreateParams(TCreateParams& Params) override
+  {
+    TCustomControl::CreateParams(Params);
+    Params.WinClassName = "KoRenamedBox";
+  }
+};
+
+TEST_F(Forms, AControlPutOnAParentWithAWindowGetsItsOwnWindowAfterConstruction)
+{
+  auto* form = new TMyForm(App.Get());
+  form->SetBorderStyle(bsNone);
+  form->Show();
+  auto* box = new TDerivedBox(form, form, "box", 5, 5);
+  EXPECT_FALSE(box->HandleAllocated()) << "not made while its constructors ran";
+  EXPECT_TRUE(PumpUntil([&] { return box->HandleAllocated(); })) << "made once the constructors are done";
+  EXPECT_EQ(WindowClassName(box->GetHandle()), "TDerivedBox");
+  EXPECT_TRUE(IsWindowVisible(box->GetHandle()));
+  EXPECT_EQ(GetParent(box->GetHandle()), form->GetHandle());
+
+  // Shown later: the same.
+  auto* hidden = new TDerivedBox(form, nullptr, "hidden", 50, 5);
+  hidden->SetVisible(false);
+  hidden->SetParent(form);
+  hidden->SetVisible(true);
+  EXPECT_TRUE(PumpUntil([&] { return hidden->HandleAllocated(); }));
+  EXPECT_TRUE(IsWindowVisible(hidden->GetHandle()));
+}
+
+TEST_F(Forms, AWindowMadeWhileABaseConstructorRanIsReportedAtItsNextMessage)
+{
+  TThrowingAsserts asserts;
+  auto* form = new TMyForm(App.Get());
+  form->HandleNeeded();
+  auto* eager = new TEagerDerived(form, form);
+  ASSERT_TRUE(eager->HandleAllocated());
+  EXPECT_EQ(WindowClassName(eager->GetHandle()), "TEagerBase");
+  SendMessageA(eager->GetHandle(), WM_NULL, 0, 0);
+  ASSERT_EQ(Recorder.Boxes.size(), 1u);
+  EXPECT_EQ(Recorder.Boxes[0].text.rfind("Assertion failed: ", 0), 0u) << Recorder.Boxes[0].text;
+
+  auto* renamed = new TRenamedBox(form, form);
+  EXPECT_EQ(WindowClassName(renamed->GetHandle()), "KoRenamedBox");
+  SendMessageA(renamed->GetHandle(), WM_NULL, 0, 0);
+  EXPECT_EQ(Recorder.Boxes.size(), 1u) << "a renamed class made by the object's own constructor is fine";
+}
+
 TEST_F(Forms, CreationParametersReachTheWindow)
 {
   auto* main = new TMyForm(App.Get());
@@ -284,6 +361,151 @@ TEST_F(Forms, ShowModalDisablesTheOtherWindowsUntilAModalResultIsSet)
   EXPECT_FALSE(dialog->GetVisible());
   EXPECT_FALSE(dialog->IsModal());
   EXPECT_THROW(main->ShowModal(), EInvalidOperation) << "a visible form cannot become modal";
+}
+
+TEST_F(Forms, AFormFreedInItsOwnHandlerIsNotTouchedAgain)
+{
+  TThrowingAsserts asserts;
+  struct TFreer {
+    std::vector<std::string> Log;
+    void Free(TObject* sender, const char* what)
+    {
+      Log.push_back(what);
+      delete sender;
+    }
+    void CloseQuery(TObject* sender, bool&) { Free(sender, "closequery"); }
+    void Close(TObject* sender, TCloseAction&) { Free(sender, "close"); }
+    void Activate(TObject* sender) { Free(sender, "activate"); }
+    void Deactivate(TObject* sender) { Free(sender, "deactivate"); }
+    void Show(TObject* sender) { Free(sender, "show"); }
+  } freer;
+  struct TCase {
+    const char* event;
+    void (*arm)(TCustomForm*, TFreer*);
+    void (*trigger)(TCustomForm*);
+  };
+  const TCase cases[] = {
+      {"closequery", [](TCustomForm* f, TFreer* r) { f->OnCloseQuery = TCloseQueryEvent(r, &TFreer::CloseQuery); },
+       [](TCustomForm* f) { SendMessageA(f->GetHandle(), WM_CLOSE, 0, 0); }},
+      {"close", [](TCustomForm* f, TFreer* r) { f->OnClose = TCloseEvent(r, &TFreer::Close); },
+       [](TCustomForm* f) { SendMessageA(f->GetHandle(), WM_CLOSE, 0, 0); }},
+      {"activate", [](TCustomForm* f, TFreer* r) { f->OnActivate = TNotifyEvent(r, &TFreer::Activate); },
+       [](TCustomForm* f) { SendMessageA(f->GetHandle(), WM_ACTIVATE, WA_ACTIVE, 0); }},
+      {"deactivate", [](TCustomForm* f, TFreer* r) { f->OnDeactivate = TNotifyEvent(r, &TFreer::Deactivate); },
+       [](TCustomForm* f) { SendMessageA(f->GetHandle(), WM_ACTIVATE, WA_INACTIVE, 0); }},
+      {"show", [](TCustomForm* f, TFreer* r) { f->OnShow = TNotifyEvent(r, &TFreer::Show); },
+       [](TCustomForm* f) { f->Show(); }},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.event);
+    freer.Log.clear();
+    Recorder.Boxes.clear();
+    auto* form = new TMyForm(App.Get());
+    new TTestBox(form, form, "box", 0, 0);
+    const HWND window = form->GetHandle();
+    c.arm(form, &freer);
+    EXPECT_NO_THROW(c.trigger(form));
+    EXPECT_EQ(freer.Log, (std::vector<std::string>{c.event}));
+    EXPECT_TRUE(Recorder.Boxes.empty()) << Recorder.Boxes.front().text;
+    EXPECT_EQ(App->ComponentCount(), 0);
+    EXPECT_FALSE(IsWindow(window));
+  }
+}
+
+TEST_F(Forms, AModalFormFreedWhileItsLoopRunsEndsTheLoopAndGivesTheOtherWindowsBack)
+{
+  TThrowingAsserts asserts;
+  auto* main = new TMyForm(App.Get());
+  main->Show();
+  auto* dialog = new TMyForm(App.Get());
+  struct TKiller {
+    TCustomForm* Dialog;
+    bool Handle(TMessage& message)
+    {
+      if (message.Msg != WM_APP + 8)
+        return false;
+      delete Dialog;
+      return true;
+    }
+  } killer{dialog};
+  App->HookMainWindow(TWindowHook(&killer, &TKiller::Handle));
+  PostMessageA(App->GetHandle(), WM_APP + 8, 0, 0);
+  int result = -1;
+  EXPECT_NO_THROW(result = dialog->ShowModal());
+  App->UnhookMainWindow(TWindowHook(&killer, &TKiller::Handle));
+  EXPECT_EQ(result, mrCancel);
+  EXPECT_TRUE(IsWindowEnabled(main->GetHandle()));
+  EXPECT_TRUE(Recorder.Boxes.empty()) << Recorder.Boxes.front().text;
+  EXPECT_EQ(App->ComponentCount(), 1);
+}
+
+// A form whose handlers use its own members, as the program's forms do; it notes whether it is still whole
+// when they run.
+class TFormWithHandlers : public TForm {
+public:
+  TFormWithHandlers(TComponent* owner, std::vector<std::string>* log) : TForm(owner), m_log(log)
+  {
+    SetBorderStyle(bsNone);
+    SetBounds(20, 20, 100, 60);
+    Box = new TTestBox(this, this, "box", 0, 0);
+    Box->OnExit = TNotifyEvent(this, &TFormWithHandlers::Note);
+    OnDeactivate = TNotifyEvent(this, &TFormWithHandlers::Note);
+    OnHide = TNotifyEvent(this, &TFormWithHandlers::Note);
+  }
+  ~TFormWithHandlers() override
+  {
+    m_whole = false;
+    m_log->push_back("form gone");
+  }
+  void WndProc(TMessage& message) override
+  {
+    if (message.Msg == WM_DESTROY)
+      m_log->push_back(m_whole ? "window destroyed on a whole form" : "window destroyed on a half-destroyed form");
+    TForm::WndProc(message);
+  }
+  void Note(TObject* sender)
+  {
+    m_log->push_back(TEventLog::NameOf(sender) + (m_whole ? " event on a whole form" : " event on a half-destroyed form"));
+  }
+  TTestBox* Box;
+
+private:
+  std::vector<std::string>* m_log;
+  bool m_whole = true;
+};
+
+TEST_F(Forms, NoHandlerRunsWhileAFormIsDestroyedWhicheverWayItGoes)
+{
+  struct TCase {
+    const char* way;
+    void (*free)(TFormWithHandlers*, TApplication*);
+  };
+  const TCase cases[] = {
+      {"delete", [](TFormWithHandlers* form, TApplication*) { delete form; }},
+      {"Release", [](TFormWithHandlers* form, TApplication*) {
+         form->Release();
+         PumpPending();
+       }},
+      {"the application's clean-up", [](TFormWithHandlers*, TApplication* owner) { delete owner; }},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.way);
+    std::vector<std::string> log;
+    auto* owner = new TApplication();
+    auto* form = new TFormWithHandlers(owner, &log);
+    form->SetName("form");
+    form->Show();
+    ASSERT_TRUE(PumpUntil([&] { return GetActiveWindow() == form->GetHandle(); }));
+    form->Box->SetFocus();
+    ASSERT_TRUE(form->Box->Focused());
+    const HWND window = form->GetHandle();
+    log.clear();
+    c.free(form, owner);
+    EXPECT_EQ(log, (std::vector<std::string>{"window destroyed on a whole form", "form gone"}));
+    EXPECT_FALSE(IsWindow(window));
+    if (std::string(c.way) != "the application's clean-up")
+      delete owner;
+  }
 }
 
 } // namespace

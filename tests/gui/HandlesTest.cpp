@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+#include <vector>
+
 TEST(Handles, GdiObjectsAreFreedOnceAndMoveWithTheirOwner)
 {
   HBRUSH raw = CreateSolidBrush(RGB(1, 2, 3));
@@ -85,4 +88,51 @@ TEST(Handles, KernelHandlesTreatBothInvalidValuesAsNone)
   TModuleHandle module(LoadLibraryA("msimg32.dll"));
   ASSERT_TRUE(module);
   EXPECT_NE(GetProcAddress(module.Get(), "TransparentBlt"), nullptr);
+}
+
+TEST(Handles, MenusAreDestroyedWithTheirSubmenus)
+{
+  HMENU sub = CreatePopupMenu();
+  HMENU raw = nullptr;
+  {
+    TMenuHandle menu(CreatePopupMenu());
+    ASSERT_TRUE(menu);
+    raw = menu.Get();
+    ASSERT_TRUE(AppendMenuA(raw, MF_POPUP, reinterpret_cast<UINT_PTR>(sub), "sub"));
+    EXPECT_TRUE(IsMenu(raw));
+  }
+  EXPECT_FALSE(IsMenu(raw));
+  EXPECT_FALSE(IsMenu(sub));
+}
+
+TEST(Handles, APaintDCEndsThePaintAlsoWhenPaintingThrows)
+{
+  HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 50, 40, nullptr, nullptr, nullptr,
+                                nullptr);
+  ASSERT_NE(window, nullptr);
+  RECT pending{};
+  std::vector<HDC> used;
+  for (bool fail : {true, true, false}) {
+    SCOPED_TRACE(fail);
+    ValidateRect(window, nullptr);
+    const RECT part{5, 5, 20, 15};
+    InvalidateRect(window, &part, TRUE);
+    ASSERT_TRUE(GetUpdateRect(window, &pending, FALSE));
+    try {
+      const TPaintDC paint(window);
+      EXPECT_NE(paint.Get(), nullptr);
+      used.push_back(paint.Get());
+      EXPECT_EQ(paint.Area().left, 5);
+      EXPECT_EQ(paint.Area().bottom, 15);
+      if (fail)
+        throw std::runtime_error("painting failed");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_FALSE(GetUpdateRect(window, &pending, FALSE)) << "the area was validated";
+  }
+  // A paint DC that was not given back stays taken, and the next paint gets another one.
+  ASSERT_EQ(used.size(), 3u);
+  EXPECT_EQ(used[1], used[0]);
+  EXPECT_EQ(used[2], used[0]);
+  DestroyWindow(window);
 }

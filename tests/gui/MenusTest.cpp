@@ -223,6 +223,29 @@ TEST_F(PopupMenu, HandlerMayFreeTheMenu)
   EXPECT_EQ(form.ComponentCount(), 0) << "menu and item left their owner";
 }
 
+TEST_F(PopupMenu, AMenuFreedWhileItIsOpenOrAboutToOpenIsNotTouchedAgain)
+{
+  // Freed by a handler that ran in the modal menu loop: the item the system answered is not clicked.
+  TMenuItem* show = AddItem("Show");
+  seam.answer = show->Command();
+  seam.duringMenu = [&] { delete menu; };
+  menu->Popup(0, 0);
+  EXPECT_TRUE(clicks.senders.empty());
+  EXPECT_EQ(form.ComponentCount(), 0);
+
+  // Freed by its own OnPopup: the menu never opens.
+  menu = new TPopupMenu(&form);
+  AddItem("Hide");
+  struct TFreeOnPopup {
+    void Popup(TObject* sender) { delete sender; }
+  } freeOnPopup;
+  menu->OnPopup = TNotifyEvent(&freeOnPopup, &TFreeOnPopup::Popup);
+  seam.duringMenu = nullptr;
+  menu->Popup(0, 0);
+  EXPECT_EQ(seam.calls, 1) << "only the first menu opened";
+  EXPECT_EQ(form.ComponentCount(), 0);
+}
+
 TEST_F(PopupMenu, RealSystemMenuReturnsTheItemPickedWithTheKeyboard)
 {
   SysApi().TrackPopupMenu = TSysApi::System().TrackPopupMenu;

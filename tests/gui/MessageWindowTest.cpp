@@ -165,3 +165,23 @@ TEST_F(MessageWindow, EachWindowHasItsOwnClosure)
   EXPECT_EQ(receiver.Count(kPing), 0);
   DeallocateHWnd(other.window);
 }
+
+TEST_F(MessageWindow, TheOwnerFreesItsWindowWithDeallocateHWnd)
+{
+  TReceiver other;
+  HWND raw = nullptr;
+  {
+    TMessageWindowHandle owned(AllocateHWnd(TWndMethod(&other, &TReceiver::WndProc)));
+    raw = owned.Get();
+    EXPECT_EQ(SendMessageA(raw, kPing, 2, 3), 5);
+  }
+  EXPECT_FALSE(IsWindow(raw));
+  EXPECT_EQ(other.Count(WM_DESTROY), 0) << "freed as DeallocateHWnd does: the method hears nothing more";
+
+  TMessageWindowHandle moved(AllocateHWnd(TWndMethod(&other, &TReceiver::WndProc)));
+  raw = moved.Get();
+  HWND extracted = TMessageWindowHandle(std::move(moved)).Extract();
+  EXPECT_EQ(extracted, raw);
+  EXPECT_TRUE(IsWindow(raw)) << "handed over, not freed";
+  DeallocateHWnd(extracted);
+}

@@ -1,0 +1,16 @@
+#pragma once
+// Components freed later. TComponent::Release puts a component here; it is freed once the message being
+// handled is done, by a message the queue posts to a hidden window of its own, so it happens inside modal
+// loops too. A component that is still handling a message (a modal form, a control whose window is in the
+// middle of one of its messages) waits for it to end. Components freed meanwhile are skipped.
+#include "Classes.h"
+
+// Frees `component` later, as described above.
+void ReleaseComponent(TComponent* component);
+// Frees the released components that may go now; the rest keep waiting.
+void FreeReleasedComponents();
+// Components released and not freed yet (those freed otherwise meanwhile may still count).
+int ReleasedComponentCount();
+// Called when a message of a library window has been handled: if a released component had to wait for
+// one, the queue tries again. Costs nothing when none waits.
+void ResumeWaitingReleases();

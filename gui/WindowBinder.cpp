@@ -1,0 +1,204 @@
+#include "WindowBinder.h"
+
+#include "SysApi.h"
+
+#include <exception>
+
+TNotifyEvent ApplicationHandleException;
+
+std::string CurrentExceptionMessage()
+{
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "Unknown exception";
+  }
+}
+
+namespace {
+
+// The executable's file name without folder and extension: the title a program has until it sets one.
+std::string ModuleTitle()
+{
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string name(path);
+  name = name.substr(name.find_last_of("\\/") + 1);
+  const size_t dot = name.find_last_of('.');
+  return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+} // namespace
+
+void HandleException(TObject* Sender) noexcept
+{
+  try {
+    if (ApplicationHandleException) {
+      ApplicationHandleException(Sender);
+      return;
+    }
+    const std::string text = CurrentExceptionMessage();
+    SysApi().MessageBoxA(nullptr, text.c_str(), ModuleTitle().c_str(), MB_OK | MB_ICONERROR);
+  } catch (...) {
+    // A failing error handler has nowhere left to report to; the message loop must go on.
+  }
+}
+
+// --- TWindowBinding ---
+
+namespace {
+
+// The window property that leads from a window to its binding.
+LPCSTR BindingProperty()
+{
+  static const ATOM atom = GlobalAddAtomA("KoGuiBinding");
+  return MAKEINTATOM(atom);
+}
+
+// The binding whose window is being created: its first messages arrive before CreateWindowEx returns.
+thread_local TWindowBinding* t_creating = nullptr;
+
+} // namespace
+
+TWindowBinding::TFrame::TFrame(TWindowBinding* binding) : m_binding(binding), m_outer(binding->m_frames)
+{
+  binding->m_frames = this;
+}
+
+TWindowBinding::TFrame::~TFrame()
+{
+  if (!m_bindingGone)
+    m_binding->m_frames = m_outer;
+}
+
+TWindowBinding::~TWindowBinding()
+{
+  for (TFrame* frame = m_frames; frame; frame = frame->m_outer)
+    frame->m_bindingGone = true;
+  if (m_window) {
+    const HWND window = m_window;
+    Unbind();
+    DestroyWindow(window);
+  }
+}
+
+HINSTANCE TWindowBinding::Instance()
+{
+  HMODULE module = nullptr;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCSTR>(&TWindowBinding::WindowProcedure), &module);
+  return module;
+}
+
+ATOM TWindowBinding::RegisterWindowClass(const std::string& className, WNDCLASSA windowClass)
+{
+  const HINSTANCE instance = Instance();
+  WNDCLASSEXA existing{};
+  existing.cbSize = sizeof(existing);
+  if (const ATOM atom = static_cast<ATOM>(GetClassInfoExA(instance, className.c_str(), &existing))) {
+    if (existing.lpfnWndProc == &TWindowBinding::WindowProcedure)
+      return atom;
+    throw EInvalidOperation("Window class " + className + " belongs to another window procedure");
+  }
+  windowClass.lpfnWndProc = &TWindowBinding::WindowProcedure;
+  windowClass.hInstance = instance;
+  windowClass.lpszClassName = className.c_str();
+  const ATOM atom = RegisterClassA(&windowClass);
+  if (!atom)
+    throw EOutOfResources("Cannot register window class " + className);
+  return atom;
+}
+
+HWND TWindowBinding::Create(DWORD exStyle, const std::string& className, const std::string& caption, DWORD style,
+                            int x, int y, int width, int height, HWND parent, void* param)
+{
+  if (m_window)
+    throw EInvalidOperation("The window of class " + className + " exists already");
+  TWindowBinding* const outer = t_creating;
+  t_creating = this;
+  const HWND window = CreateWindowExA(exStyle, className.c_str(), caption.c_str(), style, x, y, width, height,
+                                     parent, nullptr, Instance(), param);
+  t_creating = outer;
+  // A window of a class that is not ours, or one that got no message while it was made.
+  if (window && m_window != window)
+    Attach(window);
+  return window;
+}
+
+void TWindowBinding::Destroy()
+{
+  if (!m_window)
+    return;
+  const HWND window = m_window;
+  DestroyWindow(window);
+  // WM_NCDESTROY has let go; a window that refused to go is let go of anyway.
+  if (m_window == window)
+    Detach();
+}
+
+void TWindowBinding::Attach(HWND window)
+{
+  m_window = window;
+  SetPropA(window, BindingProperty(), this);
+}
+
+void TWindowBinding::Unbind()
+{
+  if (m_window && GetPropA(m_window, BindingProperty()) == this)
+    RemovePropA(m_window, BindingProperty());
+  m_window = nullptr;
+}
+
+void TWindowBinding::Detach()
+{
+  if (!m_window)
+    return;
+  Unbind();
+  // Last: the handler may destroy this binding.
+  const TClosure<void()> detached = OnDetached;
+  detached();
+}
+
+TWindowBinding* TWindowBinding::Find(HWND window)
+{
+  return window ? static_cast<TWindowBinding*>(GetPropA(window, BindingProperty())) : nullptr;
+}
+
+LRESULT CALLBACK TWindowBinding::WindowProcedure(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+  TWindowBinding* binding = Find(window);
+  if (!binding) {
+    binding = t_creating;
+    if (!binding || binding->m_window)
+      return DefWindowProcA(window, msg, wParam, lParam);
+    binding->Attach(window);
+  }
+  return binding->Dispatch(window, msg, wParam, lParam);
+}
+
+LRESULT TWindowBinding::Dispatch(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+  TMessage message;
+  message.Msg = msg;
+  message.WParam = wParam;
+  message.LParam = lParam;
+  bool gone = false;
+  {
+    const TFrame frame(this);
+    TObject* const sender = m_sender;
+    try {
+      // A copy: the handler may free the object, and the closure with it.
+      const TWndMethod target = m_target;
+      target(message);
+    } catch (...) {
+      // Nothing may unwind into the system: the application shows the error and the loop goes on.
+      HandleException(sender);
+    }
+    gone = frame.BindingGone();
+  }
+  if (!gone && msg == WM_NCDESTROY && m_window == window)
+    Detach();
+  return message.Result;
+}
