@@ -738,6 +738,18 @@ private:
     }
     for (TComponent* component : m_components)
       m_held[Holder(component)].push_back(component);
+    // Where the holder keeps an order of its own (items in a menu), the blocks follow it; the rest keep
+    // the owner's order.
+    for (auto& [holder, held] : m_held)
+      std::stable_sort(held.begin(), held.end(),
+                       [](TComponent* a, TComponent* b) { return PositionOf(a) < PositionOf(b); });
+  }
+
+  static int PositionOf(TComponent* component)
+  {
+    const TPlacement* placement =
+        PlacementOf(FindPublishedClass(component), dynamic_cast<TControl*>(component) != nullptr);
+    return placement && placement->Position ? placement->Position(component) : -1;
   }
 
   TComponent* Holder(TComponent* component)
@@ -800,6 +812,8 @@ private:
       return;
     for (const TPropertyInfo* property : table->Properties()) {
       const std::string path = prefix + property->Name();
+      if (!property->IsStored(object))
+        continue;
       switch (property->Kind()) {
       case TPropertyKind::Object:
         if (TPersistent* owned = property->GetObject(object)) {
