@@ -169,12 +169,21 @@ void TCustomForm::ChangeScale(int M, int D)
 {
   if (M == D || D == 0)
     return;
-  // The form keeps its place on the screen; its content and client area grow or shrink.
+  // The form keeps its place on the screen; its content and client area grow or shrink. The layout waits
+  // until the children and the client area are both scaled.
   const int clientWidth = GetClientWidth();
   const int clientHeight = GetClientHeight();
-  ScaleChildren(M, D);
-  GetFont()->SetHeight(MulDiv(GetFont()->GetHeight(), M, D));
-  SetClientSize(MulDiv(clientWidth, M, D), MulDiv(clientHeight, M, D));
+  DisableAlign();
+  try {
+    ScaleChildren(M, D);
+    GetFont()->SetHeight(MulDiv(GetFont()->GetHeight(), M, D));
+    SetClientSize(MulDiv(clientWidth, M, D), MulDiv(clientHeight, M, D));
+  } catch (...) {
+    EnableAlign();
+    throw;
+  }
+  RebaseChildren();
+  EnableAlign();
 }
 
 TRect TCustomForm::GetClientRect() const
@@ -227,6 +236,8 @@ void TCustomForm::UpdateFrameStyles(TFormBorderStyle oldStyle, TBorderIcons oldI
   SetWindowLongA(window, GWL_EXSTYLE, static_cast<LONG>(exStyle));
   SetWindowPos(window, nullptr, 0, 0, 0, 0,
                SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // Same outer size, another client area.
+  Realign();
 }
 
 void TCustomForm::SetFormStyle(TFormStyle style)
@@ -305,7 +316,7 @@ void TCustomForm::Show()
   SetVisible(true);
   if (!life.Alive())
     return;
-  KO_ASSERT(ComponentLives(this));
+  KO_ASSERT(ComponentLives(life));
   BringToFront();
 }
 
@@ -326,12 +337,12 @@ void TCustomForm::Close()
   const TLifeToken life(this);
   if (!CloseQuery() || !life.Alive())
     return;
-  KO_ASSERT(ComponentLives(this));
+  KO_ASSERT(ComponentLives(life));
   TCloseAction action = caHide;
   DoClose(action);
   if (!life.Alive())
     return;
-  KO_ASSERT(ComponentLives(this));
+  KO_ASSERT(ComponentLives(life));
   if (action == caNone)
     return;
   // Whatever OnClose chose, closing the main form ends the application.
@@ -394,7 +405,7 @@ bool TCustomForm::RunModalLoop()
     }
     if (!life.Alive())
       return false;
-    KO_ASSERT(ComponentLives(this));
+    KO_ASSERT(ComponentLives(life));
     if (Application->GetTerminated()) {
       if (FModalResult == mrNone)
         FModalResult = mrCancel;
@@ -527,7 +538,7 @@ void TCustomForm::WMActivate(TMessage& Message)
     TWinControl::WndProc(Message);
   if (!life.Alive())
     return;
-  KO_ASSERT(ComponentLives(this));
+  KO_ASSERT(ComponentLives(life));
   Activate();
 }
 

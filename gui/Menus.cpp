@@ -189,6 +189,24 @@ TPopupMenu::TPopupMenu(TComponent* owner) : TMenu(owner) {}
 
 TPopupMenu::~TPopupMenu() = default;
 
+void TPopupMenu::SetPopupComponent(TComponent* component)
+{
+  if (component == FPopupComponent)
+    return;
+  if (FPopupComponent)
+    FPopupComponent->RemoveFreeNotification(this);
+  FPopupComponent = component;
+  if (component)
+    component->FreeNotification(this);
+}
+
+void TPopupMenu::Notification(TComponent* component, TOperation operation)
+{
+  TMenu::Notification(component, operation);
+  if (operation == TOperation::opRemove && component == FPopupComponent)
+    FPopupComponent = nullptr;
+}
+
 void TPopupMenu::Popup(int X, int Y)
 {
   // Any handler from here on may free the menu: OnPopup, and whatever runs in the modal menu loop.
@@ -196,7 +214,7 @@ void TPopupMenu::Popup(int X, int Y)
   OnPopup(this);
   if (!life.Alive())
     return;
-  KO_ASSERT(ComponentLives(this));
+  KO_ASSERT(ComponentLives(life));
   if (!FWindow)
     FWindow.Reset(AllocateHWnd(TWndMethod(this, &TPopupMenu::WndProc)));
   const HWND window = FWindow.Get();
@@ -207,7 +225,7 @@ void TPopupMenu::Popup(int X, int Y)
   menu.Reset();
   if (!life.Alive())
     return;
-  KO_ASSERT(ComponentLives(this));
+  KO_ASSERT(ComponentLives(life));
   // A menu opened for a window that is not in front may otherwise not close on the next click elsewhere.
   PostMessageA(window, WM_NULL, 0, 0);
   if (command <= 0)
