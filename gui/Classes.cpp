@@ -205,6 +205,12 @@ void TComponent::Release()
   ReleaseComponent(this);
 }
 
+void TComponent::EndLoading()
+{
+  SetComponentStateFlag(csLoading, false);
+  Loaded();
+}
+
 void TComponent::SetDesigning(bool designing)
 {
   SetComponentStateFlag(csDesigning, designing);

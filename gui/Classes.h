@@ -164,6 +164,12 @@ public:
 
   TComponentState ComponentState() const { return FComponentState; }
   bool IsDesigning() const { return (FComponentState & csDesigning) != 0; }
+  // While its properties are being read from text: values it would take from elsewhere (a parent's font)
+  // wait until EndLoading, so that what the text says is not mixed with them.
+  bool IsLoading() const { return (FComponentState & csLoading) != 0; }
+  void BeginLoading() { SetComponentStateFlag(csLoading, true); }
+  // Ends the loading and calls Loaded.
+  void EndLoading();
   // Set from the start of the destruction on, for the component and everything it owns; no event of a
   // component runs from then on.
   bool IsDestroying() const { return (FComponentState & csDestroying) != 0; }
@@ -200,6 +206,8 @@ protected:
   virtual void BeforeDestruction();
   // Marks this component and everything it owns destroying.
   void Destroying();
+  // Its properties have been read (the loading flag is already off): takes what it waited for.
+  virtual void Loaded() {}
 
   // Told when a component is inserted into or removed from this owner, and (opRemove) when a component
   // this one asked for a free notification goes.

@@ -571,9 +571,20 @@ void TControl::VisibleChanged()
   InvalidateControl(true);
 }
 
+void TControl::Loaded()
+{
+  TComponent::Loaded();
+  if (FParentFont)
+    ParentFontChanged();
+  if (FParentColor)
+    ParentColorChanged();
+  if (FParentShowHint)
+    ParentShowHintChanged();
+}
+
 void TControl::ParentFontChanged()
 {
-  if (!FParentFont || !FParent)
+  if (!FParentFont || !FParent || IsLoading())
     return;
   FTakingParentFont = true;
   try {
@@ -587,7 +598,7 @@ void TControl::ParentFontChanged()
 
 void TControl::ParentColorChanged()
 {
-  if (!FParentColor || !FParent || FColor == FParent->FColor)
+  if (!FParentColor || !FParent || FColor == FParent->FColor || IsLoading())
     return;
   FColor = FParent->FColor;
   ColorChanged();

@@ -157,6 +157,12 @@ public:
   bool GetParentColor() const { return FParentColor; }
   void SetParentColor(bool parentColor);
 
+  // Whether the font, colour and ShowHint are the control's own rather than its parent's, so that text
+  // keeps them.
+  bool IsFontStored() const { return !FParentFont; }
+  bool IsColorStored() const { return !FParentColor; }
+  bool IsShowHintStored() const { return !FParentShowHint; }
+
   // The caption (a windowed control's window text).
   const std::string& GetText() const { return FText; }
   virtual void SetText(const std::string& text);
@@ -254,6 +260,8 @@ protected:
 
   // Drops the popup menu when it goes.
   void Notification(TComponent* component, TOperation operation) override;
+  // Takes the parent's font, colour and ShowHint where it follows them.
+  void Loaded() override;
 
   // May change the new size or refuse it; raises OnCanResize.
   virtual bool CanResize(int& NewWidth, int& NewHeight);
@@ -266,7 +274,7 @@ protected:
   virtual void TextChanged();
   virtual void EnabledChanged();
   virtual void VisibleChanged();
-  // The parent's font or colour changed; a control that follows it takes the new one.
+  // The parent's font or colour changed; a control that follows it takes the new one (once loaded).
   virtual void ParentFontChanged();
   virtual void ParentColorChanged();
   virtual void ParentShowHintChanged();

@@ -35,7 +35,7 @@ void TControl::SetParentShowHint(bool parentShowHint)
 
 void TControl::ParentShowHintChanged()
 {
-  if (!FParentShowHint || !FParent || FParent->FShowHint == FShowHint) {
+  if (!FParentShowHint || !FParent || FParent->FShowHint == FShowHint || IsLoading()) {
     UpdateHintTool();
     return;
   }

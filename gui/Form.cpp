@@ -2,6 +2,9 @@
 
 #include "Application.h"
 #include "Assertion.h"
+#include "ComponentPalette.h"
+#include "ControlPublishing.h"
+#include "Published.h"
 #include "ReleaseQueue.h"
 #include "Screen.h"
 #include "SysApi.h"
@@ -584,3 +587,47 @@ void TCustomForm::Paint()
 }
 
 TForm::TForm(TComponent* AOwner) : TCustomForm(AOwner) {}
+
+namespace {
+
+const bool kFormEnumsPublished =
+    PublishEnum<TFormBorderStyle>({"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"}) &&
+    PublishEnum<TBorderIcon>({"biSystemMenu", "biMinimize", "biMaximize"}) &&
+    PublishEnum<TFormStyle>({"fsNormal", "fsStayOnTop"}) &&
+    PublishEnum<TPosition>({"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly", "poScreenCenter",
+                            "poDesktopCenter", "poMainFormCenter", "poOwnerFormCenter"}) &&
+    PublishEnum<TScrollBarKind>({"sbHorizontal", "sbVertical"});
+
+// A form keeps its client size rather than its outer one, which depends on the frame the system draws;
+// the frame comes first, so that the client size is read against the right one. PixelsPerInch is the
+// screen's at design time and always kept, so that a form made on another screen can be scaled.
+const bool kFormPublished = [] {
+  auto table = PublishClass<TForm>();
+  table.Property("BorderIcons", &TForm::GetBorderIcons, &TForm::SetBorderIcons,
+                 TBorderIcons{biSystemMenu, biMinimize, biMaximize})
+      .Property("BorderStyle", &TForm::GetBorderStyle, &TForm::SetBorderStyle, bsSizeable)
+      .Property("Left", &TForm::GetLeft, &TForm::SetLeft, 0)
+      .Property("Top", &TForm::GetTop, &TForm::SetTop, 0)
+      .Property("ClientWidth", &TForm::GetClientWidth, &TForm::SetClientWidth, NoDefault)
+      .Property("ClientHeight", &TForm::GetClientHeight, &TForm::SetClientHeight, NoDefault);
+  PublishControlMembers(table, {"Caption", "Color", "Constraints", "Enabled", "Font", "HelpContext", "Hint",
+                                "PopupMenu", "ShowHint"});
+  table.Property("FormStyle", &TForm::GetFormStyle, &TForm::SetFormStyle, fsNormal)
+      .Property("PixelsPerInch", &TForm::GetPixelsPerInch, &TForm::SetPixelsPerInch, NoDefault)
+      .Property("Position", &TForm::GetPosition, &TForm::SetPosition, poDesigned)
+      .Property("Scaled", &TForm::Scaled, true)
+      .Property("Visible", &TForm::GetVisible, &TForm::SetVisible, false)
+      .Event("OnActivate", &TForm::OnActivate)
+      .Event("OnClose", &TForm::OnClose)
+      .Event("OnCloseQuery", &TForm::OnCloseQuery)
+      .Event("OnDeactivate", &TForm::OnDeactivate)
+      .Event("OnHide", &TForm::OnHide)
+      .Event("OnPaint", &TForm::OnPaint)
+      .Event("OnShow", &TForm::OnShow);
+  PublishControlMembers(table, {"OnClick", "OnContextPopup", "OnDblClick", "OnKeyDown", "OnKeyPress", "OnKeyUp",
+                                "OnMouseDown", "OnMouseMove", "OnMouseUp", "OnResize"});
+  RegisterCreatable(TCreatableClass::Of<TForm>());
+  return true;
+}();
+
+} // namespace

@@ -1,8 +1,10 @@
 #include "Menus.h"
 
 #include "Assertion.h"
+#include "ComponentPalette.h"
 #include "Handles.h"
 #include "MessageWindow.h"
+#include "Published.h"
 #include "SysApi.h"
 
 #include <algorithm>
@@ -65,6 +67,53 @@ TMenuHandle BuildPopup(const TMenuItem* parent)
   }
   return menu;
 }
+
+// What holds an item in text: its menu for a top item, else the item it is an entry of.
+TComponent* ItemHolder(TMenuItem* item)
+{
+  TMenuItem* parent = item->Parent();
+  if (!parent)
+    return nullptr;
+  if (!parent->Parent() && parent->GetParentMenu())
+    return parent->GetParentMenu();
+  return parent;
+}
+
+void PlaceItem(TMenuItem* item, TComponent* holder)
+{
+  if (!holder) {
+    if (item->Parent())
+      item->Parent()->Remove(item);
+  } else if (auto* menu = dynamic_cast<TMenu*>(holder)) {
+    menu->Items()->Add(item);
+  } else if (auto* parent = dynamic_cast<TMenuItem*>(holder)) {
+    parent->Add(item);
+  } else {
+    throw EMenuError("A menu item sits in a menu or in another item, not in " + holder->Name() + " (" +
+                     holder->ClassName() + ")");
+  }
+}
+
+const auto kMenuItemTable = PublishClass<TMenuItem>()
+                                .Property("Caption", &TMenuItem::GetCaption, &TMenuItem::SetCaption, "")
+                                .Property("Checked", &TMenuItem::GetChecked, &TMenuItem::SetChecked, false)
+                                .Property("Default", &TMenuItem::GetDefault, &TMenuItem::SetDefault, false)
+                                .Property("Enabled", &TMenuItem::GetEnabled, &TMenuItem::SetEnabled, true)
+                                .Property("Tag", &TMenuItem::GetTag, &TMenuItem::SetTag, 0)
+                                .Property("Visible", &TMenuItem::GetVisible, &TMenuItem::SetVisible, true)
+                                .Event("OnClick", &TMenuItem::OnClick)
+                                .PlacedIn<TComponent>(&ItemHolder, &PlaceItem,
+                                                      [](TMenuItem* item) { return item->MenuIndex(); });
+
+const auto kPopupMenuTable = PublishClass<TPopupMenu>()
+                                 .Property("AutoPopup", &TPopupMenu::GetAutoPopup, &TPopupMenu::SetAutoPopup, true)
+                                 .Event("OnPopup", &TPopupMenu::OnPopup);
+
+const bool kMenusCreatable = [] {
+  RegisterOnPalette("Controls", {TCreatableClass::Of<TPopupMenu>()});
+  RegisterCreatable(TCreatableClass::Of<TMenuItem>());
+  return true;
+}();
 
 } // namespace
 
