@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <utility>
 
 namespace {
 
@@ -271,7 +272,7 @@ TEST(Component, FreeNotificationsWorkBothWaysAndForComponentsNotMadeWithNew)
   }
   EXPECT_EQ(log, (std::vector<std::string>{"a heard b go"}));
 
-  // A listener that frees another waiting listener while it is told: the other is not told any more.
+  // A listener that, being told, frees another one still waiting to be told: that one is not told.
   log.clear();
   struct TFreeing : TListener {
     using TListener::TListener;
@@ -279,19 +280,16 @@ TEST(Component, FreeNotificationsWorkBothWaysAndForComponentsNotMadeWithNew)
     void Notification(TComponent* component, TOperation operation) override
     {
       TListener::Notification(component, operation);
-      delete Victim;
-      Victim = nullptr;
+      delete std::exchange(Victim, nullptr);
     }
   };
   auto* source = new TComponent(nullptr);
-  source->SetName("source");
   auto* first = new TFreeing(nullptr, &log);
+  first->Victim = new TListener(nullptr, &log);
+  source->SetName("source");
   first->SetName("first");
-  auto* second = new TListener(nullptr, &log);
-  second->SetName("second");
-  first->Victim = second;
   source->FreeNotification(first);
-  source->FreeNotification(second);
+  source->FreeNotification(first->Victim);
   delete source;
   delete first;
   EXPECT_EQ(log, (std::vector<std::string>{"first heard source go"}));

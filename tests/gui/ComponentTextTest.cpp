@@ -1,14 +1,11 @@
-#include "ComponentPalette.h"
 #include "ComponentText.h"
 #include "Published.h"
 #include "PublishedFixture.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -440,106 +437,6 @@ TEST(ComponentText, WhatTextCannotHoldIsAnErrorNamingIt)
       EXPECT_NE(error.Message().find(c.culprit), std::string::npos) << error.Message();
     }
   }
-}
-
-namespace {
-
-// A holder that keeps its entries in an order of its own, like a menu its items.
-class TDemoList : public TComponent {
-public:
-  using TComponent::TComponent;
-  std::vector<TComponent*> Entries;
-};
-
-// An entry of a list. Its Value is only kept in text while it does not inherit it.
-class TDemoEntry : public TComponent {
-public:
-  using TComponent::TComponent;
-  ~TDemoEntry() override { Leave(); }
-
-  void PlaceIn(TDemoList* list)
-  {
-    Leave();
-    List = list;
-    if (list)
-      list->Entries.push_back(this);
-  }
-  int Position() const
-  {
-    if (!List)
-      return -1;
-    return static_cast<int>(std::find(List->Entries.begin(), List->Entries.end(), this) - List->Entries.begin());
-  }
-  bool ValueStored() const { return !Inherit; }
-
-  TDemoList* List = nullptr;
-  bool Inherit = true;
-  int Value = 0;
-
-private:
-  void Leave()
-  {
-    if (List)
-      List->Entries.erase(std::find(List->Entries.begin(), List->Entries.end(), this));
-    List = nullptr;
-  }
-};
-
-const auto kDemoListTable = PublishClass<TDemoList>();
-const auto kDemoEntryTable =
-    PublishClass<TDemoEntry>()
-        .Property("Inherit", &TDemoEntry::Inherit, true)
-        .Property("Value", &TDemoEntry::Value, 0)
-        .StoredWhen(&TDemoEntry::ValueStored)
-        .PlacedIn<TDemoList>([](TDemoEntry* entry) { return entry->List; },
-                             [](TDemoEntry* entry, TDemoList* list) { entry->PlaceIn(list); },
-                             [](TDemoEntry* entry) { return entry->Position(); });
-const bool kDemoListCreatable = [] {
-  RegisterCreatable(TCreatableClass::Of<TDemoList>());
-  RegisterCreatable(TCreatableClass::Of<TDemoEntry>());
-  return true;
-}();
-
-} // namespace
-
-TEST(ComponentText, AHoldersOwnOrderIsKeptAndAValueIsLeftOutWhereItsConditionSaysSo)
-{
-  TDemoForm form;
-  form.SetName("DemoForm");
-  TDemoList* list = Make<TDemoList>(&form, "List");
-  TDemoEntry* first = Make<TDemoEntry>(&form, "First");
-  TDemoEntry* second = Make<TDemoEntry>(&form, "Second");
-  TDemoEntry* third = Make<TDemoEntry>(&form, "Third");
-  // Made first, second, third; held third, first, second.
-  for (TDemoEntry* entry : {third, first, second})
-    entry->PlaceIn(list);
-  first->Value = 5;  // inherited: not kept
-  second->Value = 7;
-  second->Inherit = false;
-  const std::string expected = "TDemoForm DemoForm {\n"
-                               "  TDemoList List {\n"
-                               "    TDemoEntry Third {\n"
-                               "    }\n"
-                               "    TDemoEntry First {\n"
-                               "    }\n"
-                               "    TDemoEntry Second {\n"
-                               "      Inherit = false\n"
-                               "      Value = 7\n"
-                               "    }\n"
-                               "  }\n"
-                               "}\n";
-  EXPECT_EQ(WriteComponentText(&form), expected);
-
-  TDemoForm copy;
-  ReadComponentText(&copy, expected);
-  auto* readList = dynamic_cast<TDemoList*>(copy.FindComponent("List"));
-  ASSERT_TRUE(readList);
-  std::vector<std::string> order;
-  for (TComponent* entry : readList->Entries)
-    order.push_back(entry->Name());
-  EXPECT_EQ(order, (std::vector<std::string>{"Third", "First", "Second"}));
-  EXPECT_EQ(dynamic_cast<TDemoEntry*>(copy.FindComponent("Second"))->Value, 7);
-  EXPECT_EQ(WriteComponentText(&copy), expected);
 }
 
 TEST(ComponentText, AReferenceSetThroughTheTableIsDroppedWhenItsComponentGoes)
