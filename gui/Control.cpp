@@ -182,11 +182,14 @@ void TControl::SetBounds(int left, int top, int width, int height)
   SetBoundsFields(left, top, width, height);
   InvalidateControl(!FControlStyle.Contains(csOpaque));
   UpdateHintTool();
-  BoundsSetFromOutside();
+  // OnResize may free the control.
+  const TLifeToken life(this);
   if (sized) {
     ClientAreaChanged();
     Resize();
   }
+  if (life.Alive())
+    BoundsSetFromOutside();
 }
 
 void TControl::SetBoundsFields(int left, int top, int width, int height)
