@@ -1,6 +1,7 @@
 #include "Application.h"
 
 #include "Form.h"
+#include "HintTips.h"
 #include "Screen.h"
 #include "SysApi.h"
 #include "WindowBinder.h"
@@ -75,6 +76,8 @@ TApplication::~TApplication()
   // The forms (and whatever else the application owns) go before the window that owns their windows.
   DestroyComponents();
   FMainForm = nullptr;
+  // The tooltip is owned by the application window, which would otherwise take it along unasked.
+  FHints.reset();
   // Hooks left by objects that have gone must not see the window's last messages.
   FWindowProc.UnhookAll();
   FBinding.Destroy();
@@ -117,6 +120,13 @@ HWND TApplication::GetHandle()
     SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
   }
   return window;
+}
+
+THintTips* TApplication::Hints()
+{
+  if (!FHints)
+    FHints = std::make_unique<THintTips>(GetHandle());
+  return FHints.get();
 }
 
 void TApplication::SetTitle(const std::string& title)

@@ -15,6 +15,7 @@
 #include <vector>
 
 class TCustomForm;
+class THintTips;
 
 // Called for each message the loop takes from the queue, before it is dispatched; Handled skips dispatch.
 using TMessageEvent = TClosure<void(MSG& Msg, bool& Handled)>;
@@ -83,6 +84,12 @@ public:
   void HookMainWindow(const TWindowHook& hook) { FWindowProc.Hook(hook); }
   void UnhookMainWindow(const TWindowHook& hook) { FWindowProc.Unhook(hook); }
 
+  // The one tooltip that shows the hints of all controls, made on first use (with the application
+  // window, which it stays above).
+  THintTips* Hints();
+  // Null while no control has needed it.
+  THintTips* PeekHints() const { return FHints.get(); }
+
   TMessageEvent OnMessage;
   TExceptionEvent OnException;
   TNotifyEvent OnMinimize;
@@ -103,6 +110,7 @@ private:
   TWindowBinding FBinding;
   std::string FTitle;
   std::unique_ptr<TIcon> FIcon;
+  std::unique_ptr<THintTips> FHints;
   TCustomForm* FMainForm = nullptr;
   bool FShowMainForm = true;
   bool FTerminated = false;

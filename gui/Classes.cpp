@@ -1,11 +1,12 @@
 #include "Classes.h"
 
+#include "Published.h"
 #include "ReleaseQueue.h"
 
 #include <algorithm>
 #include <cctype>
 #include <typeinfo>
-#include <unordered_set>
+#include <unordered_map>
 
 std::string DemangledClassName(const char* typeName)
 {
@@ -55,14 +56,26 @@ void TPersistent::AssignTo(TPersistent* /*destination*/)
 
 namespace {
 
-#ifndef NDEBUG
-// Never freed: components may still go during the process's exit, after other statics.
-std::unordered_set<const TComponent*>& LiveComponents()
+uint64_t NextSerial()
 {
-  static auto* live = new std::unordered_set<const TComponent*>();
+  static uint64_t last = 0;
+  return ++last;
+}
+
+#ifndef NDEBUG
+// The live components and their serial numbers. Never freed: components may still go during the
+// process's exit, after other statics.
+std::unordered_map<const TComponent*, uint64_t>& LiveComponents()
+{
+  static auto* live = new std::unordered_map<const TComponent*, uint64_t>();
   return *live;
 }
 #endif
+
+void Erase(std::vector<TComponent*>& list, const TComponent* component)
+{
+  list.erase(std::remove(list.begin(), list.end(), component), list.end());
+}
 
 } // namespace
 
@@ -76,12 +89,27 @@ bool ComponentLives(const TComponent* component)
 #endif
 }
 
-TLifeToken::TLifeToken(const TComponent* component) : m_token(component->FLife) {}
-
-TComponent::TComponent(TComponent* owner) : FLife(this, [](const void*) {})
+bool ComponentLives(const TLifeToken& life)
 {
 #ifndef NDEBUG
-  LiveComponents().insert(this);
+  const auto& live = LiveComponents();
+  const auto it = live.find(life.Component());
+  return it != live.end() && it->second == life.Serial();
+#else
+  (void)life;
+  return true;
+#endif
+}
+
+TLifeToken::TLifeToken(const TComponent* component)
+    : m_token(component->FLife), m_component(component), m_serial(component->FSerial)
+{
+}
+
+TComponent::TComponent(TComponent* owner) : FSerial(NextSerial()), FLife(this, [](const void*) {})
+{
+#ifndef NDEBUG
+  LiveComponents()[this] = FSerial;
 #endif
   if (owner)
     owner->InsertComponent(this);
@@ -101,6 +129,8 @@ void TComponent::operator delete(TComponent* component, std::destroying_delete_t
 void TComponent::BeforeDestruction()
 {
   Destroying();
+  // While the whole object is still there, for those that look at it once more.
+  SendFreeNotifications();
 }
 
 void TComponent::Destroying()
@@ -113,6 +143,7 @@ void TComponent::Destroying()
 TComponent::~TComponent()
 {
   Destroying();
+  SendFreeNotifications();
   DestroyComponents();
   if (FOwner)
     FOwner->RemoveComponent(this);
@@ -174,6 +205,12 @@ void TComponent::Release()
   ReleaseComponent(this);
 }
 
+void TComponent::EndLoading()
+{
+  SetComponentStateFlag(csLoading, false);
+  Loaded();
+}
+
 void TComponent::SetDesigning(bool designing)
 {
   SetComponentStateFlag(csDesigning, designing);
@@ -182,6 +219,43 @@ void TComponent::SetDesigning(bool designing)
 }
 
 void TComponent::Notification(TComponent* /*component*/, TOperation /*operation*/) {}
+
+void TComponent::FreeNotification(TComponent* component)
+{
+  if (!component || component == this)
+    return;
+  if (std::find(FFreeNotifies.begin(), FFreeNotifies.end(), component) != FFreeNotifies.end())
+    return;
+  FFreeNotifies.push_back(component);
+  component->FNotifiers.push_back(this);
+}
+
+void TComponent::RemoveFreeNotification(TComponent* component)
+{
+  if (!component)
+    return;
+  Erase(FFreeNotifies, component);
+  Erase(component->FNotifiers, this);
+}
+
+void TComponent::SendFreeNotifications() noexcept
+{
+  for (TComponent* notifier : FNotifiers)
+    Erase(notifier->FFreeNotifies, this);
+  FNotifiers.clear();
+  // One at a time from the list itself: a notified component may take back its request, or free another
+  // one that is waiting here (which then leaves the list).
+  while (!FFreeNotifies.empty()) {
+    TComponent* const notified = FFreeNotifies.front();
+    FFreeNotifies.erase(FFreeNotifies.begin());
+    Erase(notified->FNotifiers, this);
+    const TLifeToken life(notified);
+    notified->Notification(this, TOperation::opRemove);
+    // A published reference to this component is dropped even where the class itself does not.
+    if (life.Alive())
+      ClearPublishedReferences(notified, this);
+  }
+}
 
 void TComponent::SetComponentStateFlag(TComponentStateFlag flag, bool on)
 {

@@ -123,15 +123,22 @@ class TLifeToken {
 public:
   explicit TLifeToken(const TComponent* component);
   bool Alive() const { return !m_token.expired(); }
+  const TComponent* Component() const { return m_component; }
+  uint64_t Serial() const { return m_serial; }
 
 private:
   std::weak_ptr<const void> m_token;
+  const TComponent* m_component;
+  uint64_t m_serial;
 };
 
 // Whether `component` has been constructed and not yet destroyed. Debug builds keep a registry of the
 // live components to answer it, so that code touching an object after an event that may have freed it
-// fails an assertion instead of reading freed memory; release builds always answer true.
+// fails an assertion instead of reading freed memory; release builds always answer true. An address alone
+// can be fooled by a new component that got the freed one's memory; the token's form cannot, because the
+// registry also knows each component's serial number.
 bool ComponentLives(const TComponent* component);
+bool ComponentLives(const TLifeToken& life);
 
 // A component belongs to its owner, which frees it (newest first) when the owner goes.
 class TComponent : public TPersistent {
@@ -150,11 +157,19 @@ public:
   static void operator delete(void* block) { ::operator delete(block); }
 
   TComponent* Owner() const { return FOwner; }
+  // Unique for the process's life: no two components ever get the same number.
+  uint64_t Serial() const { return FSerial; }
   const std::string& Name() const { return FName; }
   void SetName(const std::string& name) { FName = name; }
 
   TComponentState ComponentState() const { return FComponentState; }
   bool IsDesigning() const { return (FComponentState & csDesigning) != 0; }
+  // While its properties are being read from text: values it would take from elsewhere (a parent's font)
+  // wait until EndLoading, so that what the text says is not mixed with them.
+  bool IsLoading() const { return (FComponentState & csLoading) != 0; }
+  void BeginLoading() { SetComponentStateFlag(csLoading, true); }
+  // Ends the loading and calls Loaded.
+  void EndLoading();
   // Set from the start of the destruction on, for the component and everything it owns; no event of a
   // component runs from then on.
   bool IsDestroying() const { return (FComponentState & csDestroying) != 0; }
@@ -169,6 +184,12 @@ public:
   void RemoveComponent(TComponent* component);
   // Frees the owned components, newest first.
   void DestroyComponents();
+
+  // Asks this component to tell `component` (Notification with opRemove) when it goes, so that a
+  // reference to it can be dropped in time. Either may go first; asking twice is asking once.
+  void FreeNotification(TComponent* component);
+  // Takes such a request back.
+  void RemoveFreeNotification(TComponent* component);
 
   // Frees this component once the message being handled is done (also inside a modal loop); safe to call
   // from the component's own event handlers. Only for components made with new.
@@ -185,16 +206,27 @@ protected:
   virtual void BeforeDestruction();
   // Marks this component and everything it owns destroying.
   void Destroying();
+  // Its properties have been read (the loading flag is already off): takes what it waited for.
+  virtual void Loaded() {}
 
-  // Told when a component is inserted into or removed from this owner.
+  // Told when a component is inserted into or removed from this owner, and (opRemove) when a component
+  // this one asked for a free notification goes.
   virtual void Notification(TComponent* component, TOperation operation);
   void SetComponentStateFlag(TComponentStateFlag flag, bool on);
 
 private:
+  // Tells those that asked that this component goes, and stops listening to others.
+  void SendFreeNotifications() noexcept;
+
   TComponent* FOwner = nullptr;
+  uint64_t FSerial;
   std::string FName;
   TComponentState FComponentState = 0;
   std::vector<TComponent*> FComponents;
+  // Told when this component goes.
+  std::vector<TComponent*> FFreeNotifies;
+  // Those that will tell this component when they go.
+  std::vector<TComponent*> FNotifiers;
   // Shared with nobody; its weak references expire when the component is destroyed.
   std::shared_ptr<const void> FLife;
 };

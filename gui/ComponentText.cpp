@@ -390,14 +390,18 @@ public:
       Apply(root);
     } catch (const EComponentTextError&) {
       Undo();
+      EndLoading();
       throw;
     } catch (const Exception& error) {
       Undo();
+      EndLoading();
       throw EComponentTextError(m_line, error.Message());
     } catch (...) {
       Undo();
+      EndLoading();
       throw;
     }
+    EndLoading();
   }
 
 private:
@@ -626,7 +630,10 @@ private:
         m_created.push_back(node.Component);
         node.Component->SetName(node.Block->Name);
       }
+      StartLoading(node.Component);
       Place(node);
+    } else {
+      StartLoading(node.Component);
     }
     for (const TPlannedSetting& setting : node.Settings)
       ApplySetting(node, setting);
@@ -673,6 +680,21 @@ private:
     }
   }
 
+  void StartLoading(TComponent* component)
+  {
+    component->BeginLoading();
+    m_loading.push_back(component);
+  }
+
+  // Ends the loading of every component that is still there, holders before what they hold.
+  void EndLoading()
+  {
+    std::vector<TComponent*> loading;
+    loading.swap(m_loading);
+    for (TComponent* component : loading)
+      component->EndLoading();
+  }
+
   void Undo() noexcept
   {
     for (auto it = m_restores.rbegin(); it != m_restores.rend(); ++it) {
@@ -682,8 +704,10 @@ private:
         // The error that stopped the reading is the one to report; putting back goes on regardless.
       }
     }
-    for (auto it = m_created.rbegin(); it != m_created.rend(); ++it)
+    for (auto it = m_created.rbegin(); it != m_created.rend(); ++it) {
+      m_loading.erase(std::remove(m_loading.begin(), m_loading.end(), *it), m_loading.end());
       delete *it;
+    }
     m_restores.clear();
     m_created.clear();
   }
@@ -696,6 +720,7 @@ private:
   std::vector<TFixup> m_fixups;
   std::vector<std::function<void()>> m_restores;
   std::vector<TComponent*> m_created;
+  std::vector<TComponent*> m_loading;
   int m_line = 0;
 };
 
@@ -738,6 +763,18 @@ private:
     }
     for (TComponent* component : m_components)
       m_held[Holder(component)].push_back(component);
+    // Where the holder keeps an order of its own (items in a menu), the blocks follow it; the rest keep
+    // the owner's order.
+    for (auto& [holder, held] : m_held)
+      std::stable_sort(held.begin(), held.end(),
+                       [](TComponent* a, TComponent* b) { return PositionOf(a) < PositionOf(b); });
+  }
+
+  static int PositionOf(TComponent* component)
+  {
+    const TPlacement* placement =
+        PlacementOf(FindPublishedClass(component), dynamic_cast<TControl*>(component) != nullptr);
+    return placement && placement->Position ? placement->Position(component) : -1;
   }
 
   TComponent* Holder(TComponent* component)
@@ -800,6 +837,8 @@ private:
       return;
     for (const TPropertyInfo* property : table->Properties()) {
       const std::string path = prefix + property->Name();
+      if (!property->IsStored(object))
+        continue;
       switch (property->Kind()) {
       case TPropertyKind::Object:
         if (TPersistent* owned = property->GetObject(object)) {

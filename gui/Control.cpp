@@ -125,9 +125,11 @@ void FreeDeviceContexts()
 // --- TControl ---
 
 TControl::TControl(TComponent* AOwner)
-    : TComponent(AOwner), WindowProc(TWndMethod(this, &TControl::WndProc)), FFont(std::make_unique<TFont>())
+    : TComponent(AOwner), WindowProc(TWndMethod(this, &TControl::WndProc)),
+      FConstraints(std::make_unique<TSizeConstraints>()), FFont(std::make_unique<TFont>())
 {
   FFont->OnChange = TNotifyEvent(this, &TControl::FontChangeHandler);
+  FConstraints->OnChange = TNotifyEvent(this, &TControl::ConstraintsChanged);
 }
 
 TControl::~TControl()
@@ -137,6 +139,7 @@ TControl::~TControl()
     SetCaptureControl(nullptr);
   if (FParent)
     FParent->RemoveControl(this);
+  UpdateHintTool();
 }
 
 void TControl::SetParent(TWinControl* parent)
@@ -153,6 +156,7 @@ bool TControl::CheckNewSize(int& width, int& height)
 {
   width = std::max(width, 0);
   height = std::max(height, 0);
+  FConstraints->Constrain(width, height);
   if (width == FWidth && height == FHeight)
     return true;
   int newWidth = width;
@@ -161,6 +165,7 @@ bool TControl::CheckNewSize(int& width, int& height)
     return false;
   width = std::max(newWidth, 0);
   height = std::max(newHeight, 0);
+  FConstraints->Constrain(width, height);
   return true;
 }
 
@@ -176,8 +181,15 @@ void TControl::SetBounds(int left, int top, int width, int height)
   InvalidateControl(true);
   SetBoundsFields(left, top, width, height);
   InvalidateControl(!FControlStyle.Contains(csOpaque));
-  if (sized)
+  UpdateHintTool();
+  // OnResize may free the control.
+  const TLifeToken life(this);
+  if (sized) {
+    ClientAreaChanged();
     Resize();
+  }
+  if (life.Alive())
+    BoundsSetFromOutside();
 }
 
 void TControl::SetBoundsFields(int left, int top, int width, int height)
@@ -245,7 +257,11 @@ void TControl::SetVisible(bool visible)
   FVisible = visible;
   if (!visible && GetCaptureControl() == this)
     SetCaptureControl(nullptr);
+  UpdateHintTool();
   VisibleChanged();
+  // An aligned control that comes or goes moves the others.
+  if (FParent && FAlign != alNone)
+    FParent->Realign();
 }
 
 bool TControl::IsVisibleWithParents() const
@@ -415,7 +431,7 @@ void TControl::ButtonDown(TMouseButton button, bool doubleClick, TShiftState shi
       DblClick();
       if (!life.Alive())
         return;
-      KO_ASSERT(ComponentLives(this));
+      KO_ASSERT(ComponentLives(life));
     }
   }
   if (doubleClick)
@@ -439,7 +455,7 @@ void TControl::ButtonUp(TMouseButton button, WPARAM keys, TShiftState shift, int
   MouseUp(button, shift, x, y);
   if (!click || !life.Alive())
     return;
-  KO_ASSERT(ComponentLives(this));
+  KO_ASSERT(ComponentLives(life));
   Click();
 }
 
@@ -483,6 +499,9 @@ void TControl::SetZOrder(bool topMost)
   else
     list.insert(list.begin(), this);
   InvalidateControl(!FControlStyle.Contains(csOpaque));
+  // Aligned controls take their edges in z-order.
+  if (FAlign != alNone)
+    FParent->Realign();
 }
 
 void TControl::Click()
@@ -555,9 +574,20 @@ void TControl::VisibleChanged()
   InvalidateControl(true);
 }
 
+void TControl::Loaded()
+{
+  TComponent::Loaded();
+  if (FParentFont)
+    ParentFontChanged();
+  if (FParentColor)
+    ParentColorChanged();
+  if (FParentShowHint)
+    ParentShowHintChanged();
+}
+
 void TControl::ParentFontChanged()
 {
-  if (!FParentFont || !FParent)
+  if (!FParentFont || !FParent || IsLoading())
     return;
   FTakingParentFont = true;
   try {
@@ -571,7 +601,7 @@ void TControl::ParentFontChanged()
 
 void TControl::ParentColorChanged()
 {
-  if (!FParentColor || !FParent || FColor == FParent->FColor)
+  if (!FParentColor || !FParent || FColor == FParent->FColor || IsLoading())
     return;
   FColor = FParent->FColor;
   ColorChanged();

@@ -5,6 +5,7 @@
 #include "GlobalObject.h"
 #include "Graphics.h"
 #include "Messages.h"
+#include "SizeConstraints.h"
 #include "SysUtils.h"
 #include "WindowBinder.h"
 #include "WindowHooks.h"
@@ -32,6 +33,16 @@ using TKeyEvent = TClosure<void(TObject* Sender, WORD& Key, TShiftState Shift)>;
 using TKeyPressEvent = TClosure<void(TObject* Sender, char& Key)>;
 // A handler may change the new size or refuse it (Resize = false).
 using TCanResizeEvent = TClosure<void(TObject* Sender, int& NewWidth, int& NewHeight, bool& Resize)>;
+// Raised before a context menu opens: MousePos is the click in client coordinates, (-1, -1) when the
+// keyboard asked for the menu. A handler that sets Handled keeps the menu closed.
+using TContextPopupEvent = TClosure<void(TObject* Sender, TPoint MousePos, bool& Handled)>;
+
+// The edge of the parent's client area a control takes (alClient: what the others leave).
+enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+// The sides of the parent a control keeps its distance to when the parent's client area changes size;
+// anchored to both opposite sides it stretches, to neither it keeps its relative place in the middle.
+enum TAnchorKind { akLeft, akTop, akRight, akBottom };
+using TAnchors = TSet<TAnchorKind>;
 
 enum TControlStyleFlag {
   csCaptureMouse, // the control captures the mouse while a button is down
@@ -43,6 +54,7 @@ using TControlStyle = TSet<TControlStyleFlag>;
 
 class TWinControl;
 class TControl;
+class TPopupMenu;
 
 // A canvas over a control: while the control paints, the paint DC; otherwise a DC of the window it lives
 // in, clipped to the control and with its origin at the control's top-left corner. Such a DC is given
@@ -145,6 +157,12 @@ public:
   bool GetParentColor() const { return FParentColor; }
   void SetParentColor(bool parentColor);
 
+  // Whether the font, colour and ShowHint are the control's own rather than its parent's, so that text
+  // keeps them.
+  bool IsFontStored() const { return !FParentFont; }
+  bool IsColorStored() const { return !FParentColor; }
+  bool IsShowHintStored() const { return !FParentShowHint; }
+
   // The caption (a windowed control's window text).
   const std::string& GetText() const { return FText; }
   virtual void SetText(const std::string& text);
@@ -153,6 +171,36 @@ public:
 
   TControlStyle GetControlStyle() const { return FControlStyle; }
   void SetControlStyle(TControlStyle style) { FControlStyle = style; }
+
+  // The menu a right click, Shift+F10 or the menu key opens over the control (not owned; dropped when the
+  // menu goes). The menu's PopupComponent becomes this control.
+  TPopupMenu* GetPopupMenu() const { return FPopupMenu; }
+  void SetPopupMenu(TPopupMenu* menu);
+
+  // The tooltip text. It shows while ShowHint is set, which by default (ParentShowHint) follows the
+  // parent's ShowHint; setting ShowHint makes it the control's own.
+  const std::string& GetHint() const { return FHint; }
+  void SetHint(const std::string& hint);
+  bool GetShowHint() const { return FShowHint; }
+  void SetShowHint(bool showHint);
+  bool GetParentShowHint() const { return FParentShowHint; }
+  void SetParentShowHint(bool parentShowHint);
+
+  // Layout inside the parent's client area: an aligned control takes an edge (or the rest) whenever that
+  // area changes; an unaligned one follows its Anchors. Aligned controls of one parent take their edges
+  // in z-order, bottom first.
+  TAlign GetAlign() const { return FAlign; }
+  void SetAlign(TAlign align);
+  TAnchors GetAnchors() const { return FAnchors; }
+  void SetAnchors(TAnchors anchors);
+  // Applied to every size change, after CanResize.
+  TSizeConstraints* GetConstraints() const { return FConstraints.get(); }
+  // Copies `constraints`.
+  void SetConstraints(TSizeConstraints* constraints) { FConstraints->Assign(constraints); }
+
+  // The context help id (a windowed control's window carries it).
+  int GetHelpContext() const { return FHelpContext; }
+  virtual void SetHelpContext(int helpContext);
 
   // Whether this control has the mouse captured (a graphic control through its parent's window).
   bool GetMouseCapture() const;
@@ -190,6 +238,7 @@ public:
   TMouseEvent OnMouseUp;
   TNotifyEvent OnResize;
   TCanResizeEvent OnCanResize;
+  TContextPopupEvent OnContextPopup;
 
 protected:
   friend class TWinControl;
@@ -202,6 +251,18 @@ protected:
   virtual void MouseMove(TShiftState Shift, int X, int Y);
   virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
 
+  // Raises OnContextPopup.
+  virtual void DoContextPopup(TPoint MousePos, bool& Handled);
+  // A context menu is asked for at `screenPos` (from the keyboard when `fromKeyboard`): OnContextPopup,
+  // then PopupMenu unless a handler took it. True when it was taken or the control was freed meanwhile;
+  // false when the request is for someone else (the parent).
+  bool ContextPopup(TPoint screenPos, bool fromKeyboard);
+
+  // Drops the popup menu when it goes.
+  void Notification(TComponent* component, TOperation operation) override;
+  // Takes the parent's font, colour and ShowHint where it follows them.
+  void Loaded() override;
+
   // May change the new size or refuse it; raises OnCanResize.
   virtual bool CanResize(int& NewWidth, int& NewHeight);
   // After the size changed; raises OnResize.
@@ -213,9 +274,14 @@ protected:
   virtual void TextChanged();
   virtual void EnabledChanged();
   virtual void VisibleChanged();
-  // The parent's font or colour changed; a control that follows it takes the new one.
+  // The parent's font or colour changed; a control that follows it takes the new one (once loaded).
   virtual void ParentFontChanged();
   virtual void ParentColorChanged();
+  virtual void ParentShowHintChanged();
+  // ShowHint or Hint changed.
+  virtual void ShowHintChanged();
+  // The client area changed size (a windowed control lays out its children).
+  virtual void ClientAreaChanged() {}
 
   // Multiplies bounds (and the font unless it follows the parent) by M / D.
   virtual void ChangeScale(int M, int D);
@@ -235,8 +301,16 @@ protected:
   void SetBoundsFields(int left, int top, int width, int height);
   // Invalidates this control's area on its parent (graphic controls).
   void InvalidateControl(bool erase);
-  // Checks a size change with CanResize; false when refused.
+  // Checks a size change with CanResize and the constraints; false when refused.
   bool CheckNewSize(int& width, int& height);
+  // After the bounds were set by anything but the parent's layout: anchored layout starts from here, and
+  // the other aligned controls make room.
+  void BoundsSetFromOutside();
+  // Remembers the bounds and the parent's client size that anchored layout starts from.
+  void RecordAnchorBase();
+  // Registers, moves or removes this control's tooltip, as Hint, ShowHint and the window it shows over
+  // now say.
+  void UpdateHintTool();
 
   TWinControl* FParent = nullptr;
   int FLeft = 0;
@@ -251,9 +325,31 @@ protected:
   bool FParentFont = true;
   TControlStyle FControlStyle{csCaptureMouse, csClickEvents, csDoubleClicks};
 
-private:
-  void FontChangeHandler(TObject* Sender);
+  TAlign FAlign = alNone;
+  TAnchors FAnchors{akLeft, akTop};
+  int FHelpContext = 0;
 
+private:
+  // Where anchored layout starts from: the bounds and the parent's client size at that time.
+  struct TAnchorBase {
+    TRect Bounds{};
+    TSize ParentSize{};
+    bool Known = false;
+  };
+
+  void FontChangeHandler(TObject* Sender);
+  void ConstraintsChanged(TObject* Sender);
+  // The bounds anchored layout gives the control in a parent client area of `parentSize`.
+  TRect AnchoredBounds(TSize parentSize) const;
+
+  TPopupMenu* FPopupMenu = nullptr;
+  std::string FHint;
+  bool FShowHint = false;
+  bool FParentShowHint = true;
+  TAnchorBase FAnchorBase;
+  // Set while the parent's layout moves the control.
+  bool FLayingOut = false;
+  std::unique_ptr<TSizeConstraints> FConstraints;
   std::unique_ptr<TFont> FFont;
   // Set while a left press on this control may still become a click.
   bool FClickPending = false;

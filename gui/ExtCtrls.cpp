@@ -1,6 +1,32 @@
 #include "ExtCtrls.h"
 
+#include "ComponentPalette.h"
+#include "ControlPublishing.h"
+#include "Published.h"
+
 #include <cstdint>
+
+namespace {
+
+// The picture is not kept in text: its owner loads it at run time.
+const bool kImagePublished = [] {
+  auto table = PublishClass<TImage>();
+  PublishBounds(table, 105, 105);
+  PublishControlMembers(table, {"Align", "Anchors", "Constraints", "Enabled", "HelpContext", "Hint",
+                                "ParentShowHint", "PopupMenu", "ShowHint", "Visible"});
+  table.Property("AutoSize", &TImage::GetAutoSize, &TImage::SetAutoSize, false)
+      .Property("Center", &TImage::GetCenter, &TImage::SetCenter, false)
+      .Picture("Picture", &TImage::GetPicture, &TImage::SetPicture)
+      .Property("Proportional", &TImage::GetProportional, &TImage::SetProportional, false)
+      .Property("Stretch", &TImage::GetStretch, &TImage::SetStretch, false)
+      .Property("Transparent", &TImage::GetTransparent, &TImage::SetTransparent, false);
+  PublishControlMembers(table, {"OnClick", "OnContextPopup", "OnDblClick", "OnMouseDown", "OnMouseMove",
+                                "OnMouseUp"});
+  RegisterOnPalette("Controls", {TCreatableClass::Of<TImage>()});
+  return true;
+}();
+
+} // namespace
 
 TImage::TImage(TComponent* AOwner) : TGraphicControl(AOwner), FPicture(std::make_unique<TPicture>())
 {

@@ -2,6 +2,9 @@
 
 #include "Application.h"
 #include "Assertion.h"
+#include "ComponentPalette.h"
+#include "ControlPublishing.h"
+#include "Published.h"
 #include "ReleaseQueue.h"
 #include "Screen.h"
 #include "SysApi.h"
@@ -169,12 +172,21 @@ void TCustomForm::ChangeScale(int M, int D)
 {
   if (M == D || D == 0)
     return;
-  // The form keeps its place on the screen; its content and client area grow or shrink.
+  // The form keeps its place on the screen; its content and client area grow or shrink. The layout waits
+  // until the children and the client area are both scaled.
   const int clientWidth = GetClientWidth();
   const int clientHeight = GetClientHeight();
-  ScaleChildren(M, D);
-  GetFont()->SetHeight(MulDiv(GetFont()->GetHeight(), M, D));
-  SetClientSize(MulDiv(clientWidth, M, D), MulDiv(clientHeight, M, D));
+  DisableAlign();
+  try {
+    ScaleChildren(M, D);
+    GetFont()->SetHeight(MulDiv(GetFont()->GetHeight(), M, D));
+    SetClientSize(MulDiv(clientWidth, M, D), MulDiv(clientHeight, M, D));
+  } catch (...) {
+    EnableAlign();
+    throw;
+  }
+  RebaseChildren();
+  EnableAlign();
 }
 
 TRect TCustomForm::GetClientRect() const
@@ -227,6 +239,8 @@ void TCustomForm::UpdateFrameStyles(TFormBorderStyle oldStyle, TBorderIcons oldI
   SetWindowLongA(window, GWL_EXSTYLE, static_cast<LONG>(exStyle));
   SetWindowPos(window, nullptr, 0, 0, 0, 0,
                SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // Same outer size, another client area.
+  Realign();
 }
 
 void TCustomForm::SetFormStyle(TFormStyle style)
@@ -305,7 +319,7 @@ void TCustomForm::Show()
   SetVisible(true);
   if (!life.Alive())
     return;
-  KO_ASSERT(ComponentLives(this));
+  KO_ASSERT(ComponentLives(life));
   BringToFront();
 }
 
@@ -326,12 +340,12 @@ void TCustomForm::Close()
   const TLifeToken life(this);
   if (!CloseQuery() || !life.Alive())
     return;
-  KO_ASSERT(ComponentLives(this));
+  KO_ASSERT(ComponentLives(life));
   TCloseAction action = caHide;
   DoClose(action);
   if (!life.Alive())
     return;
-  KO_ASSERT(ComponentLives(this));
+  KO_ASSERT(ComponentLives(life));
   if (action == caNone)
     return;
   // Whatever OnClose chose, closing the main form ends the application.
@@ -394,7 +408,7 @@ bool TCustomForm::RunModalLoop()
     }
     if (!life.Alive())
       return false;
-    KO_ASSERT(ComponentLives(this));
+    KO_ASSERT(ComponentLives(life));
     if (Application->GetTerminated()) {
       if (FModalResult == mrNone)
         FModalResult = mrCancel;
@@ -527,7 +541,7 @@ void TCustomForm::WMActivate(TMessage& Message)
     TWinControl::WndProc(Message);
   if (!life.Alive())
     return;
-  KO_ASSERT(ComponentLives(this));
+  KO_ASSERT(ComponentLives(life));
   Activate();
 }
 
@@ -573,3 +587,47 @@ void TCustomForm::Paint()
 }
 
 TForm::TForm(TComponent* AOwner) : TCustomForm(AOwner) {}
+
+namespace {
+
+const bool kFormEnumsPublished =
+    PublishEnum<TFormBorderStyle>({"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"}) &&
+    PublishEnum<TBorderIcon>({"biSystemMenu", "biMinimize", "biMaximize"}) &&
+    PublishEnum<TFormStyle>({"fsNormal", "fsStayOnTop"}) &&
+    PublishEnum<TPosition>({"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly", "poScreenCenter",
+                            "poDesktopCenter", "poMainFormCenter", "poOwnerFormCenter"}) &&
+    PublishEnum<TScrollBarKind>({"sbHorizontal", "sbVertical"});
+
+// A form keeps its client size rather than its outer one, which depends on the frame the system draws;
+// the frame comes first, so that the client size is read against the right one. PixelsPerInch is the
+// screen's at design time and always kept, so that a form made on another screen can be scaled.
+const bool kFormPublished = [] {
+  auto table = PublishClass<TForm>();
+  table.Property("BorderIcons", &TForm::GetBorderIcons, &TForm::SetBorderIcons,
+                 TBorderIcons{biSystemMenu, biMinimize, biMaximize})
+      .Property("BorderStyle", &TForm::GetBorderStyle, &TForm::SetBorderStyle, bsSizeable)
+      .Property("Left", &TForm::GetLeft, &TForm::SetLeft, 0)
+      .Property("Top", &TForm::GetTop, &TForm::SetTop, 0)
+      .Property("ClientWidth", &TForm::GetClientWidth, &TForm::SetClientWidth, NoDefault)
+      .Property("ClientHeight", &TForm::GetClientHeight, &TForm::SetClientHeight, NoDefault);
+  PublishControlMembers(table, {"Caption", "Color", "Constraints", "Enabled", "Font", "HelpContext", "Hint",
+                                "PopupMenu", "ShowHint"});
+  table.Property("FormStyle", &TForm::GetFormStyle, &TForm::SetFormStyle, fsNormal)
+      .Property("PixelsPerInch", &TForm::GetPixelsPerInch, &TForm::SetPixelsPerInch, NoDefault)
+      .Property("Position", &TForm::GetPosition, &TForm::SetPosition, poDesigned)
+      .Property("Scaled", &TForm::Scaled, true)
+      .Property("Visible", &TForm::GetVisible, &TForm::SetVisible, false)
+      .Event("OnActivate", &TForm::OnActivate)
+      .Event("OnClose", &TForm::OnClose)
+      .Event("OnCloseQuery", &TForm::OnCloseQuery)
+      .Event("OnDeactivate", &TForm::OnDeactivate)
+      .Event("OnHide", &TForm::OnHide)
+      .Event("OnPaint", &TForm::OnPaint)
+      .Event("OnShow", &TForm::OnShow);
+  PublishControlMembers(table, {"OnClick", "OnContextPopup", "OnDblClick", "OnKeyDown", "OnKeyPress", "OnKeyUp",
+                                "OnMouseDown", "OnMouseMove", "OnMouseUp", "OnResize"});
+  RegisterCreatable(TCreatableClass::Of<TForm>());
+  return true;
+}();
+
+} // namespace

@@ -1,6 +1,23 @@
 #include "GraphicObjects.h"
 
+#include "Published.h"
 #include "SysUtils.h"
+
+namespace {
+
+const bool kFontEnumsPublished = PublishEnum<TFontStyle>({"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"}) &&
+                                 PublishEnum<TFontPitch>({"fpDefault", "fpVariable", "fpFixed"});
+
+// The defaults are those of a new font.
+const auto kFontTable = PublishClass<TFont>()
+                            .Property("Charset", &TFont::GetCharset, &TFont::SetCharset, DEFAULT_CHARSET)
+                            .Color("Color", &TFont::GetColor, &TFont::SetColor, clWindowText)
+                            .Property("Height", &TFont::GetHeight, &TFont::SetHeight, -11)
+                            .Property("Name", &TFont::GetName, &TFont::SetName, "MS Sans Serif")
+                            .Property("Pitch", &TFont::GetPitch, &TFont::SetPitch, fpDefault)
+                            .Property("Style", &TFont::GetStyle, &TFont::SetStyle, TFontStyles());
+
+} // namespace
 
 int ScreenPixelsPerInch()
 {

@@ -165,6 +165,16 @@ struct TMenuTraits {
 // A menu from CreatePopupMenu / CreateMenu; destroying it destroys its submenus too.
 using TMenuHandle = TUniqueHandle<TMenuTraits>;
 
+struct TWindowTraits {
+  using Handle = HWND;
+  static HWND Invalid() { return nullptr; }
+  static bool IsInvalid(HWND window) { return window == nullptr; }
+  static void Free(HWND window) { DestroyWindow(window); }
+};
+// A window of a system class (a tooltip control) that nothing else owns; destroyed with DestroyWindow.
+// The library's own windows are owned by their bindings instead.
+using TWindowHandle = TUniqueHandle<TWindowTraits>;
+
 // The DC of one WM_PAINT: BeginPaint on construction, EndPaint when the scope ends, also when painting
 // throws. Only the window procedure handling the WM_PAINT may make one.
 class TPaintDC {

@@ -1,8 +1,10 @@
 #include "Menus.h"
 
 #include "Assertion.h"
+#include "ComponentPalette.h"
 #include "Handles.h"
 #include "MessageWindow.h"
+#include "Published.h"
 #include "SysApi.h"
 
 #include <algorithm>
@@ -65,6 +67,53 @@ TMenuHandle BuildPopup(const TMenuItem* parent)
   }
   return menu;
 }
+
+// What holds an item in text: its menu for a top item, else the item it is an entry of.
+TComponent* ItemHolder(TMenuItem* item)
+{
+  TMenuItem* parent = item->Parent();
+  if (!parent)
+    return nullptr;
+  if (!parent->Parent() && parent->GetParentMenu())
+    return parent->GetParentMenu();
+  return parent;
+}
+
+void PlaceItem(TMenuItem* item, TComponent* holder)
+{
+  if (!holder) {
+    if (item->Parent())
+      item->Parent()->Remove(item);
+  } else if (auto* menu = dynamic_cast<TMenu*>(holder)) {
+    menu->Items()->Add(item);
+  } else if (auto* parent = dynamic_cast<TMenuItem*>(holder)) {
+    parent->Add(item);
+  } else {
+    throw EMenuError("A menu item sits in a menu or in another item, not in " + holder->Name() + " (" +
+                     holder->ClassName() + ")");
+  }
+}
+
+const auto kMenuItemTable = PublishClass<TMenuItem>()
+                                .Property("Caption", &TMenuItem::GetCaption, &TMenuItem::SetCaption, "")
+                                .Property("Checked", &TMenuItem::GetChecked, &TMenuItem::SetChecked, false)
+                                .Property("Default", &TMenuItem::GetDefault, &TMenuItem::SetDefault, false)
+                                .Property("Enabled", &TMenuItem::GetEnabled, &TMenuItem::SetEnabled, true)
+                                .Property("Tag", &TMenuItem::GetTag, &TMenuItem::SetTag, 0)
+                                .Property("Visible", &TMenuItem::GetVisible, &TMenuItem::SetVisible, true)
+                                .Event("OnClick", &TMenuItem::OnClick)
+                                .PlacedIn<TComponent>(&ItemHolder, &PlaceItem,
+                                                      [](TMenuItem* item) { return item->MenuIndex(); });
+
+const auto kPopupMenuTable = PublishClass<TPopupMenu>()
+                                 .Property("AutoPopup", &TPopupMenu::GetAutoPopup, &TPopupMenu::SetAutoPopup, true)
+                                 .Event("OnPopup", &TPopupMenu::OnPopup);
+
+const bool kMenusCreatable = [] {
+  RegisterOnPalette("Controls", {TCreatableClass::Of<TPopupMenu>()});
+  RegisterCreatable(TCreatableClass::Of<TMenuItem>());
+  return true;
+}();
 
 } // namespace
 
@@ -189,6 +238,24 @@ TPopupMenu::TPopupMenu(TComponent* owner) : TMenu(owner) {}
 
 TPopupMenu::~TPopupMenu() = default;
 
+void TPopupMenu::SetPopupComponent(TComponent* component)
+{
+  if (component == FPopupComponent)
+    return;
+  if (FPopupComponent)
+    FPopupComponent->RemoveFreeNotification(this);
+  FPopupComponent = component;
+  if (component)
+    component->FreeNotification(this);
+}
+
+void TPopupMenu::Notification(TComponent* component, TOperation operation)
+{
+  TMenu::Notification(component, operation);
+  if (operation == TOperation::opRemove && component == FPopupComponent)
+    FPopupComponent = nullptr;
+}
+
 void TPopupMenu::Popup(int X, int Y)
 {
   // Any handler from here on may free the menu: OnPopup, and whatever runs in the modal menu loop.
@@ -196,7 +263,7 @@ void TPopupMenu::Popup(int X, int Y)
   OnPopup(this);
   if (!life.Alive())
     return;
-  KO_ASSERT(ComponentLives(this));
+  KO_ASSERT(ComponentLives(life));
   if (!FWindow)
     FWindow.Reset(AllocateHWnd(TWndMethod(this, &TPopupMenu::WndProc)));
   const HWND window = FWindow.Get();
@@ -207,7 +274,7 @@ void TPopupMenu::Popup(int X, int Y)
   menu.Reset();
   if (!life.Alive())
     return;
-  KO_ASSERT(ComponentLives(this));
+  KO_ASSERT(ComponentLives(life));
   // A menu opened for a window that is not in front may otherwise not close on the next click elsewhere.
   PostMessageA(window, WM_NULL, 0, 0);
   if (command <= 0)

@@ -126,9 +126,15 @@ public:
   // dismissed.
   virtual void Popup(int X, int Y);
 
-  // The component the menu was last opened for; whoever opens the menu sets it.
+  // Whether a control's right click (or the keyboard's menu keys) opens this menu by itself; otherwise
+  // only Popup does.
+  bool GetAutoPopup() const { return FAutoPopup; }
+  void SetAutoPopup(bool autoPopup) { FAutoPopup = autoPopup; }
+
+  // The component the menu was last opened for; whoever opens the menu sets it. Null again once that
+  // component goes.
   TComponent* GetPopupComponent() const { return FPopupComponent; }
-  void SetPopupComponent(TComponent* component) { FPopupComponent = component; }
+  void SetPopupComponent(TComponent* component);
 
   // The hidden window that owns the open menu (created at the first Popup); null before.
   HWND Window() const { return FWindow.Get(); }
@@ -136,9 +142,13 @@ public:
   // Raised before the menu opens, so that the items can be adjusted.
   TNotifyEvent OnPopup;
 
+protected:
+  void Notification(TComponent* component, TOperation operation) override;
+
 private:
   void WndProc(TMessage& Message);
 
   TComponent* FPopupComponent = nullptr;
+  bool FAutoPopup = true;
   TMessageWindowHandle FWindow;
 };

@@ -180,6 +180,11 @@ const std::string& TPropertyInfo::StringDefault() const
   return *m_stringDefault;
 }
 
+bool TPropertyInfo::IsStored(TObject* object) const
+{
+  return !m_stored || m_stored(object);
+}
+
 bool TPropertyInfo::IsDefault(TObject* object) const
 {
   if (m_ordinalDefault)
@@ -429,4 +434,22 @@ const TPublishedClass* FindPublishedClass(const std::string& className)
       return entry.get();
   }
   return nullptr;
+}
+
+void ClearPublishedReferences(TComponent* holder, const TComponent* gone) noexcept
+{
+  if (!holder || !gone || holder->IsDestroying())
+    return;
+  try {
+    const TPublishedClass* table = FindPublishedClass(holder);
+    if (!table)
+      return;
+    for (const TPropertyInfo* property : table->Properties()) {
+      if (property->Kind() == TPropertyKind::Reference && property->GetReference(holder) == gone)
+        property->SetReference(holder, nullptr);
+    }
+  } catch (...) {
+    // Clearing a reference cannot be refused sensibly; a setter that throws all the same leaves that one
+    // reference as it was rather than ending the process inside a destructor.
+  }
 }

@@ -206,6 +206,9 @@ public:
   const std::string& StringDefault() const;
   // The object holds the default (false without one).
   bool IsDefault(TObject* object) const;
+  // Whether the value belongs in text at all: false where the class says the value comes from elsewhere
+  // (a font that follows the parent's). True unless the table declares a condition.
+  bool IsStored(TObject* object) const;
 
   // Enumeration and Set: the names of the values; EPropertyError when they have not been published.
   const TEnumInfo& Enumeration() const;
@@ -267,6 +270,7 @@ private:
   std::function<void(TObject*, TObject*, const TPublishedMethod&)> m_setEvent;
   std::function<void(TObject*)> m_clearEvent;
   std::function<std::function<void()>(TObject*)> m_saveEvent;
+  std::function<bool(TObject*)> m_stored;
 };
 
 // How components of a class sit inside another component besides being owned (a control in its parent):
@@ -275,6 +279,9 @@ struct TPlacement {
   const TClassInfo* Container = nullptr;
   std::function<TComponent*(TComponent* component)> GetContainer;
   std::function<void(TComponent* component, TComponent* container)> Place;
+  // Where the component stands among those its holder holds (an item's place in its menu), when that
+  // order matters; text lists them in it, so that reading them back in turn puts each in its place.
+  std::function<int(TComponent* component)> Position;
 };
 
 // The table of one class: what it declares itself, and through its published bases what it inherits.
@@ -320,6 +327,11 @@ const TPublishedClass* FindPublishedClass(const TObject* object);
 const TPublishedClass* FindPublishedClass(const TClassInfo& info);
 // The table of the published class with exactly this name; null when none.
 const TPublishedClass* FindPublishedClass(const std::string& className);
+
+// Sets every published reference of `holder` that refers to `gone` to null (a reference set through the
+// table asks the component it refers to for a free notification, which ends here). Nothing happens to a
+// holder that is being destroyed.
+void ClearPublishedReferences(TComponent* holder, const TComponent* gone) noexcept;
 
 // Marks a property without a streaming default: it is always written.
 struct TNoDefault {};
@@ -530,7 +542,13 @@ public:
     info.m_valueClass = &TClassInfo::Of<T>();
     info.m_getObject = [get, &info](TObject* object) -> TObject* { return Read(Cast(object, info), get); };
     info.m_setReference = [set, &info](TObject* object, TComponent* component) {
-      Write(Cast(object, info), set, dynamic_cast<T*>(component));
+      C& holder = Cast(object, info);
+      Write(holder, set, dynamic_cast<T*>(component));
+      // So that the reference is dropped when the component goes (ClearPublishedReferences).
+      if constexpr (std::is_base_of_v<TComponent, C>) {
+        if (component)
+          component->FreeNotification(&holder);
+      }
     };
     return *this;
   }
@@ -579,6 +597,32 @@ public:
     return *this;
   }
 
+  // The property declared last is written to text only while `stored` (a const member function of C or
+  // of a base) says so.
+  template <typename B>
+  TPublisher& StoredWhen(bool (B::*stored)() const)
+  {
+    static_assert(std::is_base_of_v<B, C>, "the condition is not a member of this class");
+    if (!m_last)
+      throw EPropertyError(m_class->ClassName() + ": a storage condition needs a property before it");
+    TPropertyInfo& info = *m_last;
+    info.m_stored = [stored, &info](TObject* object) { return (Cast(object, info).*stored)(); };
+    return *this;
+  }
+
+  // As PlacedIn below, with `position` telling where a component stands in its holder; text keeps that
+  // order.
+  template <typename Container, typename G, typename P, typename N>
+  TPublisher& PlacedIn(G getContainer, P place, N position)
+  {
+    PlacedIn<Container>(getContainer, place);
+    m_class->m_placement->Position = [position](TComponent* component) -> int {
+      C* object = dynamic_cast<C*>(component);
+      return object ? position(object) : -1;
+    };
+    return *this;
+  }
+
   // Components of C sit inside a component of class Container, which `getContainer` reports and `place`
   // changes (a null container takes the component out).
   template <typename Container, typename G, typename P>
@@ -618,7 +662,8 @@ private:
     using published_detail::TMemberClass;
     static_assert(std::is_base_of_v<typename TMemberClass<G>::Type, C>, "the getter is not a member");
     static_assert(std::is_base_of_v<typename TMemberClass<S>::Type, C>, "the setter is not a member");
-    return m_class->AddProperty(name, kind);
+    m_last = &m_class->AddProperty(name, kind);
+    return *m_last;
   }
 
   template <typename T, typename G, typename S, typename D>
@@ -682,6 +727,7 @@ private:
   }
 
   TPublishedClass* m_class;
+  TPropertyInfo* m_last = nullptr;
 };
 
 // Starts (or continues) the table of class C.

@@ -1,6 +1,36 @@
 #include "StdCtrls.h"
 
+#include "ComponentPalette.h"
+#include "ControlPublishing.h"
 #include "Handles.h"
+#include "Published.h"
+
+namespace {
+
+const bool kLabelEnumsPublished =
+    PublishEnum<TAlignment>({"taLeftJustify", "taRightJustify", "taCenter"}) &&
+    PublishEnum<TTextLayout>({"tlTop", "tlCenter", "tlBottom"}) &&
+    PublishEnum<TCheckBoxState>({"cbUnchecked", "cbChecked", "cbGrayed"});
+
+const bool kLabelPublished = [] {
+  auto table = PublishClass<TLabel>();
+  PublishBounds(table, 65, 17);
+  PublishControlMembers(table, {"Align", "Anchors", "Caption", "Color", "Constraints", "Enabled", "Font",
+                                "HelpContext", "Hint", "ParentColor", "ParentFont", "ParentShowHint",
+                                "PopupMenu", "ShowHint", "Visible"});
+  table.Property("Alignment", &TLabel::GetAlignment, &TLabel::SetAlignment, taLeftJustify)
+      .Property("AutoSize", &TLabel::GetAutoSize, &TLabel::SetAutoSize, true)
+      .Property("Layout", &TLabel::GetLayout, &TLabel::SetLayout, tlTop)
+      .Property("ShowAccelChar", &TLabel::GetShowAccelChar, &TLabel::SetShowAccelChar, true)
+      .Property("Transparent", &TLabel::GetTransparent, &TLabel::SetTransparent, false)
+      .Property("WordWrap", &TLabel::GetWordWrap, &TLabel::SetWordWrap, false);
+  PublishControlMembers(table, {"OnClick", "OnContextPopup", "OnDblClick", "OnMouseDown", "OnMouseMove",
+                                "OnMouseUp"});
+  RegisterOnPalette("Controls", {TCreatableClass::Of<TLabel>()});
+  return true;
+}();
+
+} // namespace
 
 TLabel::TLabel(TComponent* AOwner) : TGraphicControl(AOwner)
 {
@@ -108,9 +138,15 @@ void TLabel::Paint()
   DoDrawText(dc, rect, flags);
 }
 
+void TLabel::Loaded()
+{
+  TGraphicControl::Loaded();
+  AdjustBounds();
+}
+
 void TLabel::AdjustBounds()
 {
-  if (!FAutoSize)
+  if (!FAutoSize || IsLoading())
     return;
   TWindowDC screen(nullptr);
   if (!screen)

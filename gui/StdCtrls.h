@@ -40,10 +40,12 @@ public:
   bool GetShowAccelChar() const { return FShowAccelChar; }
   void SetShowAccelChar(bool show);
 
-  // Sizes the control to its text when AutoSize is on.
+  // Sizes the control to its text when AutoSize is on (not while loading: the size read from text is
+  // kept until everything that decides it has been read).
   void AdjustBounds();
 
 protected:
+  void Loaded() override;
   void Paint() override;
   // Draws (or with DT_CALCRECT measures) the caption on `dc` in the label's font and text colour.
   virtual void DoDrawText(HDC dc, TRect& rect, UINT flags);

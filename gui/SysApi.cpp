@@ -10,6 +10,7 @@ TSysApi TSysApi::System()
   api.OpenProcessToken = ::OpenProcessToken;
   api.LookupPrivilegeValueA = ::LookupPrivilegeValueA;
   api.AdjustTokenPrivileges = ::AdjustTokenPrivileges;
+  api.GetVersionExA = ::GetVersionExA;
   api.Shell_NotifyIconA = ::Shell_NotifyIconA;
   api.GetSystemMetrics = ::GetSystemMetrics;
   api.ExitProcess = ::ExitProcess;

@@ -1,7 +1,8 @@
 #pragma once
 // The few operating-system calls that tests must observe or answer instead of the system: modal boxes and
-// menus (they would block a test), the reboot and privilege calls, the notification area, debugger output,
-// ending the process and screen metrics. Everything else is called directly.
+// menus (they would block a test), the reboot and privilege calls and the platform they depend on, the
+// notification area, debugger output, ending the process and screen metrics. Everything else is called
+// directly.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -15,6 +16,7 @@ struct TSysApi {
   std::function<BOOL(HANDLE, DWORD, PHANDLE)> OpenProcessToken;
   std::function<BOOL(LPCSTR, LPCSTR, PLUID)> LookupPrivilegeValueA;
   std::function<BOOL(HANDLE, BOOL, PTOKEN_PRIVILEGES, DWORD, PTOKEN_PRIVILEGES, PDWORD)> AdjustTokenPrivileges;
+  std::function<BOOL(LPOSVERSIONINFOA)> GetVersionExA;
   std::function<BOOL(DWORD, PNOTIFYICONDATAA)> Shell_NotifyIconA;
   std::function<int(int)> GetSystemMetrics;
   std::function<void(UINT)> ExitProcess;

@@ -95,6 +95,14 @@ void TWinControl::CreateWnd()
   FCreatedAs = &typeid(*this);
   // The system may have placed or sized the window itself (CW_USEDEFAULT, minimum sizes).
   UpdateBoundsFromWindow();
+  // What the window carries rather than the object is given to every new window, recreated ones too.
+  if (FHelpContext != 0)
+    SetWindowContextHelpId(window, static_cast<DWORD>(FHelpContext));
+  UpdateHintTool();
+  for (TControl* child : std::vector<TControl*>(FControls))
+    child->UpdateHintTool();
+  // The real client area may differ from the one worked out before the window existed.
+  Realign();
 }
 
 void TWinControl::CreateHandle()
@@ -130,6 +138,10 @@ void TWinControl::WindowDetached()
 {
   FCaptureControl = nullptr;
   FChildWindowsRequested = false;
+  // Tooltips over a window that is gone would never show again; a new window registers them anew.
+  UpdateHintTool();
+  for (TControl* child : std::vector<TControl*>(FControls))
+    child->UpdateHintTool();
 }
 
 void TWinControl::RequestChildWindows()
@@ -162,6 +174,8 @@ void TWinControl::MainWndProc(TMessage& Message)
 {
   // A window made while a base class's constructor ran is named after that base.
   CheckCreatedType();
+  if (IsMouseMessage(Message.Msg))
+    RelayToHints(Message);
   WindowProc(Message);
   // The control may be gone; only the queue is asked.
   ResumeWaitingReleases();
@@ -187,6 +201,10 @@ void TWinControl::WndProc(TMessage& Message)
     }
   }
   if (IsMouseMessage(msg)) {
+    if (msg == WM_RBUTTONUP) {
+      WMRButtonUp(Message);
+      return;
+    }
     if (RouteMouseToGraphicChild(Message))
       return;
     TControl::WndProc(Message);
@@ -230,6 +248,12 @@ void TWinControl::WndProc(TMessage& Message)
     return;
   case WM_SETTEXT:
     WMSetText(Message);
+    return;
+  case WM_CONTEXTMENU:
+    WMContextMenu(Message);
+    return;
+  case WM_GETMINMAXINFO:
+    WMGetMinMaxInfo(Message);
     return;
   default:
     TControl::WndProc(Message);
@@ -408,8 +432,10 @@ void TWinControl::WMWindowPosChanged(TMessage& Message)
   const int oldHeight = FHeight;
   UpdateBoundsFromWindow();
   DefaultHandler(Message);
-  if ((FWidth != oldWidth || FHeight != oldHeight) && !FDestroyingHandle)
+  if ((FWidth != oldWidth || FHeight != oldHeight) && !FDestroyingHandle) {
+    ClientAreaChanged();
     Resize();
+  }
 }
 
 void TWinControl::UpdateBoundsFromWindow()
@@ -457,6 +483,13 @@ void TWinControl::InsertControl(TControl* control)
     control->ParentFontChanged();
   if (control->FParentColor)
     control->ParentColorChanged();
+  if (control->FParentShowHint)
+    control->ParentShowHintChanged();
+  else
+    control->UpdateHintTool();
+  control->RecordAnchorBase();
+  if (control->FAlign != alNone)
+    Realign();
   if (winControl) {
     // Not now: this may run inside the child's base constructor, and the window would be made for (and
     // named after) that base class.
@@ -485,6 +518,9 @@ void TWinControl::RemoveControl(TControl* control)
   if (auto* winControl = dynamic_cast<TWinControl*>(control))
     DefocusControl(winControl, true);
   control->FParent = nullptr;
+  control->UpdateHintTool();
+  if (control->FAlign != alNone)
+    Realign();
 }
 
 TControl* TWinControl::Controls(int index) const
@@ -527,9 +563,13 @@ void TWinControl::SetBounds(int left, int top, int width, int height)
   }
   if (left == FLeft && top == FTop && width == FWidth && height == FHeight)
     return;
-  // WM_WINDOWPOSCHANGING asks CanResize; WM_WINDOWPOSCHANGED takes the result and calls Resize.
+  // WM_WINDOWPOSCHANGING asks CanResize; WM_WINDOWPOSCHANGED takes the result and calls Resize, whose
+  // handler may free the control.
+  const TLifeToken life(this);
   SetWindowPos(FBinding.Handle(), nullptr, left, top, std::max(width, 0), std::max(height, 0),
                SWP_NOZORDER | SWP_NOACTIVATE);
+  if (life.Alive())
+    BoundsSetFromOutside();
 }
 
 TRect TWinControl::GetClientRect() const
@@ -553,7 +593,7 @@ void TWinControl::SetVisible(bool visible)
     RemoveFocus();
     if (!life.Alive())
       return;
-    KO_ASSERT(ComponentLives(this));
+    KO_ASSERT(ComponentLives(life));
     if (TControl* capture = GetCaptureControl(); capture && ContainsControl(capture))
       SetCaptureControl(nullptr);
   }
@@ -568,6 +608,9 @@ void TWinControl::SetVisible(bool visible)
     ShowWindow(FBinding.Handle(), SW_HIDE);
   }
   VisibleChanged();
+  // An aligned control that comes or goes moves the others.
+  if (FParent && FAlign != alNone)
+    FParent->Realign();
 }
 
 void TWinControl::SetEnabled(bool enabled)
@@ -580,7 +623,7 @@ void TWinControl::SetEnabled(bool enabled)
     RemoveFocus();
     if (!life.Alive())
       return;
-    KO_ASSERT(ComponentLives(this));
+    KO_ASSERT(ComponentLives(life));
     FClickPending = false;
     if (TControl* capture = GetCaptureControl(); capture && ContainsControl(capture))
       SetCaptureControl(nullptr);
@@ -640,8 +683,18 @@ void TWinControl::ChangeScale(int M, int D)
 {
   if (M == D || D == 0)
     return;
-  ScaleChildren(M, D);
-  TControl::ChangeScale(M, D);
+  // Scaled children are where they belong already: the layout must not move them again for the size
+  // this control takes meanwhile.
+  DisableAlign();
+  try {
+    ScaleChildren(M, D);
+    TControl::ChangeScale(M, D);
+  } catch (...) {
+    EnableAlign();
+    throw;
+  }
+  RebaseChildren();
+  EnableAlign();
 }
 
 void TWinControl::SetZOrder(bool topMost)
@@ -659,6 +712,9 @@ void TWinControl::SetZOrder(bool topMost)
   }
   if (FBinding.Handle())
     SetWindowPos(FBinding.Handle(), topMost ? HWND_TOP : HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  // Aligned controls take their edges in z-order.
+  if (FParent && FAlign != alNone)
+    FParent->Realign();
 }
 
 void TWinControl::FontChanged()
@@ -668,6 +724,15 @@ void TWinControl::FontChanged()
     child->ParentFontChanged();
   for (TWinControl* child : std::vector<TWinControl*>(FWinControls))
     child->ParentFontChanged();
+}
+
+void TWinControl::ShowHintChanged()
+{
+  TControl::ShowHintChanged();
+  for (TControl* child : std::vector<TControl*>(FControls))
+    child->ParentShowHintChanged();
+  for (TWinControl* child : std::vector<TWinControl*>(FWinControls))
+    child->ParentShowHintChanged();
 }
 
 void TWinControl::ColorChanged()

@@ -99,6 +99,16 @@ public:
   // Multiplies bounds and fonts of this control and its children by M / D.
   void ScaleBy(int M, int D);
 
+  // Lays out the aligned and anchored children in the client area as it is now; runs by itself whenever
+  // that area changes size or an aligned child comes, goes or changes.
+  void Realign();
+  // Holds the layout back until EnableAlign has been called as often; the last call lays out.
+  void DisableAlign();
+  void EnableAlign();
+
+  // Also sets the window's context help id.
+  void SetHelpContext(int helpContext) override;
+
   void WndProc(TMessage& Message) override;
   void DefaultHandler(TMessage& Message) override;
   bool HandlingMessage() const override { return FBinding.Dispatching(); }
@@ -156,6 +166,10 @@ protected:
   void SetZOrder(bool topMost) override;
   void FontChanged() override;
   void ColorChanged() override;
+  void ShowHintChanged() override;
+  void ClientAreaChanged() override;
+  // Anchored layout of every child starts again from the bounds it has now (after scaling).
+  void RebaseChildren();
 
   // The system's window procedure the window falls back to.
   WNDPROC FDefWndProc = DefWindowProcA;
@@ -185,13 +199,24 @@ private:
   void WMCaptureChanged(TMessage& Message);
   void WMSetText(TMessage& Message);
   void WMChar(TMessage& Message);
+  // The release of the right button: MouseUp first, then the system's WM_CONTEXTMENU.
+  void WMRButtonUp(TMessage& Message);
+  void WMContextMenu(TMessage& Message);
+  void WMGetMinMaxInfo(TMessage& Message);
   void UpdateBoundsFromWindow();
+  // Moves a child for the layout; false when a handler freed it or took it elsewhere meanwhile.
+  bool PlaceChild(TControl* child, const TRect& bounds);
+  // Puts an aligned child at its edge of `rest` and takes the room it uses out of `rest`.
+  bool AlignChild(TControl* child, TRect& rest);
+  // Hands a mouse message of this window to the application's tooltip, which watches for hovering.
+  void RelayToHints(const TMessage& Message) const;
 
   TWindowBinding FBinding;
   bool FTabStop = false;
   bool FDoubleBuffered = false;
   bool FDestroyingHandle = false;
   bool FChildWindowsRequested = false;
+  int FAlignLevel = 0;
   // The object's type when its window was made (see CheckCreatedType).
   const std::type_info* FCreatedAs = nullptr;
   std::vector<TControl*> FControls;       // graphic children, bottom to top

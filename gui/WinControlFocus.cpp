@@ -29,9 +29,19 @@ void TWinControl::WMKeyDown(TMessage& Message, bool down)
   // The default handling depends on what the handler left of the key, so it comes after the event.
   if (!life.Alive())
     return;
-  KO_ASSERT(ComponentLives(this));
+  KO_ASSERT(ComponentLives(life));
   if (key == 0) {
     Message.Result = 0;
+    return;
+  }
+  // The keyboard's ways to the context menu: Shift+F10 going down, the menu key going up. Both keys are
+  // kept from the system, which would ask for the menu a second time.
+  if (key == VK_APPS || (down && key == VK_F10 && shift.Contains(ssShift))) {
+    Message.Result = 0;
+    if (down == (key == VK_F10)) {
+      const HWND window = FBinding.Handle();
+      SendMessageA(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window), static_cast<LPARAM>(-1));
+    }
     return;
   }
   Message.WParam = key;
@@ -51,7 +61,7 @@ void TWinControl::WMChar(TMessage& Message)
   KeyPress(key);
   if (!life.Alive())
     return;
-  KO_ASSERT(ComponentLives(this));
+  KO_ASSERT(ComponentLives(life));
   if (key == 0) {
     Message.Result = 0;
     return;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <utility>
 
 namespace {
 
@@ -195,6 +196,123 @@ TEST(Component, DesignModeReachesOwnedComponentsAndNewOnes)
   owner.SetDesigning(false);
   EXPECT_FALSE(early->IsDesigning());
   EXPECT_EQ(owner.ComponentState() & csDesigning, 0u);
+}
+
+namespace {
+
+// Logs the free notifications it gets, by the name of the component that went.
+class TListener : public TComponent {
+public:
+  TListener(TComponent* owner, std::vector<std::string>* log) : TComponent(owner), m_log(log) {}
+
+protected:
+  void Notification(TComponent* component, TOperation operation) override
+  {
+    TComponent::Notification(component, operation);
+    if (operation == TOperation::opRemove)
+      m_log->push_back(Name() + " heard " + component->Name() + " go");
+  }
+
+private:
+  std::vector<std::string>* m_log;
+};
+
+} // namespace
+
+TEST(Component, FreeNotificationsReachThoseThatAskedWhicheverGoesFirst)
+{
+  struct TCase {
+    const char* name;
+    bool listenerFirst;  // the listener goes before the component it listens to
+    bool askTwice;
+    bool takeBack;
+    std::vector<std::string> expected;
+  };
+  const TCase cases[] = {
+      {"component goes first", false, false, false, {"listener heard source go"}},
+      {"asked twice, told once", false, true, false, {"listener heard source go"}},
+      {"request taken back", false, false, true, {}},
+      // The source must not tell a listener that is gone (that would touch freed memory).
+      {"listener goes first", true, false, false, {}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> log;
+    auto* source = new TComponent(nullptr);
+    source->SetName("source");
+    auto* listener = new TListener(nullptr, &log);
+    listener->SetName("listener");
+    source->FreeNotification(listener);
+    if (c.askTwice)
+      source->FreeNotification(listener);
+    if (c.takeBack)
+      source->RemoveFreeNotification(listener);
+    if (c.listenerFirst) {
+      delete listener;
+      delete source;
+    } else {
+      delete source;
+      delete listener;
+    }
+    EXPECT_EQ(log, c.expected);
+  }
+}
+
+TEST(Component, FreeNotificationsWorkBothWaysAndForComponentsNotMadeWithNew)
+{
+  std::vector<std::string> log;
+  {
+    TListener a(nullptr, &log);
+    a.SetName("a");
+    TListener b(nullptr, &log);
+    b.SetName("b");
+    a.FreeNotification(&b);
+    b.FreeNotification(&a);
+    // b goes first (reverse order of declaration): a hears it, and b is no longer told about a.
+  }
+  EXPECT_EQ(log, (std::vector<std::string>{"a heard b go"}));
+
+  // A listener that, being told, frees another one still waiting to be told: that one is not told.
+  log.clear();
+  struct TFreeing : TListener {
+    using TListener::TListener;
+    TComponent* Victim = nullptr;
+    void Notification(TComponent* component, TOperation operation) override
+    {
+      TListener::Notification(component, operation);
+      delete std::exchange(Victim, nullptr);
+    }
+  };
+  auto* source = new TComponent(nullptr);
+  auto* first = new TFreeing(nullptr, &log);
+  first->Victim = new TListener(nullptr, &log);
+  source->SetName("source");
+  first->SetName("first");
+  source->FreeNotification(first);
+  source->FreeNotification(first->Victim);
+  delete source;
+  delete first;
+  EXPECT_EQ(log, (std::vector<std::string>{"first heard source go"}));
+}
+
+TEST(Component, ALifeTokenIsNotFooledByANewComponentAtTheFreedAddress)
+{
+  alignas(TComponent) unsigned char memory[sizeof(TComponent)];
+  auto* first = ::new (memory) TComponent(nullptr);
+  const TLifeToken firstLife(first);
+  EXPECT_TRUE(ComponentLives(firstLife));
+  first->~TComponent();
+  EXPECT_FALSE(firstLife.Alive());
+  EXPECT_FALSE(ComponentLives(firstLife));
+
+  auto* second = ::new (memory) TComponent(nullptr);
+  ASSERT_EQ(static_cast<void*>(second), static_cast<void*>(first));
+  EXPECT_NE(second->Serial(), firstLife.Serial());
+  // By address alone the old component seems to live again; the token knows better.
+  EXPECT_TRUE(ComponentLives(first));
+  EXPECT_FALSE(ComponentLives(firstLife));
+  EXPECT_TRUE(ComponentLives(TLifeToken(second)));
+  second->~TComponent();
 }
 
 TEST(FileStream, MissingFileRaisesCannotOpenWithThePath)

@@ -438,3 +438,31 @@ TEST(ComponentText, WhatTextCannotHoldIsAnErrorNamingIt)
     }
   }
 }
+
+TEST(ComponentText, AReferenceSetThroughTheTableIsDroppedWhenItsComponentGoes)
+{
+  TDemoForm form;
+  TDemoLabel* label = Make<TDemoLabel>(&form, "Label1");
+  label->SetParent(&form);
+  TDemoMenu* menu = Make<TDemoMenu>(&form, "Menu1");
+  // Through the property...
+  FindPublishedClass(label)->FindProperty("PopupMenu")->SetReference(label, menu);
+  ASSERT_EQ(label->GetPopupMenu(), menu);
+  delete menu;
+  EXPECT_EQ(label->GetPopupMenu(), nullptr);
+
+  // ...and through text, whichever block comes first.
+  ReadComponentText(&form, "TDemoForm {\n"
+                           "  TDemoLabel Label1 {\n"
+                           "    PopupMenu = Menu2\n"
+                           "  }\n"
+                           "  TDemoMenu Menu2 {\n"
+                           "  }\n"
+                           "}\n");
+  TComponent* menu2 = form.FindComponent("Menu2");
+  ASSERT_TRUE(menu2);
+  ASSERT_EQ(label->GetPopupMenu(), menu2);
+  delete menu2;
+  EXPECT_EQ(label->GetPopupMenu(), nullptr);
+  EXPECT_EQ(WriteComponentText(&form).find("PopupMenu"), std::string::npos) << "nothing dangling is written";
+}

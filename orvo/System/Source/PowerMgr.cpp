@@ -37,7 +37,7 @@ bool IsNtPlatform()
   OSVERSIONINFOA info{};
   info.dwOSVersionInfoSize = sizeof(info);
   // A failed call leaves the platform id 0, which is not NT.
-  GetVersionExA(&info);
+  SysApi().GetVersionExA(&info);
   return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 

@@ -69,6 +69,13 @@ protected:
       Log.push_back("exit " + Hex(flags) + " reason " + Hex(reason));
       return ExitResult;
     };
+    SysApi().GetVersionExA = [this](LPOSVERSIONINFOA info) {
+      VersionSizes.push_back(info->dwOSVersionInfoSize);
+      if (!VersionKnown)
+        return FALSE;
+      info->dwPlatformId = PlatformId;
+      return TRUE;
+    };
   }
 
   void TearDown() override
@@ -85,6 +92,10 @@ protected:
   DWORD AdjustError = ERROR_SUCCESS;
   BOOL AdjustResult = TRUE;
   BOOL ExitResult = TRUE;
+  // The platform GetVersionExA reports; a failed call reports nothing.
+  bool VersionKnown = true;
+  DWORD PlatformId = VER_PLATFORM_WIN32_NT;
+  std::vector<DWORD> VersionSizes;
 };
 
 const std::vector<std::string> kEnable = {"open 0x28 self", "lookup SeShutdownPrivilege on local",
@@ -233,4 +244,44 @@ TEST_F(TPowerTest, RealTokenHandlesAreClosed)
   EXPECT_EQ(Tokens.size(), 20u);
   EXPECT_EQ(adjusted, Tokens);
   // TearDown checks that every one of them is closed.
+}
+
+// --- The platform ----------------------------------------------------------------------------------------
+
+TEST_F(TPowerTest, OnlyTheNtPlatformHasAPrivilegeToChange)
+{
+  struct TCase {
+    const char* Name;
+    bool Known;
+    DWORD PlatformId;
+    bool Nt;
+  };
+  const TCase cases[] = {
+      {"NT", true, VER_PLATFORM_WIN32_NT, true},
+      {"9x", true, VER_PLATFORM_WIN32_WINDOWS, false},
+      {"Win32s", true, VER_PLATFORM_WIN32s, false},
+      {"call failed", false, VER_PLATFORM_WIN32_NT, false},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    VersionKnown = c.Known;
+    PlatformId = c.PlatformId;
+    VersionSizes.clear();
+    EXPECT_EQ(orvo::IsNtPlatform(), c.Nt);
+    EXPECT_EQ(VersionSizes, std::vector<DWORD>{148}) << "the record's size is given";
+  }
+}
+
+TEST_F(TPowerTest, OffNtTheRequestIsMadeWithoutTouchingAToken)
+{
+  PlatformId = VER_PLATFORM_WIN32_WINDOWS;
+  EXPECT_TRUE(orvo::RestartSystem(0, 0));
+  EXPECT_EQ(Log, std::vector<std::string>{"exit 0x2 reason 0x0"});
+  EXPECT_TRUE(Tokens.empty());
+  EXPECT_TRUE(orvo::EnableShutdownPrivilege());
+  EXPECT_TRUE(orvo::DisableShutdownPrivilege());
+  Log.clear();
+  ExitResult = FALSE;
+  EXPECT_FALSE(orvo::RestartSystem(1, 0)) << "a refused request is still false";
+  EXPECT_EQ(Log, std::vector<std::string>{"exit 0x6 reason 0x0"});
 }
