@@ -2,34 +2,38 @@
 
 #include "Bitmap.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
-// value * alpha / 255 with the quotient truncated, for value and alpha up to 255: exact for every product
-// up to 65535, and free of the division.
-inline uint8_t Scale(unsigned value, unsigned alpha)
+// Two 8-bit values, in bits 0-7 and 16-23, each multiplied by `alpha` and divided by 255, truncated. Each
+// product fits its 16-bit half, and (x + 1 + (x >> 8)) >> 8 is x / 255 for every such product.
+inline uint32_t ScalePair(uint32_t pair, uint32_t alpha)
 {
-  const unsigned product = value * alpha;
-  return static_cast<uint8_t>((product + 1 + (product >> 8)) >> 8);
+  const uint32_t product = pair * alpha;
+  return ((product + 0x00010001u + ((product >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
 }
 
 } // namespace
 
 void PremultiplyAlpha(TBitmap& bitmap)
 {
-  if (bitmap.GetPixelFormat() != pf32bit || bitmap.Empty())
+  if (bitmap.GetPixelFormat() != pf32bit || bitmap.Empty() || bitmap.GetHeight() == 0)
     return;
-  const int width = bitmap.GetWidth();
-  const int height = bitmap.GetHeight();
-  for (int y = 0; y < height; ++y) {
-    auto* pixel = static_cast<uint8_t*>(bitmap.ScanLine(y));
-    for (int x = 0; x < width; ++x, pixel += 4) {
-      const unsigned alpha = pixel[3];
-      pixel[0] = Scale(pixel[0], alpha);
-      pixel[1] = Scale(pixel[1], alpha);
-      pixel[2] = Scale(pixel[2], alpha);
-    }
+  // 32-bit rows have no padding: whatever the row order, the pixels are one block, and each pixel stands
+  // on its own.
+  auto* first = static_cast<uint8_t*>(bitmap.ScanLine(0));
+  auto* last = static_cast<uint8_t*>(bitmap.ScanLine(bitmap.GetHeight() - 1));
+  uint8_t* block = std::min(first, last);
+  const size_t count = static_cast<size_t>(bitmap.GetWidth()) * static_cast<size_t>(bitmap.GetHeight());
+  for (size_t i = 0; i < count; ++i) {
+    uint32_t pixel;
+    std::memcpy(&pixel, block + 4 * i, 4);
+    const uint32_t alpha = pixel >> 24;
+    pixel = ScalePair(pixel & 0x00FF00FFu, alpha) | (ScalePair((pixel >> 8) & 0xFFu, alpha) << 8) | (alpha << 24);
+    std::memcpy(block + 4 * i, &pixel, 4);
   }
   bitmap.Changed();
 }
