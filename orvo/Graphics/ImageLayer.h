@@ -36,7 +36,9 @@ public:
     m_image->SetBounds(0, 0, 0, 0);
     picture->SetPixelFormat(ScreenDisplayPixelFormat());
     m_image->SetParent(parent);
-    picture->SetTransparentMode(tmFixed);
+    // Fixed, and black until a picture brings its own: a fresh display holds the colour that streams as
+    // the default.
+    picture->SetTransparentColor(clBlack);
     m_record = std::make_unique<PainterRecord>(
         PainterRecord{Saver(m_image->GetCanvas()), kBackground, m_image->GetWidth(), m_image->GetHeight()});
     m_image->SetEnabled(false);

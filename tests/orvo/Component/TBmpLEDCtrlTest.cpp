@@ -87,6 +87,7 @@ TEST_F(BitmapHolder, StartsWithEmptyStatesAndAnEmptyDisplayThatIgnoresTheMouse)
   EXPECT_EQ(holder.GetHeight(), 0);
   EXPECT_EQ(display->GetPicture()->GetBitmap()->GetPixelFormat(), orvo::ScreenDisplayPixelFormat());
   EXPECT_EQ(display->GetPicture()->GetBitmap()->GetTransparentMode(), tmFixed);
+  EXPECT_EQ(holder.GetTransparentColor(), clBlack);
 
   // Sized and showing a picture, it still lets every click through to the control it sits in.
   holder.Resize(40, 30);
