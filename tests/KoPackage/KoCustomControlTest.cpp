@@ -302,3 +302,30 @@ TEST_F(KoPictures, ControlsLeaveNoGdiObjectsOrWindowsBehind)
   EXPECT_EQ(GdiObjectCount(), gdi);
   EXPECT_EQ(ThreadWindowCount(), user);
 }
+
+TEST_F(KoPictures, HoverAndPressCyclesLeaveTheObjectCountsAsTheyWere)
+{
+  auto* button = AddButton<KoButtonTx>("t", 20, 20);
+  button->SetCaption("OK");
+  button->SetTransparent(true);
+  Form->Show();
+  const HWND window = button->GetHandle();
+  const auto cycle = [&] {
+    PointAt(button, 30, 10);
+    UpdateWindow(window);
+    SendMessageA(window, WM_MOUSELEAVE, 0, 0);
+    UpdateWindow(window);
+    ButtonDown(button, 30, 10);
+    UpdateWindow(window);
+    ButtonUp(button, 30, 10);
+    UpdateWindow(window);
+  };
+  cycle();
+  const int gdi = GdiObjectCount();
+  const int user = ThreadWindowCount();
+  for (int i = 0; i < 300; ++i)
+    cycle();
+  EXPECT_EQ(GdiObjectCount(), gdi);
+  EXPECT_EQ(ThreadWindowCount(), user);
+  EXPECT_EQ(button->GetRequestedState(), lkRaised) << "released after the pointer had left";
+}
