@@ -125,6 +125,32 @@ TEST_F(KoPictures, WithNoPicturesATransparentButtonHasNoActiveAreaButTheKeyboard
       << "the framework's events only";
 }
 
+namespace {
+
+// Substitutes between its two empty states for ever, as a subclass's table of stand-ins might.
+class TCircularControl : public KoCustomControl {
+public:
+  explicit TCircularControl(TComponent* owner) : KoCustomControl(owner, false, 3) {}
+  int Substitute(int index) override { return index == 1 ? 2 : 1; }
+};
+
+} // namespace
+
+TEST_F(KoPictures, StandInsThatGoRoundInACircleEndAtPictureZero)
+{
+  TCircularControl control(Form);
+  TBitmap picture;
+  MakePicture(picture, 20, 10, clTeal);
+  control.SetStatePicture(&picture, 0);
+  control.ShowBitmap(1);
+  EXPECT_EQ(control.GetRequestedState(), 1);
+  EXPECT_EQ(control.GetShownState(), 0);
+  control.SetStatePicture(&picture, 2);
+  EXPECT_EQ(control.GetShownState(), 0) << "state 2 is not the one asked for";
+  control.ShowBitmap(1);
+  EXPECT_EQ(control.GetShownState(), 2) << "1 is empty, its stand-in 2 is not";
+}
+
 TEST_F(KoPictures, PictureZeroGivesTheSizeAndKeepsIt)
 {
   KoButton* button = BareButton();

@@ -26,6 +26,13 @@ int GdiObjects()
   const DWORD count = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
   if (count != 0)
     return static_cast<int>(count);
+  using TQuery = LONG(WINAPI*)(HANDLE, PROCESSINFOCLASS, void*, ULONG, ULONG*);
+  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  const FARPROC found = ntdll ? GetProcAddress(ntdll, "NtQueryInformationProcess") : nullptr;
+  const auto query = reinterpret_cast<TQuery>(reinterpret_cast<void (*)()>(found));
+  PROCESS_BASIC_INFORMATION basic{};
+  if (!query || query(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof(basic), nullptr) != 0)
+    return -1;
   struct TEntry {
     uint64_t Object;
     uint32_t Owner;
@@ -35,7 +42,7 @@ int GdiObjects()
     uint64_t UserPointer;
   };
   static_assert(sizeof(TEntry) == 24, "layout of a GDI handle table entry");
-  const auto* peb = reinterpret_cast<const uint8_t*>(NtCurrentTeb()->ProcessEnvironmentBlock);
+  const auto* peb = reinterpret_cast<const uint8_t*>(basic.PebBaseAddress);
   const void* table = nullptr;
   std::memcpy(&table, peb + (sizeof(void*) == 8 ? 0xF8 : 0x94), sizeof(table));
   if (!table)
@@ -187,7 +194,8 @@ void RunKoButton(bench::TContext& context)
                std::to_string(gdiBefore) + " -> " + std::to_string(gdiAfter) + ", USER objects " +
                std::to_string(userBefore) + " -> " + std::to_string(userAfter) +
                (gdiAfter == gdiBefore && userAfter == userBefore ? " (no growth)" : " (GROWTH)"));
-  delete form;
+  form->Release();
+  Pump();
 }
 
 const bench::TRegistration registration("kobutton", &RunKoButton);
