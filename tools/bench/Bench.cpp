@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace bench {
 
@@ -122,16 +124,21 @@ int main(int argc, char** argv)
   }
 
   std::vector<bench::TRow> rows;
+  std::vector<std::string> notes;
   for (const bench::TEntry& entry : bench::Registry()) {
     if (!areas.empty() && std::find(areas.begin(), areas.end(), entry.Area) == areas.end())
       continue;
     bench::TContext context(entry.Area, runs);
     entry.Function(context);
     rows.insert(rows.end(), context.Rows().begin(), context.Rows().end());
+    notes.insert(notes.end(), context.Notes().begin(), context.Notes().end());
   }
   if (csv)
     bench::PrintCsv(rows);
   else
     bench::PrintTable(rows);
+  // Below the table; with --csv on the error stream, so that the CSV stays one table.
+  for (const std::string& note : notes)
+    std::fprintf(csv ? stderr : stdout, "%s\n", note.c_str());
   return 0;
 }

@@ -26,12 +26,17 @@ public:
   void Compare(const std::string& name, const std::function<void()>& work, const std::string& baselineName,
                const std::function<void()>& baseline, int runs = 0);
 
+  // A line printed below the table: a count or a check that is not a timing.
+  void Note(const std::string& text) { m_notes.push_back(m_area + ": " + text); }
+
   const std::vector<TRow>& Rows() const { return m_rows; }
+  const std::vector<std::string>& Notes() const { return m_notes; }
 
 private:
   std::string m_area;
   int m_runs;
   std::vector<TRow> m_rows;
+  std::vector<std::string> m_notes;
 };
 
 using TBenchFunction = void (*)(TContext&);

@@ -1,0 +1,72 @@
+#include "KoButton.h"
+
+#include "ComponentPalette.h"
+#include "Published.h"
+
+KoButton::KoButton(TComponent* AOwner) : KoCustomControl(AOwner, false, 4)
+{
+  // A quick second click is a click of its own.
+  TControlStyle style = GetControlStyle();
+  style.Exclude(csDoubleClicks);
+  SetControlStyle(style);
+  FAppearance = std::make_unique<KoFourStateAppearance>(this, 0);
+}
+
+KoButton::~KoButton()
+{
+  FAppearance.reset();
+}
+
+bool KoButton::LoadBitmap(const std::string& folder, const std::string& raised, const std::string& sunken,
+                          const std::string& focused, const std::string& disabled)
+{
+  FAppearance->LoadBitmaps(folder, raised, sunken, focused, disabled);
+  return true;
+}
+
+void KoButton::SetAppearance(KoFourStateAppearance* value)
+{
+  FAppearance->Assign(value);
+}
+
+void KoButton::Click()
+{
+  if (TCustomForm* form = GetParentForm(this))
+    form->SetModalResult(FModalResult);
+  KoCustomControl::Click();
+}
+
+void KoButton::KeyPress(char& Key)
+{
+  const TLifeToken life(this);
+  KoCustomControl::KeyPress(Key);
+  if (life.Alive() && Key == ' ')
+    Click();
+}
+
+void KoButton::Register()
+{
+  RegisterOnPalette("KoComponents", {TCreatableClass::Of<KoButton>()});
+}
+
+namespace {
+
+const auto kButtonTable = PublishClass<KoButton>()
+                              .Object("Appearance", &KoButton::GetAppearance, &KoButton::SetAppearance)
+                              .Property("ModalResult", &KoButton::GetModalResult, &KoButton::SetModalResult, 0)
+                              .Property("ShowMouseOver", &KoButton::GetShowMouseOver, &KoButton::SetShowMouseOver, true)
+                              .Property("Enabled", &KoButton::GetEnabled, &KoButton::SetEnabled, true)
+                              .Property("Visible", &KoButton::GetVisible, &KoButton::SetVisible, true)
+                              .Property("TabOrder", &KoButton::GetTabOrder, &KoButton::SetTabOrder, -1)
+                              .Property("TabStop", &KoButton::GetTabStop, &KoButton::SetTabStop, false)
+                              .Event("OnClick", &KoButton::OnClick)
+                              .Event("OnEnter", &KoButton::OnEnter)
+                              .Event("OnExit", &KoButton::OnExit)
+                              .Event("OnKeyDown", &KoButton::OnKeyDown)
+                              .Event("OnKeyPress", &KoButton::OnKeyPress)
+                              .Event("OnKeyUp", &KoButton::OnKeyUp)
+                              .Event("OnMouseDown", &KoButton::OnMouseDown)
+                              .Event("OnMouseMove", &KoButton::OnMouseMove)
+                              .Event("OnMouseUp", &KoButton::OnMouseUp);
+
+} // namespace

@@ -1,0 +1,42 @@
+#pragma once
+// A push button made of four pictures: raised, sunken, focused (also while the pointer is over it) and
+// disabled. A click hands its modal result to its form; Space clicks it too.
+#include "KoControl.h"
+
+#include "Form.h"
+
+#include <memory>
+#include <string>
+
+class KoButton : public KoCustomControl {
+public:
+  explicit KoButton(TComponent* AOwner);
+  ~KoButton() override;
+
+  // Loads the four pictures from Windows bitmap files in `folder`; an empty name leaves that picture as it
+  // is. A file that cannot be read changes no picture and raises the reader's error.
+  bool LoadBitmap(const std::string& folder, const std::string& raised, const std::string& sunken,
+                  const std::string& focused, const std::string& disabled);
+
+  KoFourStateAppearance* GetAppearance() const { return FAppearance.get(); }
+  // Copies the pictures of `value` into this button's.
+  void SetAppearance(KoFourStateAppearance* value);
+  // Given to the parent form on a click, 0 included.
+  TModalResult GetModalResult() const { return FModalResult; }
+  void SetModalResult(TModalResult value) { FModalResult = value; }
+
+  void ShowSunken() override { ShowBitmap(1); }
+  void ShowFocused() override { ShowBitmap(2); }
+  void ShowDisabled() override { ShowBitmap(3); }
+
+  // Puts the class on the palette page "KoComponents".
+  static void Register();
+
+protected:
+  void Click() override;
+  void KeyPress(char& Key) override;
+
+private:
+  std::unique_ptr<KoFourStateAppearance> FAppearance;
+  TModalResult FModalResult = mrNone;
+};
