@@ -1,6 +1,7 @@
 #include "KoButton.h"
 
 #include "ComponentPalette.h"
+#include "ControlPublishing.h"
 #include "Published.h"
 
 KoButton::KoButton(TComponent* AOwner) : KoCustomControl(AOwner, false, 4)
@@ -51,22 +52,17 @@ void KoButton::Register()
 
 namespace {
 
-const auto kButtonTable = PublishClass<KoButton>()
-                              .Object("Appearance", &KoButton::GetAppearance, &KoButton::SetAppearance)
-                              .Property("ModalResult", &KoButton::GetModalResult, &KoButton::SetModalResult, 0)
-                              .Property("ShowMouseOver", &KoButton::GetShowMouseOver, &KoButton::SetShowMouseOver, true)
-                              .Property("Enabled", &KoButton::GetEnabled, &KoButton::SetEnabled, true)
-                              .Property("Visible", &KoButton::GetVisible, &KoButton::SetVisible, true)
-                              .Property("TabOrder", &KoButton::GetTabOrder, &KoButton::SetTabOrder, -1)
-                              .Property("TabStop", &KoButton::GetTabStop, &KoButton::SetTabStop, false)
-                              .Event("OnClick", &KoButton::OnClick)
-                              .Event("OnEnter", &KoButton::OnEnter)
-                              .Event("OnExit", &KoButton::OnExit)
-                              .Event("OnKeyDown", &KoButton::OnKeyDown)
-                              .Event("OnKeyPress", &KoButton::OnKeyPress)
-                              .Event("OnKeyUp", &KoButton::OnKeyUp)
-                              .Event("OnMouseDown", &KoButton::OnMouseDown)
-                              .Event("OnMouseMove", &KoButton::OnMouseMove)
-                              .Event("OnMouseUp", &KoButton::OnMouseUp);
+// Actions, drag-and-drop and docking are not offered by the class library, so they are not published.
+const bool kButtonPublished = [] {
+  auto table = PublishClass<KoButton>();
+  table.Object("Appearance", &KoButton::GetAppearance, &KoButton::SetAppearance)
+      .Property("ModalResult", &KoButton::GetModalResult, &KoButton::SetModalResult, 0)
+      .Property("ShowMouseOver", &KoButton::GetShowMouseOver, &KoButton::SetShowMouseOver, true);
+  PublishControlMembers(table, {"Anchors", "Enabled", "HelpContext", "Hint", "ParentShowHint", "PopupMenu",
+                                "ShowHint", "TabOrder", "TabStop", "Visible", "OnClick", "OnContextPopup",
+                                "OnEnter", "OnExit", "OnKeyDown", "OnKeyPress", "OnKeyUp", "OnMouseDown",
+                                "OnMouseMove", "OnMouseUp"});
+  return true;
+}();
 
 } // namespace

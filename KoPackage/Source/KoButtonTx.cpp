@@ -1,6 +1,7 @@
 #include "KoButtonTx.h"
 
 #include "ComponentPalette.h"
+#include "ControlPublishing.h"
 #include "Handles.h"
 #include "Published.h"
 
@@ -151,9 +152,11 @@ void KoButtonTx::Register()
 
 namespace {
 
-const auto kButtonTxTable = PublishClass<KoButtonTx>()
-                                .Object("Font", &KoButtonTx::GetFont, &KoButtonTx::SetFont)
-                                .Property("Caption", &KoButtonTx::GetText, &KoButtonTx::SetText, "")
-                                .Object("FontColors", &KoButtonTx::GetFontColors, &KoButtonTx::SetFontColors);
+const bool kButtonTxPublished = [] {
+  auto table = PublishClass<KoButtonTx>();
+  PublishControlMembers(table, {"Font", "Caption"});
+  table.Object("FontColors", &KoButtonTx::GetFontColors, &KoButtonTx::SetFontColors);
+  return true;
+}();
 
 } // namespace

@@ -159,11 +159,11 @@ TEST(KoPublished, EachClassListsItsPropertiesAfterItsBasesWithTheirDefaults)
   std::vector<std::string> names;
   for (const TPropertyInfo* property : table->Properties())
     names.push_back(property->Name());
-  const std::vector<std::string> own = {"OnMouseEnter", "OnMouseLeave", "TransparentColor", "Transparent",
-                                        "Appearance", "ModalResult", "ShowMouseOver", "Enabled", "Visible",
-                                        "TabOrder", "TabStop", "OnClick", "OnEnter", "OnExit", "OnKeyDown",
-                                        "OnKeyPress", "OnKeyUp", "OnMouseDown", "OnMouseMove", "OnMouseUp",
-                                        "Font", "Caption", "FontColors"};
+  const std::vector<std::string> own = {
+      "OnMouseEnter", "OnMouseLeave", "TransparentColor", "Transparent", "Appearance", "ModalResult",
+      "ShowMouseOver", "Anchors", "Enabled", "HelpContext", "Hint", "ParentShowHint", "PopupMenu", "ShowHint",
+      "TabOrder", "TabStop", "Visible", "OnClick", "OnContextPopup", "OnEnter", "OnExit", "OnKeyDown",
+      "OnKeyPress", "OnKeyUp", "OnMouseDown", "OnMouseMove", "OnMouseUp", "Font", "Caption", "FontColors"};
   size_t next = 0;
   for (const std::string& name : names) {
     if (next < own.size() && name == own[next])
@@ -175,7 +175,8 @@ TEST(KoPublished, EachClassListsItsPropertiesAfterItsBasesWithTheirDefaults)
   // A fresh button holds every default, so its text names none of them.
   KoButtonTx button(nullptr);
   for (const TPropertyInfo* property : table->Properties()) {
-    if (property->Kind() != TPropertyKind::Object && property->Kind() != TPropertyKind::Event) {
+    if (property->Kind() != TPropertyKind::Object && property->Kind() != TPropertyKind::Event &&
+        property->HasDefault()) {
       EXPECT_TRUE(property->IsDefault(&button)) << property->Name();
     }
   }
