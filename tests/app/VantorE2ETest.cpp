@@ -223,7 +223,7 @@ TEST_F(VantorProgram, StartedWithRItStaysHiddenAndASecondCopyMakesItShowAndEndsW
     EXPECT_FALSE(second.MainWindow());
   }
   EXPECT_TRUE(WaitVisible(main, true));
-  EXPECT_TRUE(Visible(first.DialogWindow()));
+  EXPECT_TRUE(WaitVisible(first.DialogWindow(), true));
   EXPECT_FALSE(first.Ended(0));
   PostMessageA(main, UM_EXIT, UM_TAG, 0);
   ASSERT_TRUE(first.Ended(10000));
