@@ -392,6 +392,15 @@ public:
       }
     }
   }
+  // Puts a file that is no picture in place of `name`.
+  void Spoil(const std::string& name)
+  {
+    const std::string path = m_path + name;
+    TKernelHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    WriteFile(file.Get(), "not a picture", 13, &written, nullptr);
+    m_files.push_back(path);
+  }
   ~SkinFolder()
   {
     for (const std::string& file : m_files)
@@ -421,6 +430,20 @@ TEST_F(VantorTest, AMissingPictureAtCreationIsAFileOpenErrorNamingIt)
     delete ControlForm;
     delete MainForm;
   }
+}
+
+// Premultiplying the old picture again would darken it with every failed load.
+TEST_F(VantorTest, AFrameThatDoesNotDecodeKeepsThePictureUntouched)
+{
+  SkinFolder folder("");
+  folder.Spoil("cpu_bg004_1.png");
+  SetSkinFolder(folder.Path());
+  MakeForms();
+  MainForm->SetBackground(false);
+  EXPECT_EQ(MainForm->GetFrameIndex(), 1);
+  EXPECT_TRUE(ShowsPicture("cpu_bg004.png"));
+  MainForm->SetBackground(false);
+  EXPECT_TRUE(ShowsPicture("cpu_bg004_2.png"));
 }
 
 TEST_F(VantorTest, AMissingFrameLaterKeepsThePictureAndMovesTheCounter)
