@@ -90,34 +90,6 @@ TEST_F(SegmentLed, AGlyphTableMayHoldEveryFigureKind)
   EXPECT_EQ(At(10, 17), kDark) << "the circle, unlit";
 }
 
-TEST_F(SegmentLed, EachFormatCharacterMakesItsGlyph)
-{
-  const orvo::Builder* builder = orvo::BuilderOfStyle(0);
-  ASSERT_NE(builder, nullptr);
-  EXPECT_EQ(orvo::BuilderOfStyle(1), nullptr) << "only the built-in style has glyphs";
-  const struct {
-    const char* characters;
-    int width, height;
-    size_t figures;
-    int states;
-  } cases[] = {{"8DHMSYdhmsy", 18, 22, 7, 12}, {".", 6, 27, 1, 2}, {"^", 9, 27, 4, 2},
-               {"C", 19, 27, 4, 2},            {"&", 47, 27, 16, 2}};
-  for (const auto& c : cases) {
-    for (const char* p = c.characters; *p; ++p) {
-      GlyphLED glyph = builder->MakeFor(*p, 7, Painter.get(), Colors);
-      ASSERT_NE(glyph, nullptr) << *p;
-      EXPECT_EQ(glyph->BoxWidth(), c.width) << *p;
-      EXPECT_EQ(glyph->BoxHeight(), c.height) << *p;
-      EXPECT_EQ(glyph->ChildCount(), c.figures) << *p;
-      EXPECT_EQ(glyph->StateCount(), c.states) << *p;
-      EXPECT_EQ(glyph->GetFigure()->Left(), 7) << *p;
-      EXPECT_EQ(glyph->GetState(), -1) << "a new glyph has no state yet";
-    }
-  }
-  for (char other : {'x', '9', ' ', 'c', '\0', ','})
-    EXPECT_EQ(builder->MakeFor(other, 0, Painter.get(), Colors), nullptr) << int(other);
-}
-
 TEST_F(SegmentLed, AStateChangeDrawsAndTheCurrentStateDoesNot)
 {
   GlyphLED digit = orvo::BuilderOfStyle(0)->MakeDigit(0, Painter.get(), Colors);
@@ -158,4 +130,5 @@ TEST_F(SegmentLed, TableAndIndexErrorsFailTheirAssertions)
   EXPECT_EQ(collector.Count(), 1u);
   EXPECT_EQ(collector.Figure()->OriginalWidth(), 18);
   ExpectAssertion([&] { collector.LEDAt(1); }, "indexOfLED < m_LEDs.size()");
+  EXPECT_EQ(orvo::BuilderOfStyle(1), nullptr) << "only the built-in style has glyphs";
 }
