@@ -4,6 +4,7 @@
 #include "Bench.h"
 
 #include "Forms.h"
+#include "Handles.h"
 #include "KoBar.h"
 
 #include <windows.h>
@@ -112,13 +113,13 @@ void RunKoBar(bench::TContext& context)
   const HDC knobDc = knob.GetCanvas()->GetHandle();
   const int knobTop = (kTrackHeight - kKnobHeight) / 2;
   const auto blits = [&] {
-    const HDC dc = GetDC(window);
+    const TWindowDC windowDC(window);
+    const HDC dc = windowDC.Get();
     for (int pos = 1; pos <= kLength; ++pos) {
       BitBlt(dc, pos - 1, knobTop, 1, kKnobHeight, trackDc, pos - 1, knobTop, SRCCOPY);
       BitBlt(dc, pos, knobTop, kKnobWidth, kKnobHeight, knobDc, 0, 0, SRCCOPY);
       GdiFlush();
     }
-    ReleaseDC(window, dc);
   };
 
   across();
