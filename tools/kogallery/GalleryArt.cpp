@@ -392,8 +392,10 @@ void PaintBackground(TBitmap& bitmap, int width, int height, const std::vector<R
     art.Rim(r.left, r.top, r.right, r.bottom, 10, 1, Rgb(214, 220, 230));
   }
   for (const RECT& r : fields) {
-    art.Fill(r.left, r.top, r.right, r.bottom, 6, Rgb(236, 240, 246), Rgb(244, 246, 250));
-    art.Rim(r.left, r.top, r.right, r.bottom, 6, 1, Rgb(200, 208, 222));
+    // Flat, in the read-outs' own background colour, so a display of any size sits on it seamlessly.
+    const TRgb flat = Rgb(GetRValue(kReadoutFace), GetGValue(kReadoutFace), GetBValue(kReadoutFace));
+    art.Fill(r.left, r.top, r.right, r.bottom, 6, flat, flat);
+    art.Rim(r.left, r.top, r.right, r.bottom, 6, 1, Rgb(70, 82, 104));
   }
   art.ToBitmap(bitmap, Rgb(232, 236, 243), kKey);
 }

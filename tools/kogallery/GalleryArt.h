@@ -9,6 +9,9 @@
 
 namespace gallery {
 
+// The read-outs' background, and the fields they sit in.
+constexpr COLORREF kReadoutFace = RGB(24, 30, 42);
+
 struct TRgb {
   double r = 0;
   double g = 0;

@@ -11,6 +11,7 @@
 #include "KoButton.h"
 #include "KoButtonTx.h"
 #include "KoCheckBox.h"
+#include "KoNumLed.h"
 
 #include "DateUtils.h"
 #include "ExtCtrls.h"
@@ -332,12 +333,37 @@ private:
   {
     const RECT& card = kReadoutCard;
     CardTitle(card, "Time and date");
-    m_value = AddLabel("", kValueField.left, kValueField.top + 12, kValueField.right - kValueField.left, 40, -32,
-                       true, kBlueText, taCenter);
-    m_time = AddLabel("", kTimeField.left, kTimeField.top + 10, kTimeField.right - kTimeField.left, 26, -19, true,
-                      kInk, taCenter);
-    m_date = AddLabel("", kDateField.left, kDateField.top + 10, kDateField.right - kDateField.left, 26, -19, true,
-                      kInk, taCenter);
+    // The per cent sign, which no glyph shows, follows the value's digits.
+    RECT valueRoom = kValueField;
+    valueRoom.right -= 36;
+    m_value = AddReadout(valueRoom, "888", nledFloat, RGB(96, 190, 255), 8);
+    AddLabel("%", m_value->GetLeft() + m_value->GetWidth() + 6, kValueField.top + 15, 36, 36, -28, true,
+             static_cast<TColor>(RGB(96, 190, 255)));
+    m_time = AddReadout(kTimeField, "HH.MM.SS", nledTime, RGB(120, 230, 150), 9);
+    m_date = AddReadout(kDateField, "YYYY.MM.DD", nledDate, RGB(120, 230, 150), 9);
+  }
+
+  // A read-out keeping its glyphs' proportions, centred in `field` less `margin` on every side.
+  KoNumLed* AddReadout(const RECT& field, const char* format, KoNumLedType type, COLORREF lit, int margin)
+  {
+    auto* led = new KoNumLed(this);
+    led->SetFormat(format);
+    led->SetType(type);
+    KoLedColors* colors = led->GetLedColors();
+    colors->SetLightColor(static_cast<TColor>(lit));
+    // Unlit segments a faint trace of the lit colour on the face.
+    colors->SetDarkColor(static_cast<TColor>(RGB((GetRValue(lit) + 5 * GetRValue(kReadoutFace)) / 6,
+                                                 (GetGValue(lit) + 5 * GetGValue(kReadoutFace)) / 6,
+                                                 (GetBValue(lit) + 5 * GetBValue(kReadoutFace)) / 6)));
+    colors->SetBackgroundColor(static_cast<TColor>(kReadoutFace));
+    led->SetKeepRatio(true);
+    const int width = field.right - field.left - 2 * margin;
+    const int height = field.bottom - field.top - 2 * margin;
+    led->SetBounds(field.left + margin, field.top + margin, width, height);
+    led->SetBounds(field.left + margin + (width - led->GetWidth()) / 2,
+                   field.top + margin + (height - led->GetHeight()) / 2, led->GetWidth(), led->GetHeight());
+    led->SetParent(this);
+    return led;
   }
 
   // --- behaviour ---
@@ -359,7 +385,7 @@ private:
     m_level = value;
     m_horizontal->SetScrollPos(PosOf(m_horizontal, value));
     m_vertical->SetScrollPos(PosOf(m_vertical, value));
-    m_value->SetCaption(std::to_string(value) + " %");
+    m_value->SetValue(static_cast<double>(value));
   }
 
   void BarScroll(TObject* sender, int& disp, bool /*direction*/)
@@ -370,7 +396,7 @@ private:
     KoBar* other = bar == m_horizontal ? m_vertical : m_horizontal;
     other->SetScrollPos(PosOf(other, value));
     m_level = value;
-    m_value->SetCaption(std::to_string(value) + " %");
+    m_value->SetValue(static_cast<double>(value));
   }
 
   void BarEndScroll(TObject* sender)
@@ -412,15 +438,9 @@ private:
 
   void Tick()
   {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millisecond = 0;
     const TDateTime now = Now();
-    DecodeDate(now, year, month, day);
-    DecodeTime(now, hour, minute, second, millisecond);
-    char text[32];
-    std::snprintf(text, sizeof(text), "%02d:%02d:%02d", hour, minute, second);
-    m_time->SetCaption(text);
-    std::snprintf(text, sizeof(text), "%04d-%02d-%02d", year, month, day);
-    m_date->SetCaption(text);
+    m_time->SetValue(now);
+    m_date->SetValue(now);
     if (m_started) {
       // Unchecked, grayed, checked, as its clicks go with grayed allowed.
       const TCheckBoxState next = m_cycling->GetState() == cbUnchecked ? cbGrayed
@@ -442,9 +462,9 @@ private:
   TLabel* m_cyclingLabel = nullptr;
   std::vector<TLabel*> m_checkLabels;
   KoBrickTx* m_focusedBrick = nullptr;
-  TLabel* m_value = nullptr;
-  TLabel* m_time = nullptr;
-  TLabel* m_date = nullptr;
+  KoNumLed* m_value = nullptr;
+  KoNumLed* m_time = nullptr;
+  KoNumLed* m_date = nullptr;
   TLabel* m_status = nullptr;
   int m_level = 0;
   bool m_started = false;
