@@ -4,6 +4,7 @@
 #include "Bench.h"
 
 #include "Forms.h"
+#include "Handles.h"
 #include "KoButtonTx.h"
 
 #include <windows.h>
@@ -161,12 +162,11 @@ void RunKoButton(bench::TContext& context)
   picture.Assign(button->GetStatePicture(0));
   const HDC source = picture.GetCanvas()->GetHandle();
   const auto twoBlits = [&] {
-    const HDC dc = GetDC(window);
-    BitBlt(dc, 0, 0, kWidth, kHeight, source, 0, 0, SRCCOPY);
+    const TWindowDC windowDC(window);
+    BitBlt(windowDC.Get(), 0, 0, kWidth, kHeight, source, 0, 0, SRCCOPY);
     GdiFlush();
-    BitBlt(dc, 0, 0, kWidth, kHeight, source, 0, 0, SRCCOPY);
+    BitBlt(windowDC.Get(), 0, 0, kWidth, kHeight, source, 0, 0, SRCCOPY);
     GdiFlush();
-    ReleaseDC(window, dc);
   };
 
   context.Compare("KoButtonTx hover in and out", hoverInAndOut, "2 BitBlt of its picture", twoBlits, 200);
