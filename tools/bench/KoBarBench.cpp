@@ -2,6 +2,7 @@
 // beside the bare copies the same picture change needs: per step, the track strip under the indicator's
 // old place and the indicator at its new one, each a BitBlt to the bar's window.
 #include "Bench.h"
+#include "BenchSupport.h"
 
 #include "Forms.h"
 #include "Handles.h"
@@ -13,20 +14,13 @@
 
 namespace {
 
+using bench::Pump;
+
 constexpr int kTrackWidth = 240;
 constexpr int kTrackHeight = 24;
 constexpr int kKnobWidth = 16;
 constexpr int kKnobHeight = 20;
 constexpr int kLength = kTrackWidth - kKnobWidth;
-
-void Pump()
-{
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-}
 
 // A track with a vertical gradient and a darker groove, as a skin would have it.
 void PaintTrack(TBitmap& bitmap)

@@ -2,6 +2,7 @@
 // call to the pixels on the window, beside bare Polygon fills of the same segments into a bitmap copied to
 // the same window. Then the process's GDI and USER object counts before and after 10 000 value changes.
 #include "Bench.h"
+#include "BenchSupport.h"
 
 #include "Component/LED/ShapeLED.h"
 #include "Forms.h"
@@ -19,77 +20,13 @@
 
 namespace {
 
+using bench::GdiObjects;
+using bench::Pump;
+using bench::UserObjects;
+
 constexpr const char* kFormat = "88888.8888^C";
 constexpr int kScale = 2;
 constexpr int kChanges = 10000;
-
-// GDI objects of this process. Wine does not implement GetGuiResources; there the process's GDI handle
-// table (shared through the PEB) is counted instead.
-int GdiObjects()
-{
-  const DWORD count = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-  if (count != 0)
-    return static_cast<int>(count);
-  using TQuery = LONG(WINAPI*)(HANDLE, PROCESSINFOCLASS, void*, ULONG, ULONG*);
-  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  const FARPROC found = ntdll ? GetProcAddress(ntdll, "NtQueryInformationProcess") : nullptr;
-  const auto query = reinterpret_cast<TQuery>(reinterpret_cast<void (*)()>(found));
-  PROCESS_BASIC_INFORMATION basic{};
-  if (!query || query(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof(basic), nullptr) != 0)
-    return -1;
-  struct TEntry {
-    uint64_t Object;
-    uint32_t Owner;
-    uint16_t Unique;
-    uint8_t Type;
-    uint8_t Flags;
-    uint64_t UserPointer;
-  };
-  static_assert(sizeof(TEntry) == 24, "layout of a GDI handle table entry");
-  const auto* peb = reinterpret_cast<const uint8_t*>(basic.PebBaseAddress);
-  const void* table = nullptr;
-  std::memcpy(&table, peb + (sizeof(void*) == 8 ? 0xF8 : 0x94), sizeof(table));
-  if (!table)
-    return -1;
-  const auto* entries = static_cast<const TEntry*>(table);
-  int used = 0;
-  for (int i = 0; i < 0x10000; ++i)
-    used += entries[i].Type != 0;
-  return used;
-}
-
-BOOL CALLBACK CountWindow(HWND, LPARAM count)
-{
-  ++*reinterpret_cast<int*>(count);
-  return TRUE;
-}
-
-BOOL CALLBACK CountWindowAndChildren(HWND window, LPARAM count)
-{
-  CountWindow(window, count);
-  EnumChildWindows(window, &CountWindow, count);
-  return TRUE;
-}
-
-// USER objects of this process; where the system does not count them, this thread's windows.
-int UserObjects()
-{
-  const DWORD count = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
-  if (count != 0)
-    return static_cast<int>(count);
-  int windows = 0;
-  EnumThreadWindows(GetCurrentThreadId(), &CountWindowAndChildren, reinterpret_cast<LPARAM>(&windows));
-  return windows;
-}
-
-void Pump()
-{
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-}
 
 orvo::GlyphKind KindOf(char character)
 {
