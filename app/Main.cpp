@@ -1,9 +1,23 @@
 #include "Main.h"
 
+#include "BiosInterface.h"
+#include "Ctrlform.h"
+#include "KoTrayIcon.h"
+#include "PngReader.h"
+#include "VantorMessages.h"
+
+#include "System/PowerMgr.h"
+
+#include "Application.h"
 #include "Bitmap.h"
+#include "ExtCtrls.h"
+#include "Icon.h"
+#include "Menus.h"
+#include "Picture.h"
+#include "SysApi.h"
+#include "SysUtils.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -16,7 +30,39 @@ inline uint32_t ScalePair(uint32_t pair, uint32_t alpha)
   return ((product + 0x00010001u + ((product >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
 }
 
+TChangeWindowMessageFilter LookupChangeWindowMessageFilter()
+{
+  const HMODULE user32 = GetModuleHandleA("user32.dll");
+  if (!user32)
+    return nullptr;
+  return reinterpret_cast<TChangeWindowMessageFilter>(
+      reinterpret_cast<void (*)()>(GetProcAddress(user32, "ChangeWindowMessageFilter")));
+}
+
+constexpr const char* kApplicationTitle = "KORA Vantor";
+constexpr const char* kFramePictures[] = {"cpu_bg004.png", "cpu_bg004_1.png", "cpu_bg004_2.png", "cpu_bg004_3.png"};
+constexpr const char* kQuestionPicture = "cpu_bg005.png";
+constexpr const char* kTrayIconFile = "vantor16.ico";
+constexpr DWORD kMsgFilterAdd = 1; // MSGFLT_ADD
+
+void AddToolWindowStyle(HWND window)
+{
+  SetWindowLongA(window, GWL_EXSTYLE, GetWindowLongA(window, GWL_EXSTYLE) | WS_EX_TOOLWINDOW);
+}
+
+// The dialog, when start-up got as far as making it: a failure while it is made leaves the main window and
+// the notification icon alone for a while, and a click on the icon must not reach for it.
+TControlForm* Dialog()
+{
+  return ControlForm;
+}
+
 } // namespace
+
+// Resolved before the entry point runs: start-up and the main window only read it.
+TChangeWindowMessageFilter ChangeWindowMessageFilterPtr = LookupChangeWindowMessageFilter();
+
+TMainForm* MainForm = nullptr;
 
 void PremultiplyAlpha(TBitmap& bitmap)
 {
@@ -37,3 +83,422 @@ void PremultiplyAlpha(TBitmap& bitmap)
   }
   bitmap.Changed();
 }
+
+BOOL AllowMessage(UINT message, DWORD action)
+{
+  if (!ChangeWindowMessageFilterPtr)
+    return TRUE;
+  return ChangeWindowMessageFilterPtr(message, action);
+}
+
+namespace {
+std::string g_skinFolder;
+} // namespace
+
+void SetSkinFolder(const std::string& folder)
+{
+  g_skinFolder = folder;
+}
+
+std::string SkinPath(const std::string& fileName)
+{
+  if (!g_skinFolder.empty())
+    return g_skinFolder + fileName;
+  return ExtractFilePath(ApplicationExeName()) + "Resource\\" + fileName;
+}
+
+bool IsSystemVariant(const std::string& exePath)
+{
+  return ExtractFileName(exePath) == "SystemVantor.exe";
+}
+
+bool HasStartHiddenSwitch(const std::vector<std::string>& params)
+{
+  return FindCmdLineSwitch(params, "r", "-", true);
+}
+
+// --- start-up ---
+
+TStartOutcome CheckStartup(const char* mutexName, TKernelHandle& mutex)
+{
+  // Before the mutex exists: a blocked copy never signals a running one.
+  if (IsStartupBlocked())
+    return TStartOutcome::Blocked;
+  const HANDLE created = CreateMutexA(nullptr, TRUE, mutexName);
+  const DWORD error = GetLastError();
+  mutex.Reset(created);
+  if (error == ERROR_ALREADY_EXISTS) {
+    // Synchronous: this copy ends once the running one has shown itself, fade included.
+    if (HWND running = FindWindowA(kMainWindowClass, kMainWindowCaption))
+      SendMessageA(running, UM_SHOW_INSTANCE, UM_TAG, 0);
+    return TStartOutcome::SecondCopy;
+  }
+  AcpiInit(); // again, as the library's own start-up asks; the answer changes nothing here
+  if (!HasLevelItem() || !HasCompanionItem())
+    return TStartOutcome::LacksLevelSetting;
+  return TStartOutcome::Run;
+}
+
+int RunVantor()
+{
+  // The program never has a taskbar button.
+  AddToolWindowStyle(Application->GetHandle());
+  try {
+    TKernelHandle mutex;
+    const TStartOutcome outcome = CheckStartup(kInstanceMutexName, mutex);
+    // The mutex marks the running copy for as long as the process lives; the system frees it then.
+    mutex.Extract();
+    if (outcome != TStartOutcome::Run)
+      return 0;
+    Application->Initialize();
+    Application->SetTitle(kApplicationTitle);
+    // The dialog reads the main window's position and picture, and its window is owned by the main
+    // window's: this order cannot be swapped.
+    Application->CreateForm(MainForm);
+    Application->CreateForm(ControlForm);
+    MainForm->StartHidden = HasStartHiddenSwitch(SplitCommandLine(GetCommandLineA()));
+    if (MainForm->StartHidden)
+      Application->SetShowMainForm(false);
+    Application->Run();
+  } catch (const Exception& error) {
+    Application->ShowException(error);
+  }
+  return 0;
+}
+
+// --- TMainForm ---
+
+TMainForm::TMainForm(TComponent* AOwner) : TForm(AOwner)
+{
+  SetBorderStyle(bsNone);
+  SetCaption(kMainWindowCaption);
+  Scaled = false;
+  SetPixelsPerInch(96);
+  SetClientSize(483, 388);
+  OnActivate = TNotifyEvent(this, &TMainForm::FormActivate);
+
+  Background = new TImage(this);
+  Background->SetName("Background");
+  Background->SetBounds(0, 0, 105, 105);
+  Background->SetParent(this);
+
+  TrayPopupMenu = new TPopupMenu(this);
+  TrayPopupMenu->SetName("TrayPopupMenu");
+  const std::pair<TMenuItem**, const char*> items[] = {{&TrayShow, "Show"}, {&TrayHide, "Hide"}, {&TrayExit, "Exit"}};
+  for (const auto& [item, caption] : items) {
+    *item = new TMenuItem(this);
+    (*item)->SetName(std::string("Tray") + caption);
+    (*item)->SetCaption(caption);
+    TrayPopupMenu->Items()->Add(*item);
+  }
+  TrayShow->OnClick = TNotifyEvent(this, &TMainForm::TrayShowClick);
+  TrayHide->OnClick = TNotifyEvent(this, &TMainForm::TrayHideClick);
+  TrayExit->OnClick = TNotifyEvent(this, &TMainForm::TrayExitClick);
+
+  try {
+    Construct();
+  } catch (...) {
+    // Nothing may call back into a form that never came to be: the queued-message hook and the icon
+    // (which belongs to the application and would otherwise stay, clickable, while the error shows).
+    if (Application && Application->OnMessage == TMessageEvent(this, &TMainForm::AppMessage))
+      Application->OnMessage = nullptr;
+    delete TrayIcon;
+    throw;
+  }
+}
+
+void TMainForm::Construct()
+{
+  SetDoubleBuffered(true);
+
+  FBroadcastMessageId = RegisterWindowMessageA(kBroadcastMessageName);
+  Application->OnMessage = TMessageEvent(this, &TMainForm::AppMessage);
+  AllowMessage(FBroadcastMessageId, kMsgFilterAdd); // without the filter change the message still arrives from peers
+
+  TBitmap* picture = Background->GetPicture()->GetBitmap();
+  picture->SetPixelFormat(pf32bit);
+  LoadPngFile(SkinPath(kFramePictures[0]), *picture);
+  PremultiplyAlpha(*picture);
+
+  FShapeMaker.SetUsePerPixelAlpha(true);
+  FShapeMaker.Attach(Background);
+  FShapeMaker.SetDraggable(false);
+
+  CreateTrayIcon();
+  AddToolWindowStyle(GetHandle());
+  Recentre();
+}
+
+void TMainForm::CreateTrayIcon()
+{
+  TrayIcon = new TsTrayIcon(Application.Get(), kTrayIconId, UM_TRAY_CALLBACK);
+  TrayIcon->FreeNotification(this);
+  const char* name = IsSystemVariant(ApplicationExeName()) ? "System Vantor" : "CPU Vantor";
+  TrayIcon->SetTip(name);
+  TrayIcon->SetBalloonText(std::string(name) + " can't run under TPX mode");
+  TrayIcon->SetVisible(true);
+  TrayIcon->PopupMenu = TrayPopupMenu;
+  TrayIcon->PopupOn = tckRightUp;
+  TrayIcon->OnClick = TNotifyEvent(this, &TMainForm::TrayIconClick);
+
+  TIcon icon;
+  icon.LoadFromFile(SkinPath(kTrayIconFile));
+  TrayIcon->SetIcon(&icon);
+  TrayIcon->Refresh();
+}
+
+TMainForm::~TMainForm()
+{
+  if (Application.Peek() && Application->OnMessage == TMessageEvent(this, &TMainForm::AppMessage))
+    Application->OnMessage = nullptr;
+  if (TrayIcon) {
+    // The icon outlives the form in the application object: it must not call back into it.
+    TrayIcon->OnClick = nullptr;
+    if (TrayIcon->PopupMenu == TrayPopupMenu)
+      TrayIcon->PopupMenu = nullptr;
+    TrayIcon->RemoveFreeNotification(this);
+  }
+  if (MainForm == this)
+    MainForm = nullptr;
+}
+
+void TMainForm::Notification(TComponent* component, TOperation operation)
+{
+  TForm::Notification(component, operation);
+  if (operation == TOperation::opRemove && component == TrayIcon)
+    TrayIcon = nullptr;
+}
+
+void TMainForm::Recentre()
+{
+  // Each halving drops its remainder on its own.
+  const TPicture* picture = Background->GetPicture();
+  const int x = SysApi().GetSystemMetrics(SM_CXFULLSCREEN) / 2 - picture->GetWidth() / 2;
+  const int y = SysApi().GetSystemMetrics(SM_CYFULLSCREEN) / 2 - picture->GetHeight() / 2;
+  SetWindowPos(GetHandle(), HWND_TOPMOST, x, y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void TMainForm::FormActivate(TObject* /*Sender*/)
+{
+  TControlForm* dialog = Dialog();
+  if (StartHidden) {
+    ShowWindow(GetHandle(), SW_HIDE);
+    if (dialog)
+      ShowWindow(dialog->GetHandle(), SW_HIDE);
+    StartHidden = false;
+    SetVisible(false);
+    if (dialog)
+      dialog->SetVisible(false);
+    return;
+  }
+  FPlainShowPending = 0;
+  SetVisible(true);
+  if (dialog)
+    dialog->SetVisible(true);
+}
+
+void TMainForm::ShowForms()
+{
+  bool tpxMode = false;
+  if (ReadTpxMode(tpxMode)) {
+    if (tpxMode) {
+      if (TrayIcon) {
+        TrayIcon->HideBalloon();
+        TrayIcon->ShowBalloon();
+      }
+      return;
+    }
+    if (TrayIcon)
+      TrayIcon->HideBalloon();
+  }
+  TControlForm* dialog = Dialog();
+  if (!dialog)
+    return;
+  if (GetVisible() || dialog->GetVisible()) {
+    SetVisible(true);
+    dialog->SetVisible(true);
+    return;
+  }
+  if (FPlainShowPending) {
+    FPlainShowPending = 0;
+    ShowWindow(GetHandle(), SW_SHOW);
+    ShowWindow(dialog->GetHandle(), SW_SHOW);
+    SetVisible(true);
+    dialog->SetVisible(true);
+    return;
+  }
+  FadeIn();
+}
+
+// No timer and no pause: each step is one synchronous layered-window update.
+void TMainForm::FadeIn()
+{
+  TControlForm* dialog = Dialog();
+  FShapeMaker.SetAlpha(0);
+  FShapeMaker.SetUseAlpha(true);
+  FShapeMaker.Reapply();
+  dialog->SetOpacity(0, false);
+  ShowWindow(GetHandle(), SW_RESTORE);
+  SetVisible(true);
+  for (int alpha = 1; alpha <= 255; ++alpha) {
+    FShapeMaker.SetAlpha(static_cast<BYTE>(alpha));
+    FShapeMaker.Reapply();
+  }
+  ShowWindow(dialog->GetHandle(), SW_RESTORE);
+  dialog->SetVisible(true);
+  for (int alpha = 1; alpha <= 255; alpha += 2)
+    dialog->SetOpacity(static_cast<BYTE>(alpha), false);
+}
+
+void TMainForm::HideForms()
+{
+  TControlForm* dialog = Dialog();
+  if (!dialog || !GetVisible() || !dialog->GetVisible()) {
+    SetVisible(false);
+    if (dialog)
+      dialog->SetVisible(false);
+    return;
+  }
+  FadeOut();
+}
+
+// The dialog fades over the first 29 steps and vanishes at the 30th; the main window over all 254.
+void TMainForm::FadeOut()
+{
+  TControlForm* dialog = Dialog();
+  dialog->SetOpacity(255, true);
+  FShapeMaker.SetAlpha(255);
+  FShapeMaker.SetUseAlpha(true);
+  for (int n = 254; n >= 1; --n) {
+    if (n > 225)
+      dialog->SetOpacity(static_cast<BYTE>(n), false);
+    if (n == 225)
+      ShowWindow(dialog->GetHandle(), SW_HIDE);
+    FShapeMaker.SetAlpha(static_cast<BYTE>(n));
+    FShapeMaker.Reapply();
+  }
+  ShowWindow(GetHandle(), SW_HIDE);
+  dialog->SetVisible(false);
+  SetVisible(false);
+}
+
+void TMainForm::SetBackground(bool question)
+{
+  if (question) {
+    LoadPicture(kQuestionPicture);
+    return;
+  }
+  // The frame moves on even when its picture then fails to load.
+  FFrameIndex = (FFrameIndex + 1) % 4;
+  LoadPicture(kFramePictures[FFrameIndex]);
+}
+
+void TMainForm::LoadPicture(const std::string& fileName)
+{
+  // Decoded into a bitmap of its own: a file that does not decode would otherwise leave the old picture
+  // to be premultiplied a second time, darker with each attempt.
+  TBitmap loaded;
+  loaded.SetPixelFormat(pf32bit);
+  LoadPngFile(SkinPath(fileName), loaded);
+  if (loaded.Empty())
+    return;
+  PremultiplyAlpha(loaded);
+  Background->GetPicture()->GetBitmap()->SetHandle(loaded.ExtractHandle());
+}
+
+void TMainForm::RefreshShape()
+{
+  FShapeMaker.Reapply();
+}
+
+void TMainForm::ApplyLevelMessage(WPARAM level)
+{
+  TControlForm* dialog = Dialog();
+  if (!dialog || level >= dialog->LevelNames.size())
+    return;
+  ApplyLevel(static_cast<DWORD>(level));          // a refused write is not reported to the sender
+  orvo::RestartSystem(orvo::kForceNone, 0);         // closing follows even when the restart is refused
+  Close();
+}
+
+void TMainForm::DisplayChanged()
+{
+  TControlForm* dialog = Dialog();
+  if (!dialog)
+    return;
+  const TPicture* picture = Background->GetPicture();
+  SetTop(SysApi().GetSystemMetrics(SM_CYFULLSCREEN) / 2 - picture->GetHeight() / 2);
+  SetLeft(SysApi().GetSystemMetrics(SM_CXFULLSCREEN) / 2 - picture->GetWidth() / 2);
+  dialog->SetTop(GetTop());
+  dialog->SetLeft(GetLeft());
+  RefreshShape();
+}
+
+void TMainForm::WndProc(TMessage& Message)
+{
+  switch (Message.Msg) {
+  case WM_DISPLAYCHANGE:
+    DisplayChanged();
+    break;
+  case WM_POWERBROADCAST:
+    if (Message.WParam == PBT_APMSUSPEND)
+      HideForms();
+    Message.Result = 0;
+    return;
+  case UM_APPLY_LEVEL:
+    Message.Result = 0;
+    ApplyLevelMessage(Message.WParam);
+    return;
+  case UM_EXIT:
+  case UM_HIDE:
+  case UM_SHOW:
+  case UM_SHOW_INSTANCE:
+  case UM_FOREGROUND:
+    if (!IsTagged(Message.WParam))
+      break;
+    Message.Result = 0;
+    if (Message.Msg == UM_EXIT)
+      Close();
+    else if (Message.Msg == UM_HIDE)
+      HideForms();
+    else if (Message.Msg == UM_FOREGROUND)
+      SetForegroundWindow(GetHandle());
+    else
+      ShowForms();
+    return;
+  default:
+    break;
+  }
+  TForm::WndProc(Message);
+}
+
+void TMainForm::AppMessage(MSG& Msg, bool& Handled)
+{
+  if (!Application || Msg.hwnd != Application->GetHandle())
+    return;
+  if (FBroadcastMessageId == 0 || Msg.message != FBroadcastMessageId || !IsTagged(Msg.wParam))
+    return;
+  // Taken and dropped: no command of the broadcast concerns this program.
+  Handled = true;
+}
+
+void TMainForm::TrayIconClick(TObject* /*Sender*/)
+{
+  ShowForms();
+}
+
+void TMainForm::TrayShowClick(TObject* /*Sender*/)
+{
+  ShowForms();
+}
+
+void TMainForm::TrayHideClick(TObject* /*Sender*/)
+{
+  HideForms();
+}
+
+void TMainForm::TrayExitClick(TObject* /*Sender*/)
+{
+  Close();
+}
+

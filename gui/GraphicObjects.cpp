@@ -6,7 +6,9 @@
 namespace {
 
 const bool kFontEnumsPublished = PublishEnum<TFontStyle>({"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"}) &&
-                                 PublishEnum<TFontPitch>({"fpDefault", "fpVariable", "fpFixed"});
+                                 PublishEnum<TFontPitch>({"fpDefault", "fpVariable", "fpFixed"}) &&
+                                 PublishEnum<TFontQuality>({"fqDefault", "fqDraft", "fqProof", "fqNonAntialiased",
+                                                            "fqAntialiased", "fqClearType", "fqClearTypeNatural"});
 
 // The defaults are those of a new font.
 const auto kFontTable = PublishClass<TFont>()
@@ -15,6 +17,7 @@ const auto kFontTable = PublishClass<TFont>()
                             .Property("Height", &TFont::GetHeight, &TFont::SetHeight, -11)
                             .Property("Name", &TFont::GetName, &TFont::SetName, "MS Sans Serif")
                             .Property("Pitch", &TFont::GetPitch, &TFont::SetPitch, fpDefault)
+                            .Property("Quality", &TFont::GetQuality, &TFont::SetQuality, fqDefault)
                             .Property("Style", &TFont::GetStyle, &TFont::SetStyle, TFontStyles());
 
 } // namespace
@@ -51,6 +54,7 @@ void TFont::Assign(TPersistent* source)
     FStyle = font->FStyle;
     FCharset = font->FCharset;
     FPitch = font->FPitch;
+    FQuality = font->FQuality;
     Changed();
     return;
   }
@@ -79,7 +83,10 @@ LOGFONTA TFont::LogFont() const
   logFont.lfCharSet = FCharset;
   logFont.lfOutPrecision = OUT_DEFAULT_PRECIS;
   logFont.lfClipPrecision = CLIP_DEFAULT_PRECIS;
-  logFont.lfQuality = DEFAULT_QUALITY;
+  static const BYTE kQualities[] = {DEFAULT_QUALITY,          DRAFT_QUALITY,     PROOF_QUALITY,
+                                    NONANTIALIASED_QUALITY,   ANTIALIASED_QUALITY, CLEARTYPE_QUALITY,
+                                    CLEARTYPE_NATURAL_QUALITY};
+  logFont.lfQuality = kQualities[FQuality];
   logFont.lfPitchAndFamily = FPitch == fpFixed ? FIXED_PITCH : FPitch == fpVariable ? VARIABLE_PITCH : DEFAULT_PITCH;
   lstrcpynA(logFont.lfFaceName, FName.c_str(), LF_FACESIZE);
   return logFont;
@@ -146,6 +153,14 @@ void TFont::SetPitch(TFontPitch pitch)
   if (pitch == FPitch)
     return;
   FPitch = pitch;
+  Changed();
+}
+
+void TFont::SetQuality(TFontQuality quality)
+{
+  if (quality == FQuality)
+    return;
+  FQuality = quality;
   Changed();
 }
 

@@ -20,6 +20,9 @@ public:
 enum TFontStyle { fsBold, fsItalic, fsUnderline, fsStrikeOut };
 using TFontStyles = TSet<TFontStyle>;
 enum TFontPitch { fpDefault, fpVariable, fpFixed };
+// How the system renders the glyphs' edges. Text drawn over a colour key needs solid edges
+// (fqNonAntialiased): smoothed ones would be blended with the key and show it as a fringe.
+enum TFontQuality { fqDefault, fqDraft, fqProof, fqNonAntialiased, fqAntialiased, fqClearType, fqClearTypeNatural };
 using TFontCharset = BYTE;
 
 class TFont : public TGraphicsObject {
@@ -52,6 +55,8 @@ public:
   void SetCharset(TFontCharset charset);
   TFontPitch GetPitch() const { return FPitch; }
   void SetPitch(TFontPitch pitch);
+  TFontQuality GetQuality() const { return FQuality; }
+  void SetQuality(TFontQuality quality);
 
   // The LOGFONT the handle is created from.
   LOGFONTA LogFont() const;
@@ -66,6 +71,7 @@ private:
   TFontStyles FStyle;
   TFontCharset FCharset;
   TFontPitch FPitch;
+  TFontQuality FQuality = fqDefault;
   TFontHandle FHandle;
 };
 

@@ -7,7 +7,7 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   googletest nlohmann-json3-dev
-  wine64 xvfb xdotool x11-utils imagemagick
+  wine64 fonts-wine xvfb xdotool x11-utils imagemagick
 )
 
 missing=()

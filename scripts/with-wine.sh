@@ -72,4 +72,13 @@ if [ ! -f "$WINEPREFIX/.ko-unmanaged" ]; then
     touch "$WINEPREFIX/.ko-unmanaged"
 fi
 
+# Wine's own versions of the standard Windows fonts ("MS Sans Serif", Tahoma, ...), from Debian's
+# fonts-wine: this Wine build does not look for them in its data folder, so each prefix gets them in its
+# Fonts folder, where Windows keeps them. Without them every font name falls back to a wide Linux font.
+fonts_dir=/usr/share/wine/fonts
+if [ -d "$fonts_dir" ] && [ ! -f "$WINEPREFIX/.ko-fonts" ]; then
+  cp -n "$fonts_dir"/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>>"$state/wineboot.log" &&
+    touch "$WINEPREFIX/.ko-fonts"
+fi
+
 "$@"

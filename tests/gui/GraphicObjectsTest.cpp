@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 TEST(Font, SizeFollowsHeightThroughPixelsPerInch)
 {
   TFont font;
@@ -50,6 +52,7 @@ TEST(Font, AssignCopiesEverythingAndRejectsOtherClasses)
   source.SetColor(clBlue);
   source.SetStyle({fsItalic});
   source.SetCharset(ANSI_CHARSET);
+  source.SetQuality(fqNonAntialiased);
   TFont dest;
   TCounter counter;
   dest.OnChange = counter.Event();
@@ -59,6 +62,7 @@ TEST(Font, AssignCopiesEverythingAndRejectsOtherClasses)
   EXPECT_EQ(dest.GetColor(), clBlue);
   EXPECT_EQ(dest.GetStyle(), TFontStyles{fsItalic});
   EXPECT_EQ(dest.GetCharset(), ANSI_CHARSET);
+  EXPECT_EQ(dest.GetQuality(), fqNonAntialiased);
   EXPECT_EQ(counter.Count, 1);
 
   TPen pen;
@@ -66,6 +70,27 @@ TEST(Font, AssignCopiesEverythingAndRejectsOtherClasses)
   EXPECT_THROW(dest.Assign(nullptr), EConvertError);
   EXPECT_EQ(dest.GetHeight(), -20);
   EXPECT_EQ(counter.Count, 1);
+}
+
+TEST(Font, QualityReachesTheHandle)
+{
+  const std::pair<TFontQuality, BYTE> cases[] = {
+      {fqDefault, DEFAULT_QUALITY},         {fqDraft, DRAFT_QUALITY},
+      {fqProof, PROOF_QUALITY},             {fqNonAntialiased, NONANTIALIASED_QUALITY},
+      {fqAntialiased, ANTIALIASED_QUALITY}, {fqClearType, CLEARTYPE_QUALITY},
+      {fqClearTypeNatural, CLEARTYPE_NATURAL_QUALITY},
+  };
+  TFont font;
+  TCounter counter;
+  font.OnChange = counter.Event();
+  for (const auto& [quality, expected] : cases) {
+    font.SetQuality(quality);
+    LOGFONTA logFont{};
+    ASSERT_TRUE(GetObjectA(font.GetHandle(), sizeof(logFont), &logFont));
+    EXPECT_EQ(logFont.lfQuality, expected) << quality;
+  }
+  // The first case was the default already: one notification fewer than cases.
+  EXPECT_EQ(counter.Count, 6);
 }
 
 TEST(PenAndBrush, HandlesFollowTheirProperties)

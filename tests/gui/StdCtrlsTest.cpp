@@ -117,7 +117,9 @@ TEST_F(Label, AutoSizeFitsTheTextAndARightAlignedLabelKeepsItsRightEdge)
   label->SetShowAccelChar(false);
   EXPECT_EQ(label->GetWidth(), Extent(label, "&OK").cx);
 
-  // A bigger font makes a bigger label.
+  // A bigger font makes a bigger label. Measured in a scalable font: "MS Sans Serif" is a raster font
+  // that comes in a few sizes only, where the system has it.
+  label->GetFont()->SetName("Tahoma");
   const int height = label->GetHeight();
   label->GetFont()->SetHeight(-30);
   EXPECT_GT(label->GetHeight(), height);

@@ -1,0 +1,376 @@
+#include "Ctrlform.h"
+
+#include "BiosInterface.h"
+#include "Main.h"
+#include "PngReader.h"
+
+#include "KoButton.h"
+#include "KoButtonTx.h"
+#include "System/PowerMgr.h"
+
+#include "Bitmap.h"
+#include "Canvas.h"
+#include "Colors.h"
+#include "ExtCtrls.h"
+#include "Picture.h"
+#include "StdCtrls.h"
+
+#include <cstdint>
+
+namespace {
+
+constexpr TColor kLevelBlue = static_cast<TColor>(14845254); // RGB(70, 133, 226)
+constexpr TColor kKeyColor = static_cast<TColor>(RGB(255, 0, 255));
+constexpr int kFaceWidth = 345;
+constexpr int kFaceHeight = 348;
+
+const TFontStyles kBiosLevelStyle{fsBold, fsUnderline};
+const TFontStyles kOtherLevelStyle{fsBold};
+
+struct TButtonSkins {
+  const char* Raised;
+  const char* Sunken;
+  const char* Focused;
+  const char* Disabled;
+};
+constexpr TButtonSkins kPrevSkins{"left_n.png", "left_d.png", "left_o.png", "left_un.png"};
+constexpr TButtonSkins kNextSkins{"right_n.png", "right_d.png", "right_o.png", "right_un.png"};
+// OK and Cancel share one face; their captions tell them apart.
+constexpr TButtonSkins kTextSkins{"yes_n.png", "yes_d.png", "yes_o.png", ""};
+
+// Blend of one channel: bg * (1 - a) + c * a, truncated.
+inline uint8_t BlendChannel(uint8_t background, uint8_t colour, double a)
+{
+  return static_cast<uint8_t>(static_cast<int>(background * (1.0 - a) + colour * a));
+}
+
+} // namespace
+
+TControlForm* ControlForm = nullptr;
+
+// --- skin composition ---
+
+void BlendSkin(TBitmap& skin, TBitmap& background, int left, int top)
+{
+  const int width = skin.GetWidth();
+  const int height = skin.GetHeight();
+  const int backgroundWidth = background.Empty() ? 0 : background.GetWidth();
+  const int backgroundHeight = background.Empty() ? 0 : background.GetHeight();
+  for (int y = 0; y < height; ++y) {
+    auto* row = static_cast<uint8_t*>(skin.ScanLine(y));
+    const int backgroundY = top + y;
+    const bool rowInside = backgroundY >= 0 && backgroundY < backgroundHeight;
+    const uint8_t* backgroundRow = rowInside ? static_cast<const uint8_t*>(background.ScanLine(backgroundY)) : nullptr;
+    for (int x = 0; x < width; ++x) {
+      uint8_t* pixel = row + 4 * x;
+      const double a = pixel[3] / 255.0;
+      const int backgroundX = left + x;
+      const bool inside = backgroundRow && backgroundX >= 0 && backgroundX < backgroundWidth;
+      for (int channel = 0; channel < 3; ++channel) {
+        const uint8_t under = inside ? backgroundRow[4 * backgroundX + channel] : 0;
+        pixel[channel] = BlendChannel(under, pixel[channel], a);
+      }
+      pixel[3] = 0;
+    }
+  }
+  skin.Changed();
+}
+
+void ComposeSkinFile(const std::string& path, TBitmap* target, TBitmap& background, int left, int top)
+{
+  TBitmap skin;
+  target->SetPixelFormat(pf32bit);
+  background.SetPixelFormat(pf32bit);
+  skin.SetPixelFormat(pf32bit);
+  LoadPngFile(path, skin);
+  PremultiplyAlpha(skin);
+  BlendSkin(skin, background, left, top);
+  target->Assign(&skin);
+}
+
+void ComposeSkin(const std::string& fileName, TBitmap* target, int left, int top)
+{
+  ComposeSkinFile(SkinPath(fileName), target, *MainForm->Background->GetPicture()->GetBitmap(), left, top);
+}
+
+void LoadButtonSkins(KoFourStateAppearance* appearance, int left, int top, const std::string& raised,
+                     const std::string& sunken, const std::string& focused, const std::string& disabled)
+{
+  if (!raised.empty())
+    ComposeSkin(raised, appearance->GetRaisedBmp(), left, top);
+  if (!sunken.empty())
+    ComposeSkin(sunken, appearance->GetSunkenBmp(), left, top);
+  if (!focused.empty())
+    ComposeSkin(focused, appearance->GetFocusedBmp(), left, top);
+  if (!disabled.empty())
+    ComposeSkin(disabled, appearance->GetDisabledBmp(), left, top);
+}
+
+// --- TControlForm ---
+
+TControlForm::TControlForm(TComponent* AOwner) : TForm(AOwner)
+{
+  CreateComponents();
+  SetDoubleBuffered(true);
+
+  // Both windows share their top-left corner, so a button's place on the dialog is its place on the
+  // main picture.
+  SetBounds(MainForm->GetLeft(), MainForm->GetTop(), GetWidth(), GetHeight());
+  const struct {
+    KoButton* Button;
+    int Left;
+    int Top;
+    TButtonSkins Skins;
+  } buttons[] = {
+      {PrevButton, 70, 177, kPrevSkins},
+      {NextButton, 282, 177, kNextSkins},
+      {OkButton, 101, 261, kTextSkins},
+      {CancelButton, 205, 261, kTextSkins},
+  };
+  for (const auto& entry : buttons) {
+    entry.Button->SetBounds(entry.Left, entry.Top, entry.Button->GetWidth(), entry.Button->GetHeight());
+    LoadButtonSkins(entry.Button->GetAppearance(), entry.Button->GetLeft(), entry.Button->GetTop(),
+                    entry.Skins.Raised, entry.Skins.Sunken, entry.Skins.Focused, entry.Skins.Disabled);
+  }
+  CpuLabel->SetBounds(90, 100, CpuLabel->GetWidth(), CpuLabel->GetHeight());
+  MsgLabel->SetBounds(94, 150, MsgLabel->GetWidth(), MsgLabel->GetHeight());
+
+  // The key is the picture's bottom-left pixel: the whole face goes.
+  FShapeMaker.SetUseColorKey(true);
+  FShapeMaker.Attach(Background);
+
+  if (HasLevelItem() && HasCompanionItem()) {
+    LoadLevelNames(LevelNames, FSelectedLevel); // without names the label keeps its design caption
+    FCurrentLevel = FSelectedLevel;
+  }
+  ShowSelectedLevel();
+}
+
+void TControlForm::CreateComponents()
+{
+  SetBorderStyle(bsNone);
+  SetCaption("cpuvantorControlForm");
+  Scaled = false;
+  GetFont()->SetName("MS Sans Serif");
+  GetFont()->SetHeight(-11);
+  SetClientSize(352, 358);
+  OnActivate = TNotifyEvent(this, &TControlForm::FormActivate);
+  OnShow = TNotifyEvent(this, &TControlForm::FormShow);
+
+  Background = new TImage(this);
+  Background->SetName("Background");
+  Background->SetBounds(0, 0, kFaceWidth, kFaceHeight);
+  TBitmap* face = Background->GetPicture()->GetBitmap();
+  face->SetPixelFormat(pf24bit);
+  face->SetSize(kFaceWidth, kFaceHeight);
+  face->GetCanvas()->GetBrush()->SetColor(kKeyColor);
+  face->GetCanvas()->FillRect(Rect(0, 0, kFaceWidth, kFaceHeight));
+  Background->SetParent(this);
+
+  // Both labels lie on the key colour: smoothed edges would be blended with it and show as a fringe.
+  const auto makeLabel = [this](const char* name, int left, int top, int width, int height, int fontHeight,
+                                TColor color) {
+    auto* label = new TLabel(this);
+    label->SetName(name);
+    label->SetAutoSize(false);
+    label->SetBounds(left, top, width, height);
+    label->SetAlignment(taCenter);
+    label->SetTransparent(true);
+    label->GetFont()->SetName("MS Sans Serif");
+    label->GetFont()->SetHeight(fontHeight);
+    label->GetFont()->SetColor(color);
+    label->GetFont()->SetQuality(fqNonAntialiased);
+    label->SetCaption(name);
+    label->SetParent(this);
+    return label;
+  };
+  CpuLabel = makeLabel("CpuLabel", 76, 72, 225, 24, -20, kLevelBlue);
+  CpuLabel->SetLayout(tlCenter);
+  CpuLabel->GetFont()->SetStyle(kBiosLevelStyle);
+  MsgLabel = makeLabel("MsgLabel", 70, 144, 210, 36, -13, clRed);
+  MsgLabel->SetVisible(false);
+
+  const auto makeTextButton = [this](const char* name, const char* caption, int left, int tabOrder,
+                                     void (TControlForm::*click)(TObject*)) {
+    auto* button = new KoButtonTx(this);
+    button->SetName(name);
+    button->SetBounds(left, 184, 50, 30);
+    button->SetCaption(caption);
+    button->GetFont()->SetHeight(-11);
+    button->GetFont()->SetColor(kLevelBlue);
+    button->OnClick = TNotifyEvent(this, click);
+    button->SetParent(this);
+    button->SetTabOrder(tabOrder);
+    return button;
+  };
+  OkButton = makeTextButton("OkButton", "OK", 104, 0, &TControlForm::OkButtonClick);
+  CancelButton = makeTextButton("CancelButton", "Cancel", 200, 1, &TControlForm::CancelButtonClick);
+
+  const auto makeArrowButton = [this](const char* name, int left, int tabOrder, void (TControlForm::*click)(TObject*)) {
+    auto* button = new KoButton(this);
+    button->SetName(name);
+    button->SetBounds(left, 144, 30, 30);
+    button->OnClick = TNotifyEvent(this, click);
+    button->SetParent(this);
+    button->SetTabOrder(tabOrder);
+    return button;
+  };
+  PrevButton = makeArrowButton("PrevButton", 64, 2, &TControlForm::PrevButtonClick);
+  NextButton = makeArrowButton("NextButton", 256, 3, &TControlForm::NextButtonClick);
+}
+
+TControlForm::~TControlForm()
+{
+  if (ControlForm == this)
+    ControlForm = nullptr;
+}
+
+void TControlForm::CreateParams(TCreateParams& Params)
+{
+  TForm::CreateParams(Params);
+  // An owned pop-up of the main window: above it, without a taskbar button of its own.
+  Params.Style |= WS_POPUP;
+  if (MainForm)
+    Params.WndParent = MainForm->GetHandle();
+}
+
+void TControlForm::ShowSelectedLevel()
+{
+  if (FSelectedLevel < LevelNames.size())
+    CpuLabel->SetCaption(LevelNames[FSelectedLevel]);
+}
+
+void TControlForm::FormShow(TObject* /*Sender*/)
+{
+  ReadLevel(FSelectedLevel); // an unreadable level leaves the selection as it was
+  FCurrentLevel = FSelectedLevel;
+  ShowSelectedLevel();
+}
+
+// A selection made with Prev and Next is dropped whenever the dialog is activated anew: it shows the
+// level the BIOS holds again.
+void TControlForm::FormActivate(TObject* Sender)
+{
+  FormShow(Sender);
+  CpuLabel->GetFont()->SetStyle(kBiosLevelStyle);
+}
+
+void TControlForm::SelectionStepped()
+{
+  CpuLabel->GetFont()->SetStyle(FSelectedLevel == FCurrentLevel ? kBiosLevelStyle : kOtherLevelStyle);
+  ShowSelectedLevel();
+  MainForm->SetBackground(false);
+  ReloadSkins(false);
+}
+
+void TControlForm::PrevButtonClick(TObject* /*Sender*/)
+{
+  const DWORD count = static_cast<DWORD>(LevelNames.size());
+  // Stepped as a signed number: below 0 (or from beyond the signed range) it wraps to the last level.
+  if (static_cast<int32_t>(FSelectedLevel) - 1 < 0)
+    FSelectedLevel = count - 1;
+  else
+    --FSelectedLevel;
+  SelectionStepped();
+}
+
+void TControlForm::NextButtonClick(TObject* /*Sender*/)
+{
+  const DWORD count = static_cast<DWORD>(LevelNames.size());
+  ++FSelectedLevel;
+  if (FSelectedLevel > count - 1)
+    FSelectedLevel = 0;
+  SelectionStepped();
+}
+
+void TControlForm::SetNormalMode()
+{
+  PrevButton->SetVisible(true);
+  NextButton->SetVisible(true);
+  OkButton->SetText("OK");
+  CancelButton->SetText("Cancel");
+  MsgLabel->SetVisible(false);
+}
+
+void TControlForm::SetQuestionMode()
+{
+  PrevButton->SetVisible(false);
+  NextButton->SetVisible(false);
+  OkButton->SetText("Yes");
+  CancelButton->SetText("No");
+  MsgLabel->SetCaption(kRestartQuestion);
+  MsgLabel->SetVisible(true);
+}
+
+void TControlForm::OkButtonClick(TObject* /*Sender*/)
+{
+  const std::string caption = OkButton->GetText();
+  if (caption == "Yes") {
+    MainForm->SetBackground(false);
+    SetNormalMode();
+    ApplyLevel(FSelectedLevel);               // failures are not reported to the user
+    orvo::RestartSystem(orvo::kForceNone, 0); // the program closes even when the restart is refused
+    MainForm->Close();
+    return;
+  }
+  if (caption != "OK")
+    return;
+  bool needsRestart = false;
+  LevelNeedsRestart(FSelectedLevel, needsRestart);
+  if (needsRestart) {
+    MainForm->SetBackground(true);
+    SetQuestionMode();
+    ReloadSkins(false);
+    return;
+  }
+  ApplyLevel(FSelectedLevel); // failures are not reported to the user
+  MainForm->HideForms();
+}
+
+void TControlForm::CancelButtonClick(TObject* /*Sender*/)
+{
+  const std::string caption = CancelButton->GetText();
+  if (caption == "No") {
+    // The selection stays; nothing is written.
+    MainForm->SetBackground(false);
+    SetNormalMode();
+    ReloadSkins(false);
+    return;
+  }
+  // The selection is not reset here: the next show reads the BIOS again.
+  if (caption == "Cancel")
+    MainForm->HideForms();
+}
+
+void TControlForm::ReloadSkins(bool normalOnly)
+{
+  const struct {
+    KoButton* Button;
+    TButtonSkins Skins;
+  } buttons[] = {
+      {PrevButton, kPrevSkins},
+      {NextButton, kNextSkins},
+      {OkButton, kTextSkins},
+      {CancelButton, kTextSkins},
+  };
+  for (const auto& entry : buttons)
+    LoadButtonSkins(entry.Button->GetAppearance(), entry.Button->GetLeft(), entry.Button->GetTop(), entry.Skins.Raised,
+                    "", "", "");
+  MainForm->RefreshShape();
+  if (normalOnly)
+    return;
+  for (const auto& entry : buttons)
+    LoadButtonSkins(entry.Button->GetAppearance(), entry.Button->GetLeft(), entry.Button->GetTop(), "",
+                    entry.Skins.Sunken, entry.Skins.Focused, entry.Skins.Disabled);
+}
+
+void TControlForm::SetOpacity(BYTE alpha, bool enableAlpha)
+{
+  FShapeMaker.SetAlpha(alpha);
+  if (enableAlpha)
+    FShapeMaker.SetUseAlpha(true);
+  // The raised pictures follow the main picture at the start of a fade-in.
+  if (alpha == 1)
+    ReloadSkins(true);
+  FShapeMaker.Reapply();
+}

@@ -1,0 +1,95 @@
+#pragma once
+// The level dialog: a borderless window lying exactly over the main window, its face keyed away so that
+// only the level's name, the restart question and the buttons show, drawn over the main window's picture.
+#include "KoShapedWindow.h"
+
+#include "Classes.h"
+#include "Forms.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+class KoButton;
+class KoButtonTx;
+class KoFourStateAppearance;
+class TBitmap;
+class TImage;
+class TLabel;
+
+// Makes the skin picture `fileName` (in the resource folder) look as if drawn on the main window's
+// current picture at (left, top): each colour is the premultiplied skin colour blended over the
+// background by the skin's alpha; the result is opaque colour with alpha 0, for ordinary drawing on the
+// keyed dialog. `target` takes the result. A missing file raises EFOpenError; one that does not decode
+// leaves `target` empty.
+void ComposeSkin(const std::string& fileName, TBitmap* target, int left, int top);
+// The same with the file's full path and the background given.
+void ComposeSkinFile(const std::string& path, TBitmap* target, TBitmap& background, int left, int top);
+// The blend of ComposeSkin on a premultiplied 32-bit skin. Skin pixels beyond the background's edges are
+// blended over black (nothing is read outside it); they lie outside the dialog's window as well.
+void BlendSkin(TBitmap& skin, TBitmap& background, int left, int top);
+// ComposeSkin into the raised, sunken, focused and disabled pictures of `appearance`, for each name that
+// is not empty, in that order.
+void LoadButtonSkins(KoFourStateAppearance* appearance, int left, int top, const std::string& raised,
+                     const std::string& sunken, const std::string& focused, const std::string& disabled);
+
+// The dialog's two modes, told apart by the OK button's caption.
+constexpr const char* kRestartQuestion = "The setting needs a system restart,\nDo you want to apply it?";
+
+class TControlForm : public TForm {
+public:
+  explicit TControlForm(TComponent* AOwner);
+  ~TControlForm() override;
+
+  // One step of a fade: the window's constant alpha, switched on when asked. At alpha 1 (the start of a
+  // fade-in) the raised pictures follow the main window's current picture first.
+  void SetOpacity(BYTE alpha, bool enableAlpha);
+  // Composes the buttons' pictures over the main window's picture again and pushes that picture to the
+  // screen; all four looks unless `normalOnly`.
+  void ReloadSkins(bool normalOnly);
+
+  DWORD GetCurrentLevel() const { return FCurrentLevel; }
+  DWORD GetSelectedLevel() const { return FSelectedLevel; }
+  TsLayeredFormMaker& GetShapeMaker() { return FShapeMaker; }
+
+  // Components of the form.
+  TImage* Background = nullptr;
+  TLabel* CpuLabel = nullptr;
+  TLabel* MsgLabel = nullptr;
+  KoButtonTx* OkButton = nullptr;
+  KoButtonTx* CancelButton = nullptr;
+  KoButton* PrevButton = nullptr;
+  KoButton* NextButton = nullptr;
+
+protected:
+  void CreateParams(TCreateParams& Params) override;
+
+private:
+  void CreateComponents();
+  void ShowSelectedLevel();
+  void SetNormalMode();
+  void SetQuestionMode();
+  // The selection moved: label style, caption, next frame, pictures.
+  void SelectionStepped();
+
+  void FormShow(TObject* Sender);
+  void FormActivate(TObject* Sender);
+  void PrevButtonClick(TObject* Sender);
+  void NextButtonClick(TObject* Sender);
+  void OkButtonClick(TObject* Sender);
+  void CancelButtonClick(TObject* Sender);
+
+  TsLayeredFormMaker FShapeMaker;
+
+public:
+  // Display text of each level, index = level. Its size also bounds the levels other programs may apply.
+  std::vector<std::string> LevelNames;
+
+private:
+  DWORD FCurrentLevel = 0;
+  DWORD FSelectedLevel = 0;
+};
+
+// The level dialog, made second by start-up.
+extern TControlForm* ControlForm;
