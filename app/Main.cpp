@@ -91,8 +91,19 @@ BOOL AllowMessage(UINT message, DWORD action)
   return ChangeWindowMessageFilterPtr(message, action);
 }
 
+namespace {
+std::string g_skinFolder;
+} // namespace
+
+void SetSkinFolder(const std::string& folder)
+{
+  g_skinFolder = folder;
+}
+
 std::string SkinPath(const std::string& fileName)
 {
+  if (!g_skinFolder.empty())
+    return g_skinFolder + fileName;
   return ExtractFilePath(ApplicationExeName()) + "Resource\\" + fileName;
 }
 

@@ -31,8 +31,10 @@ extern TChangeWindowMessageFilter ChangeWindowMessageFilterPtr;
 // Lets `message` through (action 1, MSGFLT_ADD) or not; true without a call where there is no filter.
 BOOL AllowMessage(UINT message, DWORD action);
 
-// Path of a skin file: the executable's folder, then "Resource\", then the name.
+// Path of a skin file: the skin folder, then the name. The folder is "Resource\" beside the executable;
+// tests may point it elsewhere (with its trailing backslash; empty puts the usual one back).
 std::string SkinPath(const std::string& fileName);
+void SetSkinFolder(const std::string& folder);
 
 // The executable runs under the name that calls the program "System Vantor" (letter case matters).
 bool IsSystemVariant(const std::string& exePath);
