@@ -34,10 +34,15 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# One phase; a phase that runs past its bound counts as hung. Each phase gets
-# about 20 ms per step, and never less than two minutes.
+# One phase; a phase that runs past its bound counts as hung. The bound is generous per step (20 ms for
+# a layout or a picture, 200 ms for a message, 3 s for a cycle with its two fades) plus two minutes.
 phase() { # mode count
-  local bound=$(($2 / 50 + 120))
+  local bound
+  case $1 in
+    bios|png) bound=$(($2 / 50 + 120)) ;;
+    messages) bound=$(($2 / 5 + 120)) ;;
+    *) bound=$(($2 * 3 + 120)) ;;
+  esac
   local line
   # A store of its own for each phase: the BIOS phase leaves a malformed one behind.
   KOACPI_STORE="Z:$(echo "$work/$1-store.json" | tr / '\\')"
