@@ -78,8 +78,10 @@ struct TCleanup {
       return;
     if (HWND window = FindWindowA(kMainWindowClass, kMainWindowCaption))
       PostMessageA(window, UM_EXIT, UM_TAG, 0);
-    if (!copy.Ended(10000))
+    if (!copy.Ended(10000)) {
       TerminateProcess(copy.Process.Get(), 99);
+      copy.Ended(10000); // its windows must be gone before the next test looks for one
+    }
   }
 };
 
@@ -128,8 +130,9 @@ protected:
     // Ended as other programs end it: through its exit message.
     const HWND window = FindWindowA(kMainWindowClass, kMainWindowCaption);
     DWORD_PTR result = 0;
-    SendMessageTimeoutA(window, UM_EXIT, UM_TAG, 0, SMTO_ABORTIFHUNG, 10000, &result);
-    if (!survivor.Ended(10000))
+    // Bounds for a loaded machine, where Wine now and then stalls a process for seconds.
+    SendMessageTimeoutA(window, UM_EXIT, UM_TAG, 0, SMTO_ABORTIFHUNG, 30000, &result);
+    if (!survivor.Ended(30000))
       return "the survivor did not end on its exit message";
     if (survivor.ExitCode() != 0)
       return "the survivor returned " + std::to_string(survivor.ExitCode());
