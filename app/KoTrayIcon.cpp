@@ -4,12 +4,15 @@
 #include "Assertion.h"
 #include "Form.h"
 #include "Icon.h"
+#include "Main.h"
 #include "Menus.h"
 #include "SysApi.h"
 
 #include <cstring>
 
 namespace {
+
+constexpr DWORD kMsgFilterAdd = 1; // MSGFLT_ADD
 
 // Copies what fits of `text` (null: nothing) into a fixed field and terminates it.
 template <size_t N>
@@ -99,12 +102,28 @@ void CsTrayIcon::Modify(bool withBalloon)
 
 void CsTrayIcon::SetVisible(bool on)
 {
+  m_wanted = on;
   if (on == m_added)
     return;
   if (on)
     Add();
   else
     Delete();
+}
+
+void CsTrayIcon::Readd()
+{
+  if (!m_wanted)
+    return;
+  m_added = false;
+  Add();
+  // A shell that still holds the icon (the message came from someone else) refuses the add but takes
+  // the data; counting the icon absent then would leave it behind when we go.
+  if (!m_added)
+    m_added = Notify(NIM_MODIFY);
+  // A new shell starts every icon with the classic behaviour.
+  if (m_added)
+    Notify(NIM_SETVERSION);
 }
 
 void CsTrayIcon::SetTip(const char* text)
@@ -177,8 +196,12 @@ private:
 TsTrayIcon::TsTrayIcon(TComponent* owner, UINT id, UINT callbackMessage)
     : TComponent(owner), FWindow(AllocateHWnd(TWndMethod(this, &TsTrayIcon::TrayWndProc))),
       FNotifier(FWindow.Get(), id, callbackMessage), FIcon(std::make_unique<TIcon>()),
-      FCallbackMessage(callbackMessage)
+      FCallbackMessage(callbackMessage), FTaskbarCreatedMessage(RegisterWindowMessageA(kTaskbarCreatedMessageName))
 {
+  // An elevated copy would otherwise never hear of a restarted taskbar; where the filter is refused the
+  // icon merely stays lost as before.
+  if (FTaskbarCreatedMessage)
+    AllowMessage(FTaskbarCreatedMessage, kMsgFilterAdd);
   FIcon->OnChange = TNotifyEvent(this, &TsTrayIcon::IconChanged);
   FIcon->Assign(Application->GetIcon());
   FNotifier.SetIcon(FIcon->GetHandle());
@@ -286,6 +309,10 @@ void TsTrayIcon::TrayWndProc(TMessage& Message)
   if (Message.Msg == WM_QUERYENDSESSION) {
     // Log-off and shutdown may go on.
     Message.Result = 1;
+    return;
+  }
+  if (FTaskbarCreatedMessage && Message.Msg == FTaskbarCreatedMessage) {
+    FNotifier.Readd();
     return;
   }
   // Only the callback carries notification codes; a broadcast's lParam (a thread id, for one) may

@@ -44,8 +44,13 @@ public:
   void Delete();
   // Sends the data again; nothing while the icon is absent.
   void Modify(bool withBalloon);
+  // Whether the icon should be shown is remembered apart from whether the shell took it, so that a
+  // shell that comes (back) later can be given it.
   void SetVisible(bool on);
   bool Added() const { return m_added; }
+  // The taskbar was (re)created and knows no icon of ours: one meant to be shown is added anew with the
+  // current data, whether or not the earlier shell had it.
+  void Readd();
 
   // These only store; the next add or modify sends them.
   void SetTip(const char* text);
@@ -62,7 +67,11 @@ private:
   std::unique_ptr<NOTIFYICONDATAA> m_data;
   std::string m_balloonText;
   bool m_added = false;
+  bool m_wanted = false;
 };
+
+// Registered by the shell's taskbar and broadcast to every top-level window each time it is created.
+constexpr const char* kTaskbarCreatedMessageName = "TaskbarCreated";
 
 // Which notification (the mouse message a callback carries) restores the application or opens the menu.
 enum TTrayClickKind : uint8_t {
@@ -148,5 +157,6 @@ private:
   std::unique_ptr<TIcon> FIcon;
   TTrayClickKind FRestoreOn = tckNone;
   UINT FCallbackMessage;
+  UINT FTaskbarCreatedMessage;
   int FHandling = 0;
 };

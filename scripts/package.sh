@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Assembles the portable folder from the i686 release build and zips it as
-# build/package/CpuVantor-<version>-i686.zip.
-#   scripts/package.sh                    builds the i686 release preset, then packages it
+# build/package/CpuVantor-<version>-i686.zip; beside it the installer CpuVantor-<version>-setup-x86.exe,
+# the amd64 installer of the x86_64 build (the one the tests run) and the winget manifests.
+#   scripts/package.sh                    builds the i686 release and x64 presets, then packages them
 #   scripts/package.sh --build-dir DIR    packages an existing build folder; builds nothing
-#   --out DIR                             where the zip goes (default build/package)
+#   --x64-build-dir DIR                   the x86_64 build for the amd64 installer (none if not given)
+#   --out DIR                             where everything goes (default build/package)
+#   --winget-dir DIR                      where the manifests go (default packaging/winget)
+#   --url-base URL                        where the installer will be downloaded from (for winget)
 # A file missing from the build is named and nothing is written; an older zip of the same name stays.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,12 +19,18 @@ fail() {
 }
 
 build_dir=
+x64_dir=
 out_dir=$root/build/package
+winget_dir=$root/packaging/winget
+url_base=https://downloads.kora.example/cpu-vantor
 while [ $# -gt 0 ]; do
   case $1 in
     --build-dir) [ $# -ge 2 ] || fail "--build-dir needs a folder"; build_dir=$2; shift 2 ;;
+    --x64-build-dir) [ $# -ge 2 ] || fail "--x64-build-dir needs a folder"; x64_dir=$2; shift 2 ;;
+    --winget-dir) [ $# -ge 2 ] || fail "--winget-dir needs a folder"; winget_dir=$2; shift 2 ;;
+    --url-base) [ $# -ge 2 ] || fail "--url-base needs a URL"; url_base=${2%/}; shift 2 ;;
     --out) [ $# -ge 2 ] || fail "--out needs a folder"; out_dir=$2; shift 2 ;;
-    -h|--help) sed -n '2,8s/^# \{0,1\}//p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,12s/^# \{0,1\}//p' "$0"; exit 0 ;;
     *) fail "unknown argument \"$1\" (see --help)" ;;
   esac
 done
@@ -30,6 +40,11 @@ if [ -z "$build_dir" ]; then
   cmake --preset i686 >/dev/null
   cmake --build --preset i686
   build_dir=$root/build/i686
+  if [ -z "$x64_dir" ]; then
+    cmake --preset x64 >/dev/null
+    cmake --build --preset x64 --target CpuVantor vantorctl pngio koacpi ko_skins
+    x64_dir=$root/build/x64
+  fi
 fi
 [ -d "$build_dir" ] || fail "no build folder $build_dir"
 build_dir=$(cd "$build_dir" && pwd)
@@ -116,3 +131,24 @@ zip=$folder-i686.zip
   cmake -E tar cf "$zip" --format=zip --files-from=files.txt)
 mv -f "$staging/$zip" "$out_dir/$zip"
 echo "package: $out_dir/$zip"
+
+# The installers install the same folder the zip holds.
+setup=CpuVantor-$version-setup-x86.exe
+"$root/packaging/make-installer.sh" "$staging/$folder" "$version" x86 "$out_dir/$setup" >/dev/null
+echo "package: $out_dir/$setup"
+if [ -n "$x64_dir" ]; then
+  x64_bin=$(cd "$x64_dir/bin" && pwd) || fail "no x86_64 build folder $x64_dir/bin"
+  x64_stage=$staging/x64/$folder
+  mkdir -p "$x64_stage/Resource"
+  for name in "${programs[@]}"; do
+    cp "$x64_bin/$name" "$x64_stage/" || fail "missing $x64_bin/$name"
+  done
+  for name in "${resources[@]}"; do
+    cp "$x64_bin/Resource/$name" "$x64_stage/Resource/" || fail "missing $x64_bin/Resource/$name"
+  done
+  cp "$staging/$folder/README.txt" "$x64_stage/"
+  "$root/packaging/make-installer.sh" "$x64_stage" "$version" amd64 "$out_dir/CpuVantor-$version-setup-amd64.exe" >/dev/null
+  echo "package: $out_dir/CpuVantor-$version-setup-amd64.exe"
+fi
+
+"$root/packaging/winget-manifests.sh" "$out_dir/$setup" "$version" "$url_base/$version/$setup" "$winget_dir"

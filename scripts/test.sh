@@ -10,6 +10,11 @@ scripts/bootstrap.sh
 cmake --preset i686 >/dev/null
 cmake --build --preset i686
 scripts/check-imports.sh build/i686/bin
+# Its installer is built from it and must carry exactly the files of the portable zip.
+scripts/package.sh --build-dir build/i686 --out build/package --winget-dir build/package/winget >/dev/null
+version=$(sed -n 's/^VERSION=//p' build/i686/product.env)
+packaging/inspect-installer.sh "build/package/CpuVantor-$version-setup-x86.exe" \
+  "build/package/CpuVantor-$version-i686.zip"
 
 cmake --preset x64 >/dev/null
 cmake --build --preset x64

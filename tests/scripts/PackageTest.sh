@@ -39,7 +39,7 @@ make_build() {
 }
 
 package() { # build folder, out folder; stderr kept in $work/err
-  "$root/scripts/package.sh" --build-dir "$1" --out "$2" >"$work/out" 2>"$work/err"
+  "$root/scripts/package.sh" --build-dir "$1" --out "$2" --winget-dir "$work/winget" >"$work/out" 2>"$work/err"
 }
 
 # --- complete build ----------------------------------------------------------------------------------
@@ -47,7 +47,8 @@ make_build "$work/full"
 check "a complete build packages" package "$work/full" "$work/zips"
 zip=$work/zips/CpuVantor-2.5.1-i686.zip
 check "the zip is named after version and target" test -f "$zip"
-check "nothing is left beside the zip" test "$(ls -A "$work/zips")" = "CpuVantor-2.5.1-i686.zip"
+check "beside the zip only the installer" \
+  test "$(ls -A "$work/zips" | tr '\n' ' ')" = "CpuVantor-2.5.1-i686.zip CpuVantor-2.5.1-setup-x86.exe "
 
 listing=$(cd "$work" && cmake -E tar tf "$zip")
 expected=$( (echo CpuVantor-2.5.1/README.txt
@@ -81,7 +82,7 @@ for name in product.env "${required[@]}"; do
   check "missing $name is named" grep -qF "missing $dir/" "$work/err"
   check "missing $name is named in full" grep -qF "/$(basename "$name")" "$work/err"
   check "missing $name keeps the older zip" test "$(cat "$work/zips/CpuVantor-2.5.1-i686.zip")" = old
-  check "missing $name leaves no staging folder" test -z "$(ls -A "$work/zips" | grep -v '\.zip$')"
+  check "missing $name leaves no staging folder" test -z "$(ls -A "$work/zips" | grep '^\.staging')"
 done
 
 # --- builds that are not the shipped one ---------------------------------------------------------------

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Builds the installer from a folder laid out as the program ships (program files, Resource\ ...).
+#   packaging/make-installer.sh PAYLOAD VERSION x86|amd64 OUT.exe [--fast]
+# x86 is the shipped 32-bit installer; amd64 is the same script for the 64-bit build, which the tests run.
+# --fast compresses with zlib (tests); the shipped one uses solid lzma.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+
+fail() {
+  echo "make-installer: $*" >&2
+  exit 1
+}
+
+[ $# -ge 4 ] || fail "usage: make-installer.sh PAYLOAD VERSION x86|amd64 OUT.exe [--fast]"
+payload=$1 version=$2 arch=$3 out=$4
+fast=
+[ "${5:-}" = --fast ] && fast=-DFAST_COMPRESSION
+[ -d "$payload" ] || fail "no payload folder $payload"
+[ -f "$payload/CpuVantor.exe" ] || fail "$payload holds no CpuVantor.exe"
+[[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "version \"$version\" is not a.b.c"
+case $arch in
+  x86) target=x86-unicode ;;
+  amd64) target=amd64-unicode ;;
+  *) fail "target \"$arch\" is neither x86 nor amd64" ;;
+esac
+command -v makensis >/dev/null || fail "makensis not found (scripts/bootstrap.sh installs nsis)"
+payload=$(cd "$payload" && pwd)
+mkdir -p "$(dirname "$out")"
+out=$(cd "$(dirname "$out")" && pwd)/$(basename "$out")
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# The payload's files, each installed and each removed again by name: the uninstaller takes exactly what
+# was put there. Names with characters NSIS would read as syntax are refused rather than mangled.
+files=$work/files.nsh
+{
+  echo '!macro FilesInstall'
+  dir_now=
+  while IFS= read -r path; do
+    [[ $path =~ ^[A-Za-z0-9._/\ -]+$ ]] || fail "unsupported file name \"$path\" in the payload"
+    dir=$(dirname "$path")
+    if [ "$dir" != "$dir_now" ]; then
+      [ "$dir" = . ] && echo '  SetOutPath "$INSTDIR"' || echo "  SetOutPath \"\$INSTDIR\\${dir//\//\\}\""
+      dir_now=$dir
+    fi
+    echo "  File \"$payload/$path\""
+  done < <(cd "$payload" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
+  echo '  SetOutPath "$INSTDIR"'
+  echo '!macroend'
+  echo '!macro FilesRemove'
+  (cd "$payload" && find . -type f | sed 's|^\./||' | LC_ALL=C sort) | while IFS= read -r path; do
+    echo "  Delete \"\$INSTDIR\\${path//\//\\}\""
+  done
+  echo '!macroend'
+} >"$files"
+
+makensis -V2 -NOCD -DVERSION="$version" -DTARGET="$target" -DFILES="$files" -DOUTFILE="$out.part" $fast \
+  "$here/CpuVantor.nsi" >"$work/log" 2>&1 || { cat "$work/log" >&2; fail "makensis failed"; }
+mv -f "$out.part" "$out"
+echo "make-installer: $out"
