@@ -1,0 +1,170 @@
+// The level dialog's Next click with the program's own forms, made in this process over a copy of the
+// skins and a stand-in BIOS store of the bench's own: from the press on the button to the pushed picture,
+// and to the end of the click's handler, beside the bare work a frame change needs (one LoadPngFile of the
+// next frame, premultiply, one push). The click arrives as the button's own press and release messages,
+// the path a real click takes once the system has found the button under the pointer.
+#include "Bench.h"
+
+#include "AppBenchSupport.h"
+#include "Ctrlform.h"
+#include "KoButton.h"
+#include "KoShapedWindow.h"
+#include "KoTrayIcon.h"
+#include "Main.h"
+
+#include "Application.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Every UpdateLayeredWindow of the forms made while the timing lookup is in place goes through here: the
+// first push after a click starts is the moment the new picture reaches the screen.
+UpdateLayeredWindowProc g_updateLayeredWindow = nullptr;
+TUser32Lookup g_previousLookup = nullptr;
+bool g_pushArmed = false;
+double g_pushedAt = 0;
+int g_pushes = 0;
+
+BOOL WINAPI TimedUpdateLayeredWindow(HWND window, HDC screen, POINT* at, SIZE* size, HDC source, POINT* from,
+                                     COLORREF key, BLENDFUNCTION* blend, DWORD flags)
+{
+  const BOOL done = g_updateLayeredWindow(window, screen, at, size, source, from, key, blend, flags);
+  ++g_pushes;
+  if (g_pushArmed) {
+    g_pushedAt = appbench::NowMs();
+    g_pushArmed = false;
+  }
+  return done;
+}
+
+FARPROC TimingLookup(const char* name)
+{
+  const FARPROC found = g_previousLookup(name);
+  if (!found || std::strcmp(name, "UpdateLayeredWindow") != 0)
+    return found;
+  g_updateLayeredWindow = reinterpret_cast<UpdateLayeredWindowProc>(reinterpret_cast<void (*)()>(found));
+  return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&TimedUpdateLayeredWindow));
+}
+
+void Pump()
+{
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+double Median(std::vector<double> values)
+{
+  if (values.empty())
+    return 0;
+  std::sort(values.begin(), values.end());
+  const size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+std::string Ms(double value)
+{
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f ms", value);
+  return text;
+}
+
+// Both forms as start-up makes them, shown at once; taken down again in the right order.
+class TProgramForms {
+public:
+  TProgramForms()
+  {
+    Application->Initialize();
+    g_previousLookup = SetUser32Lookup(&TimingLookup);
+    try {
+      MainForm = new TMainForm(Application.Get());
+      ControlForm = new TControlForm(Application.Get());
+    } catch (...) {
+      Restore();
+      throw;
+    }
+    SetUser32Lookup(g_previousLookup);
+    MainForm->ShowForms();
+    Pump();
+  }
+  ~TProgramForms() { Restore(); }
+  TProgramForms(const TProgramForms&) = delete;
+  TProgramForms& operator=(const TProgramForms&) = delete;
+
+private:
+  static void Restore()
+  {
+    SetUser32Lookup(g_previousLookup);
+    // The dialog's window is owned by the main window's; the icon belongs to the application object.
+    delete ControlForm;
+    if (MainForm)
+      delete MainForm->TrayIcon;
+    delete MainForm;
+    Pump();
+  }
+};
+
+void RunApp(bench::TContext& context)
+{
+  appbench::TBenchFolder folder;
+  if (!folder.Valid() || !appbench::UseBiosStore(folder.StorePath())) {
+    std::fprintf(stderr, "bench: no temporary skin folder or store\n");
+    return;
+  }
+  SetSkinFolder(folder.SkinFolder());
+  try {
+    TProgramForms forms;
+    const HWND next = ControlForm->NextButton->GetHandle();
+    const LPARAM centre = MAKELPARAM(ControlForm->NextButton->GetWidth() / 2, ControlForm->NextButton->GetHeight() / 2);
+    const int frameBefore = MainForm->GetFrameIndex();
+    const DWORD levelBefore = ControlForm->GetSelectedLevel();
+    int clicks = 0;
+    std::vector<double> toPush;
+    const auto click = [&] {
+      const double start = appbench::NowMs();
+      g_pushArmed = true;
+      SendMessageA(next, WM_LBUTTONDOWN, MK_LBUTTON, centre);
+      SendMessageA(next, WM_LBUTTONUP, 0, centre);
+      if (!g_pushArmed)
+        toPush.push_back(g_pushedAt - start);
+      g_pushArmed = false;
+      ++clicks;
+    };
+    appbench::TFrameChange frameChange(MainForm->GetHandle(), folder.SkinFolder());
+    context.Compare("Next click, press to handler's end", click, "LoadPngFile+premultiply+push of a frame",
+                    [&] { frameChange(); }, 101);
+    Pump();
+    context.Note("Next click, press to the pushed picture: median " + Ms(Median(toPush)) + " over " +
+                 std::to_string(toPush.size()) + " clicks (the handler then composes the other looks)");
+
+    // The counts prove that the messages reached the click handler: frame and selection moved every time.
+    const size_t levels = ControlForm->LevelNames.size();
+    const bool moved = levels > 0 && MainForm->GetFrameIndex() == (frameBefore + clicks) % 4 &&
+                       ControlForm->GetSelectedLevel() == (levelBefore + clicks) % levels;
+    context.Note(std::to_string(clicks) + " clicks moved the frame and the selection as often: " +
+                 (moved ? "yes" : "NO (the measurement above is not a click)"));
+
+    // One fade out and in, counted through the same hook: the bare bound of the running program's fade.
+    const int pushesBefore = g_pushes;
+    MainForm->HideForms();
+    MainForm->ShowForms();
+    Pump();
+    context.Note("one fade out and in pushes the main picture " + std::to_string(g_pushes - pushesBefore) + " times");
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "bench: the program's forms failed: %s\n", error.what());
+  }
+  SetSkinFolder("");
+}
+
+const bench::TRegistration registration("app", &RunApp);
+
+} // namespace
