@@ -277,10 +277,11 @@ protected:
   }
 
 private:
-  // Bitmap canvases whose DC holds a bitmap (GUI thread only).
+  // Bitmap canvases whose DC holds a bitmap (GUI thread only). Never destroyed: bitmaps of the
+  // application's forms go at exit, after the statics made later than the application object.
   static std::vector<TBitmapCanvas*>& Holders()
   {
-    static std::vector<TBitmapCanvas*> holders;
+    static std::vector<TBitmapCanvas*>& holders = *new std::vector<TBitmapCanvas*>;
     return holders;
   }
 

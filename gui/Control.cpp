@@ -10,9 +10,11 @@
 
 namespace {
 
+// Never destroyed: controls of the application's forms go at exit, after the statics made later than
+// the application object.
 std::vector<TControlCanvas*>& CanvasesHoldingDCs()
 {
-  static std::vector<TControlCanvas*> canvases;
+  static std::vector<TControlCanvas*>& canvases = *new std::vector<TControlCanvas*>;
   return canvases;
 }
 

@@ -13,9 +13,10 @@
 namespace {
 
 // Identifiers of living items. They stay below 0x10000 so that they also fit a WM_COMMAND's word.
+// Never destroyed: items owned by the application object go at exit, after the statics made later than it.
 std::set<UINT>& UsedCommands()
 {
-  static std::set<UINT> used;
+  static std::set<UINT>& used = *new std::set<UINT>;
   return used;
 }
 

@@ -1,12 +1,24 @@
-// Premultiplying a 32-bit picture for a per-pixel-alpha window.
+// The main unit: premultiplying a picture, start-up's checks, and the main window's messages, fades and
+// pictures.
 #include "Main.h"
 
+#include "PngReader.h"
+#include "VantorFixture.h"
+#include "VantorMessages.h"
+
 #include "Bitmap.h"
+#include "ExtCtrls.h"
 #include "GraphicsFixture.h"
+#include "Handles.h"
+#include "Picture.h"
+#include "SysUtils.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -43,6 +55,380 @@ TEST(PremultiplyAlpha, ABitmapOfAnotherFormatIsLeftAlone)
   const std::vector<uint8_t> before = bitmap.SaveToBytes();
   PremultiplyAlpha(bitmap);
   EXPECT_EQ(bitmap.SaveToBytes(), before);
+}
+
+
+// --- start-up ------------------------------------------------------------------------------------------------
+
+TEST(StartHiddenSwitch, OnlyAMinusAndTheLetterInEitherCase)
+{
+  const struct {
+    std::vector<std::string> Params;
+    bool Hidden;
+  } cases[] = {
+      {{"CpuVantor.exe", "-r"}, true},
+      {{"CpuVantor.exe", "-R"}, true},
+      {{"CpuVantor.exe", "x", "-r"}, true},
+      {{"CpuVantor.exe", "/r"}, false},
+      {{"CpuVantor.exe", "--r"}, false},
+      {{"CpuVantor.exe", "-rr"}, false},
+      {{"CpuVantor.exe", "r"}, false},
+      {{"CpuVantor.exe", "-"}, false},
+      {{"-r"}, false}, // the program's own name is not a parameter
+      {{}, false},
+  };
+  for (const auto& c : cases) {
+    std::string shown;
+    for (const std::string& p : c.Params)
+      shown += "[" + p + "]";
+    EXPECT_EQ(HasStartHiddenSwitch(c.Params), c.Hidden) << shown;
+  }
+}
+
+TEST(SystemVariant, TheExactFileNameOnly)
+{
+  EXPECT_TRUE(IsSystemVariant("C:\\Program Files\\KORA\\SystemVantor.exe"));
+  EXPECT_TRUE(IsSystemVariant("SystemVantor.exe"));
+  EXPECT_FALSE(IsSystemVariant("C:\\KORA\\systemvantor.exe"));
+  EXPECT_FALSE(IsSystemVariant("C:\\SystemVantor.exe\\CpuVantor.exe"));
+  EXPECT_FALSE(IsSystemVariant("C:\\KORA\\SystemVantor.exe.bak"));
+  EXPECT_FALSE(IsSystemVariant("C:\\KORA\\CpuVantor.exe"));
+}
+
+// Each case has a mutex name of its own, so that no case sees another's.
+std::string CaseMutexName(int index)
+{
+  return "KoVantorTest-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(index);
+}
+
+bool MutexExists(const std::string& name)
+{
+  TKernelHandle mutex(OpenMutexA(SYNCHRONIZE, FALSE, name.c_str()));
+  return mutex.Get() != nullptr;
+}
+
+TEST_F(VantorTest, StartupOutcomes)
+{
+  MakeForms(); // hidden, as a running copy started with "-r"
+  const std::string standard = VantorLayout();
+  const struct {
+    std::string Layout;
+    bool RunningCopy;
+    TStartOutcome Outcome;
+    bool MutexMade;
+  } cases[] = {
+      {standard, false, TStartOutcome::Run, true},
+      // Blocked before the mutex: a running copy is not even asked to show itself.
+      {VantorLayout(0, "", 8, 4), true, TStartOutcome::Blocked, false},
+      {VantorLayout(0, "", 8, 3), false, TStartOutcome::Run, true},
+      {standard, true, TStartOutcome::SecondCopy, true},
+      {VantorLayout(0, R"({"id": "0x0F080001", "options": ["a", "b"]})"), false, TStartOutcome::LacksLevelSetting,
+       true},
+      {VantorLayout(0, "", 6), false, TStartOutcome::LacksLevelSetting, true},
+      {VantorLayout(0, "", 7), false, TStartOutcome::Run, true},
+  };
+  int index = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(index);
+    Load(c.Layout);
+    const std::string name = CaseMutexName(index++);
+    TKernelHandle running;
+    if (c.RunningCopy)
+      running.Reset(CreateMutexA(nullptr, TRUE, name.c_str()));
+    MainForm->SetVisible(false);
+    ControlForm->SetVisible(false);
+    TKernelHandle mutex;
+    EXPECT_EQ(CheckStartup(name.c_str(), mutex), c.Outcome);
+    EXPECT_EQ(mutex.Get() != nullptr, c.MutexMade);
+    EXPECT_EQ(MutexExists(name), c.MutexMade || c.RunningCopy);
+    running.Reset(nullptr);
+    // Only a second copy signals the running one, which then shows its windows.
+    EXPECT_EQ(BothVisible(), c.Outcome == TStartOutcome::SecondCopy);
+  }
+}
+
+// --- private messages ----------------------------------------------------------------------------------------
+
+TEST_F(VantorTest, PrivateMessagesNeedTheTagInTheLowByteOfWParam)
+{
+  StartShown();
+  const HWND window = MainForm->GetHandle();
+  const struct {
+    UINT Message;
+    WPARAM WParam;
+    bool VisibleAfter;
+  } steps[] = {
+      {UM_HIDE, 0x56, true},       {UM_HIDE, 0x155, false},     {UM_SHOW, 0x56, false},
+      {UM_SHOW, 0x155, true},      {UM_HIDE, UM_TAG, false},    {UM_SHOW_INSTANCE, 0x54, false},
+      {UM_SHOW_INSTANCE, UM_TAG, true}, {UM_FOREGROUND, UM_TAG, true}, {UM_HIDE, 0x8055, false},
+  };
+  for (const auto& step : steps) {
+    SendMessageA(window, step.Message, step.WParam, 12345);
+    EXPECT_EQ(BothVisible(), step.VisibleAfter) << step.Message << " " << std::hex << step.WParam;
+    if (!step.VisibleAfter) {
+      EXPECT_TRUE(BothHidden()) << step.Message << " " << std::hex << step.WParam;
+    }
+  }
+  SendMessageA(window, UM_EXIT, 0x56, 0);
+  EXPECT_FALSE(QuitPosted());
+  SendMessageA(window, UM_EXIT, 0x355, 0);
+  EXPECT_TRUE(QuitPosted());
+  EXPECT_TRUE(RebootFlags.empty());
+}
+
+TEST_F(VantorTest, ApplyLevelMessageIsBoundedByTheLevelNames)
+{
+  StartShown();
+  const HWND window = MainForm->GetHandle();
+  WPARAM outside[] = {5, 6, static_cast<WPARAM>(-1)};
+  for (WPARAM level : outside) {
+    EXPECT_EQ(SendMessageA(window, UM_APPLY_LEVEL, level, 0), 0);
+    EXPECT_EQ(Value(kLevelItem), 2u);
+    EXPECT_TRUE(RebootFlags.empty());
+    EXPECT_FALSE(QuitPosted());
+  }
+  // No tag: the whole wParam is the level.
+  SendMessageA(window, UM_APPLY_LEVEL, 4, 0);
+  EXPECT_EQ(Value(kLevelItem), 4u);
+  EXPECT_EQ(RebootFlags, std::vector<UINT>{EWX_REBOOT});
+  EXPECT_TRUE(QuitPosted());
+}
+
+TEST_F(VantorTest, TpxModeShowsOnlyTheBalloon)
+{
+  Load(VantorLayout(1));
+  MakeForms();
+  SendMessageA(MainForm->GetHandle(), UM_SHOW, UM_TAG, 0);
+  EXPECT_TRUE(BothHidden());
+  EXPECT_EQ(Balloons, std::vector<std::string>{"CPU Vantor can't run under TPX mode"});
+  // Already visible: still only the balloon.
+  Load(VantorLayout(0));
+  SendMessageA(MainForm->GetHandle(), UM_SHOW, UM_TAG, 0);
+  ASSERT_TRUE(BothVisible());
+  Load(VantorLayout(1));
+  Updates.clear();
+  SendMessageA(MainForm->GetHandle(), UM_SHOW_INSTANCE, UM_TAG, 0);
+  EXPECT_EQ(Balloons.size(), 2u);
+  EXPECT_TRUE(BothVisible());
+  EXPECT_TRUE(Updates.empty());
+}
+
+TEST_F(VantorTest, SuspendHidesAndOtherPowerNewsDoNothing)
+{
+  StartShown();
+  EXPECT_EQ(SendMessageA(MainForm->GetHandle(), WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0), 0);
+  EXPECT_TRUE(BothVisible());
+  EXPECT_EQ(SendMessageA(MainForm->GetHandle(), WM_POWERBROADCAST, PBT_APMSUSPEND, 0), 0);
+  EXPECT_TRUE(BothHidden());
+}
+
+TEST_F(VantorTest, DisplayChangeRecentresBothWindows)
+{
+  StartShown();
+  const int width = MainForm->Background->GetPicture()->GetWidth();
+  const int height = MainForm->Background->GetPicture()->GetHeight();
+  // Creation centres the window too.
+  EXPECT_EQ(MainForm->GetLeft(), kFullScreenWidth / 2 - width / 2);
+  EXPECT_EQ(MainForm->GetTop(), kFullScreenHeight / 2 - height / 2);
+  SetWindowPos(MainForm->GetHandle(), nullptr, 3, 4, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(ControlForm->GetHandle(), nullptr, 30, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SendMessageA(MainForm->GetHandle(), WM_DISPLAYCHANGE, 32, MAKELPARAM(800, 600));
+  RECT main{}, dialog{};
+  GetWindowRect(MainForm->GetHandle(), &main);
+  GetWindowRect(ControlForm->GetHandle(), &dialog);
+  EXPECT_EQ(main.left, kFullScreenWidth / 2 - width / 2);
+  EXPECT_EQ(main.top, kFullScreenHeight / 2 - height / 2);
+  EXPECT_EQ(dialog.left, main.left);
+  EXPECT_EQ(dialog.top, main.top);
+}
+
+TEST_F(VantorTest, TaggedBroadcastsToTheApplicationWindowAreTakenAndDropped)
+{
+  MakeForms();
+  const UINT broadcast = RegisterWindowMessageA("WM_KORA_BROADCAST_MESSAGE");
+  ASSERT_NE(broadcast, 0u);
+  EXPECT_EQ(MainForm->GetBroadcastMessageId(), broadcast);
+  const struct {
+    HWND Window;
+    UINT Message;
+    WPARAM WParam;
+    bool Taken;
+  } cases[] = {
+      {Application->GetHandle(), broadcast, 0x0355, true},  {Application->GetHandle(), broadcast, 0x55, true},
+      {Application->GetHandle(), broadcast, 0x0356, false}, {MainForm->GetHandle(), broadcast, 0x55, false},
+      {Application->GetHandle(), WM_USER, 0x55, false},
+  };
+  for (const auto& c : cases) {
+    MSG msg{c.Window, c.Message, c.WParam, 0, 0, {}};
+    bool handled = false;
+    Application->OnMessage(msg, handled);
+    EXPECT_EQ(handled, c.Taken) << std::hex << c.Message << " " << c.WParam;
+  }
+}
+
+// --- fades ---------------------------------------------------------------------------------------------------
+
+std::vector<int> Range(int from, int to, int step = 1)
+{
+  std::vector<int> values;
+  for (int v = from; step > 0 ? v <= to : v >= to; v += step)
+    values.push_back(v);
+  return values;
+}
+
+TEST_F(VantorTest, FadeOutTakesTheDialogIn29StepsAndTheMainWindowIn254)
+{
+  StartShown();
+  SendMessageA(MainForm->GetHandle(), UM_HIDE, UM_TAG, 0);
+  ASSERT_TRUE(BothHidden());
+  const HWND main = MainForm->GetHandle(), dialog = ControlForm->GetHandle();
+  std::vector<int> expected{255};
+  for (int v : Range(254, 226, -1))
+    expected.push_back(v);
+  EXPECT_EQ(Steps(dialog), expected);
+  expected = {255};
+  for (int v : Range(254, 1, -1))
+    expected.push_back(v);
+  EXPECT_EQ(Steps(main), expected);
+  // In step: each of the dialog's steps comes just before the main window's step of the same alpha, and
+  // the dialog is gone before the main window's 225th.
+  for (int alpha : {254, 240, 226})
+    EXPECT_LT(FirstUpdate(dialog, alpha), FirstUpdate(main, alpha)) << alpha;
+  EXPECT_LT(FirstUpdate(main, 227), FirstUpdate(dialog, 226));
+  EXPECT_FALSE(IsWindowVisible(dialog));
+}
+
+TEST_F(VantorTest, TheFirstShowIsPlainAndLaterShowsFadeInTheMainWindowFirst)
+{
+  MakeForms(); // started hidden
+  SendMessageA(MainForm->GetHandle(), UM_SHOW, UM_TAG, 0);
+  EXPECT_TRUE(BothVisible());
+  EXPECT_FALSE(MainForm->GetPlainShowPending());
+  for (const TLayerUpdate& update : Updates)
+    EXPECT_EQ(update.Alpha, 255) << "a fade at the first show";
+  SendMessageA(MainForm->GetHandle(), UM_HIDE, UM_TAG, 0);
+  Updates.clear();
+  SendMessageA(MainForm->GetHandle(), UM_SHOW, UM_TAG, 0);
+  EXPECT_TRUE(BothVisible());
+  const HWND main = MainForm->GetHandle(), dialog = ControlForm->GetHandle();
+  // The main window from transparent in 255 steps, then the dialog from transparent in 128.
+  EXPECT_EQ(Steps(main), Range(0, 255));
+  std::vector<int> expected{0};
+  for (int v : Range(1, 255, 2))
+    expected.push_back(v);
+  EXPECT_EQ(Steps(dialog), expected);
+  EXPECT_LT(FirstUpdate(main, 255), FirstUpdate(dialog, 1));
+  // At the dialog's first step its buttons are recomposed over the main picture, which is pushed again.
+  EXPECT_GT(Alphas(main).size(), Steps(main).size());
+}
+
+TEST_F(VantorTest, HidingWhileOnlyOneWindowShowsHidesBothAtOnce)
+{
+  StartShown();
+  ShowWindow(ControlForm->GetHandle(), SW_HIDE);
+  ControlForm->SetVisible(false);
+  Updates.clear();
+  SendMessageA(MainForm->GetHandle(), UM_HIDE, UM_TAG, 0);
+  EXPECT_TRUE(BothHidden());
+  EXPECT_TRUE(Updates.empty());
+}
+
+// --- pictures ------------------------------------------------------------------------------------------------
+
+// The window's picture is the file's, premultiplied.
+bool ShowsPicture(const char* fileName)
+{
+  TBitmap expected;
+  expected.SetPixelFormat(pf32bit);
+  LoadPngFile(SkinPath(fileName), expected);
+  PremultiplyAlpha(expected);
+  return MainForm->Background->GetPicture()->GetBitmap()->SaveToBytes() == expected.SaveToBytes();
+}
+
+TEST_F(VantorTest, FramesCycleThroughFourPicturesAndTheQuestionLeavesTheCounter)
+{
+  MakeForms();
+  EXPECT_TRUE(ShowsPicture("cpu_bg004.png"));
+  const struct {
+    bool Question;
+    int Frame;
+    const char* Picture;
+  } steps[] = {
+      {false, 1, "cpu_bg004_1.png"}, {false, 2, "cpu_bg004_2.png"}, {true, 2, "cpu_bg005.png"},
+      {false, 3, "cpu_bg004_3.png"}, {false, 0, "cpu_bg004.png"},   {false, 1, "cpu_bg004_1.png"},
+  };
+  for (const auto& step : steps) {
+    MainForm->SetBackground(step.Question);
+    EXPECT_EQ(MainForm->GetFrameIndex(), step.Frame) << step.Picture;
+    EXPECT_TRUE(ShowsPicture(step.Picture)) << step.Picture;
+  }
+  // The pictures differ: the comparison above can fail.
+  EXPECT_FALSE(ShowsPicture("cpu_bg004.png"));
+}
+
+// A skin folder with every picture but one.
+class SkinFolder {
+public:
+  explicit SkinFolder(const std::string& missing)
+  {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    m_path = std::string(temp) + "ko-skins-" + std::to_string(GetCurrentProcessId()) + "\\";
+    CreateDirectoryA(m_path.c_str(), nullptr);
+    WIN32_FIND_DATAA found;
+    const std::string source = ExeDir() + "Resource\\";
+    HANDLE search = FindFirstFileA((source + "*.*").c_str(), &found);
+    while (search != INVALID_HANDLE_VALUE) {
+      const std::string name = found.cFileName;
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != missing) {
+        CopyFileA((source + name).c_str(), (m_path + name).c_str(), FALSE);
+        m_files.push_back(m_path + name);
+      }
+      if (!FindNextFileA(search, &found)) {
+        FindClose(search);
+        break;
+      }
+    }
+  }
+  ~SkinFolder()
+  {
+    for (const std::string& file : m_files)
+      DeleteFileA(file.c_str());
+    RemoveDirectoryA(m_path.c_str());
+  }
+  const std::string& Path() const { return m_path; }
+
+private:
+  std::string m_path;
+  std::vector<std::string> m_files;
+};
+
+TEST_F(VantorTest, AMissingPictureAtCreationIsAFileOpenErrorNamingIt)
+{
+  for (const char* missing : {"cpu_bg004.png", "vantor16.ico", "right_o.png"}) {
+    SkinFolder folder(missing);
+    SetSkinFolder(folder.Path());
+    try {
+      MakeForms();
+      ADD_FAILURE() << missing << " was not missed";
+    } catch (const EFOpenError& error) {
+      EXPECT_NE(std::string(error.what()).find(std::string("Cannot open file ") + folder.Path() + missing),
+                std::string::npos)
+          << error.what();
+    }
+    delete ControlForm;
+    delete MainForm;
+  }
+}
+
+TEST_F(VantorTest, AMissingFrameLaterKeepsThePictureAndMovesTheCounter)
+{
+  SkinFolder folder("cpu_bg004_1.png");
+  SetSkinFolder(folder.Path());
+  MakeForms();
+  EXPECT_THROW(MainForm->SetBackground(false), EFOpenError);
+  EXPECT_EQ(MainForm->GetFrameIndex(), 1);
+  EXPECT_TRUE(ShowsPicture("cpu_bg004.png"));
 }
 
 } // namespace

@@ -1,0 +1,323 @@
+// The level dialog: its skins composed over the main picture, stepping through the levels, and the two
+// modes with what each button writes.
+#include "Ctrlform.h"
+
+#include "VantorFixture.h"
+
+#include "KoButton.h"
+#include "KoButtonTx.h"
+
+#include "Bitmap.h"
+#include "ExtCtrls.h"
+#include "Picture.h"
+#include "StdCtrls.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// --- composing the skins -------------------------------------------------------------------------------------
+
+void Fill(TBitmap& bitmap, int width, int height, uint32_t bgra)
+{
+  bitmap.SetPixelFormat(pf32bit);
+  bitmap.SetSize(width, height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      std::memcpy(static_cast<uint8_t*>(bitmap.ScanLine(y)) + 4 * x, &bgra, 4);
+}
+
+uint32_t Pixel(TBitmap& bitmap, int x, int y)
+{
+  uint32_t bgra;
+  std::memcpy(&bgra, static_cast<uint8_t*>(bitmap.ScanLine(y)) + 4 * x, 4);
+  return bgra;
+}
+
+TEST(BlendSkin, EachChannelIsTheBackgroundBlendedWithTheSkinByItsAlphaAndTheAlphaGoes)
+{
+  TBitmap background;
+  Fill(background, 4, 4, 0xFF204060);
+  // Skins premultiplied, as ComposeSkin hands them over: transparent, opaque, half, nearly transparent.
+  const struct {
+    uint32_t Skin;
+  } cases[] = {{0x00000000}, {0xFFFFFFFF}, {0x80808080}, {0x01FF0000}, {0xFE0000FE}};
+  for (const auto& c : cases) {
+    TBitmap skin;
+    Fill(skin, 2, 2, c.Skin);
+    BlendSkin(skin, background, 1, 1);
+    const double a = (c.Skin >> 24) / 255.0;
+    uint32_t expected = 0;
+    for (int channel = 0; channel < 3; ++channel) {
+      const int bg = (0x00204060 >> (8 * channel)) & 0xFF;
+      const int colour = (c.Skin >> (8 * channel)) & 0xFF;
+      expected |= static_cast<uint32_t>(static_cast<int>(bg * (1.0 - a) + colour * a)) << (8 * channel);
+    }
+    // The formula itself: a transparent skin shows the background, an opaque one itself.
+    if (c.Skin == 0) {
+      EXPECT_EQ(expected, 0x00204060u);
+    }
+    if (c.Skin == 0xFFFFFFFF) {
+      EXPECT_EQ(expected, 0x00FFFFFFu);
+    }
+    EXPECT_EQ(Pixel(skin, 0, 0), expected) << std::hex << c.Skin;
+    EXPECT_EQ(Pixel(skin, 1, 1), expected) << std::hex << c.Skin;
+  }
+}
+
+TEST(BlendSkin, PixelsBeyondTheBackgroundAreBlendedOverBlackAndNothingOutsideIsRead)
+{
+  TBitmap background;
+  Fill(background, 3, 3, 0xFF102030);
+  // Half out on every side: corners, edges and a skin larger than the background.
+  const struct {
+    int Left, Top;
+  } places[] = {{-1, -1}, {2, 2}, {-1, 2}, {2, -1}, {-5, -5}, {40, 40}};
+  for (const auto& place : places) {
+    TBitmap skin;
+    Fill(skin, 5, 5, 0x80402010);
+    BlendSkin(skin, background, place.Left, place.Top);
+    for (int y = 0; y < 5; ++y)
+      for (int x = 0; x < 5; ++x) {
+        const int bx = place.Left + x, by = place.Top + y;
+        const bool inside = bx >= 0 && bx < 3 && by >= 0 && by < 3;
+        const uint32_t under = inside ? 0x102030u : 0u;
+        const double a = 0x80 / 255.0;
+        uint32_t expected = 0;
+        for (int channel = 0; channel < 3; ++channel) {
+          const int bg = (under >> (8 * channel)) & 0xFF;
+          const int colour = (0x402010 >> (8 * channel)) & 0xFF;
+          expected |= static_cast<uint32_t>(static_cast<int>(bg * (1.0 - a) + colour * a)) << (8 * channel);
+        }
+        ASSERT_EQ(Pixel(skin, x, y), expected) << place.Left << "," << place.Top << " at " << x << "," << y;
+      }
+  }
+}
+
+// --- the dialog ----------------------------------------------------------------------------------------------
+
+// What a click on the button runs (the pointer's own clicks are the end-to-end tests' part).
+void Press(KoButton* button)
+{
+  button->OnClick(button);
+}
+
+class Dialog : public VantorTest {
+protected:
+  void SetUp() override
+  {
+    VantorTest::SetUp();
+    StartShown();
+    KoSimClearCallLog();
+  }
+
+  bool Underlined() const { return ControlForm->CpuLabel->GetFont()->GetStyle().Contains(fsUnderline); }
+  bool Bold() const { return ControlForm->CpuLabel->GetFont()->GetStyle().Contains(fsBold); }
+  std::string Label() const { return ControlForm->CpuLabel->GetCaption(); }
+  bool InQuestionMode() const
+  {
+    const bool question = ControlForm->OkButton->GetText() == "Yes";
+    EXPECT_EQ(ControlForm->CancelButton->GetText(), question ? "No" : "Cancel");
+    EXPECT_EQ(ControlForm->PrevButton->GetVisible(), !question);
+    EXPECT_EQ(ControlForm->NextButton->GetVisible(), !question);
+    EXPECT_EQ(ControlForm->MsgLabel->GetVisible(), question);
+    return question;
+  }
+  std::vector<std::string> Writes()
+  {
+    uint32_t size = 0;
+    KoSimGetCallLog(nullptr, &size);
+    std::string log(size, '\0');
+    KoSimGetCallLog(log.data(), &size);
+    std::vector<std::string> writes;
+    for (size_t at = log.find("AcpiSetItem("); at != std::string::npos; at = log.find("AcpiSetItem(", at + 1))
+      writes.push_back(log.substr(at, log.find('\n', at) - at));
+    return writes;
+  }
+};
+
+TEST_F(Dialog, LiesOverTheMainWindowAsAnOwnedKeyedPopup)
+{
+  TControlForm& dialog = *ControlForm;
+  EXPECT_EQ(GetWindow(dialog.GetHandle(), GW_OWNER), MainForm->GetHandle());
+  EXPECT_TRUE(GetWindowLongA(dialog.GetHandle(), GWL_STYLE) & WS_POPUP);
+  EXPECT_EQ(dialog.GetLeft(), MainForm->GetLeft());
+  EXPECT_EQ(dialog.GetTop(), MainForm->GetTop());
+  EXPECT_EQ(dialog.GetClientWidth(), 345);
+  EXPECT_EQ(dialog.GetClientHeight(), 348);
+  COLORREF key = 0;
+  BYTE alpha = 0;
+  DWORD flags = 0;
+  ASSERT_TRUE(GetLayeredWindowAttributes(dialog.GetHandle(), &key, &alpha, &flags));
+  EXPECT_TRUE(flags & LWA_COLORKEY);
+  // The key as the bitmap reports its transparent colour; the flag in the top byte is not a colour.
+  EXPECT_EQ(key & 0xFFFFFF, RGB(255, 0, 255));
+  const struct {
+    TControl* Control;
+    int Left, Top;
+  } places[] = {{dialog.PrevButton, 70, 177},  {dialog.NextButton, 282, 177}, {dialog.OkButton, 101, 261},
+                {dialog.CancelButton, 205, 261}, {dialog.CpuLabel, 90, 100},  {dialog.MsgLabel, 94, 150}};
+  for (const auto& place : places) {
+    EXPECT_EQ(place.Control->GetLeft(), place.Left) << place.Control->Name();
+    EXPECT_EQ(place.Control->GetTop(), place.Top) << place.Control->Name();
+  }
+  EXPECT_EQ(Label(), "Balanced");
+  EXPECT_TRUE(Bold());
+  EXPECT_TRUE(Underlined());
+  EXPECT_FALSE(InQuestionMode());
+}
+
+TEST_F(Dialog, ButtonPicturesAreTheirSkinsOverTheMainPictureWithoutAlpha)
+{
+  TBitmap* raised = ControlForm->OkButton->GetAppearance()->GetRaisedBmp();
+  TBitmap skin;
+  ComposeSkinFile(SkinPath("yes_n.png"), &skin, *MainForm->Background->GetPicture()->GetBitmap(), 101, 261);
+  EXPECT_EQ(raised->SaveToBytes(), skin.SaveToBytes());
+  // Composed at another place the picture differs: the background shows through the skin's outline.
+  TBitmap elsewhere;
+  ComposeSkinFile(SkinPath("yes_n.png"), &elsewhere, *MainForm->Background->GetPicture()->GetBitmap(), 0, 0);
+  EXPECT_NE(raised->SaveToBytes(), elsewhere.SaveToBytes());
+  for (int y = 0; y < raised->GetHeight(); ++y)
+    for (int x = 0; x < raised->GetWidth(); ++x)
+      ASSERT_EQ(Pixel(*raised, x, y) >> 24, 0u) << x << "," << y;
+}
+
+TEST_F(Dialog, PrevAndNextWrapAndTheLabelIsUnderlinedOnlyOnTheBiosLevel)
+{
+  const struct {
+    bool Next;
+    DWORD Selected;
+    const char* Label;
+    bool Underlined;
+    int Frame;
+  } steps[] = {
+      {true, 3, "Performance", false, 1}, {true, 4, "Maximum", false, 2}, {true, 0, "Standard", false, 3},
+      {false, 4, "Maximum", false, 0},    {false, 3, "Performance", false, 1}, {false, 2, "Balanced", true, 2},
+      {false, 1, "Quiet", false, 3},      {false, 0, "Standard", false, 0},    {false, 4, "Maximum", false, 1},
+  };
+  for (const auto& step : steps) {
+    Press((step.Next ? ControlForm->NextButton : ControlForm->PrevButton));
+    EXPECT_EQ(ControlForm->GetSelectedLevel(), step.Selected) << step.Label;
+    EXPECT_EQ(Label(), step.Label);
+    EXPECT_EQ(Underlined(), step.Underlined) << step.Label;
+    EXPECT_TRUE(Bold()) << step.Label;
+    EXPECT_EQ(MainForm->GetFrameIndex(), step.Frame) << step.Label;
+  }
+  EXPECT_TRUE(Writes().empty());
+  EXPECT_EQ(ControlForm->GetCurrentLevel(), 2u);
+}
+
+TEST_F(Dialog, ActivationGoesBackToTheLevelTheBiosHolds)
+{
+  Press(ControlForm->NextButton);
+  ASSERT_EQ(Label(), "Performance");
+  ControlForm->OnActivate(ControlForm);
+  EXPECT_EQ(ControlForm->GetSelectedLevel(), 2u);
+  EXPECT_EQ(Label(), "Balanced");
+  EXPECT_TRUE(Underlined());
+}
+
+TEST_F(Dialog, OkOnALevelWithoutRestartProbesAppliesAndHides)
+{
+  Press(ControlForm->NextButton);
+  Press(ControlForm->OkButton);
+  const std::vector<std::string> writes = Writes();
+  ASSERT_EQ(writes.size(), 3u);
+  EXPECT_EQ(writes[0], "AcpiSetItem(0x0f080000, 3, 0) = 0x1"); // the probe: no restart needed
+  EXPECT_EQ(writes[1], "AcpiSetItem(0x0f080000, 3, 1) = 0x1");
+  EXPECT_EQ(writes[2].rfind("AcpiSetItem(0x09000000, ", 0), 0u) << writes[2];
+  EXPECT_EQ(Value(kLevelItem), 3u);
+  EXPECT_TRUE(BothHidden());
+  EXPECT_TRUE(RebootFlags.empty());
+  EXPECT_FALSE(QuitPosted());
+}
+
+TEST_F(Dialog, OkOnTheLevelTheBiosHoldsStillProbesAndAppliesIt)
+{
+  Press(ControlForm->OkButton);
+  const std::vector<std::string> writes = Writes();
+  ASSERT_GE(writes.size(), 2u);
+  EXPECT_EQ(writes[0], "AcpiSetItem(0x0f080000, 2, 0) = 0x1");
+  EXPECT_EQ(writes[1], "AcpiSetItem(0x0f080000, 2, 1) = 0x1");
+  EXPECT_TRUE(BothHidden());
+}
+
+TEST_F(Dialog, CancelHidesAndWritesNothing)
+{
+  Press(ControlForm->NextButton);
+  Press(ControlForm->CancelButton);
+  EXPECT_TRUE(BothHidden());
+  EXPECT_TRUE(Writes().empty());
+  // The next show reads the BIOS again.
+  SendMessageA(MainForm->GetHandle(), UM_SHOW, UM_TAG, 0);
+  EXPECT_EQ(Label(), "Balanced");
+}
+
+TEST_F(Dialog, OkOnALevelThatNeedsARestartAsksFirstAndNoGoesBack)
+{
+  Press(ControlForm->PrevButton);
+  Press(ControlForm->PrevButton); // level 0, frame 2
+  Press(ControlForm->OkButton);
+  EXPECT_TRUE(InQuestionMode());
+  EXPECT_EQ(ControlForm->MsgLabel->GetCaption(), "The setting needs a system restart,\nDo you want to apply it?");
+  // The probe only; its answer says that a restart is needed.
+  EXPECT_EQ(Writes(), std::vector<std::string>{"AcpiSetItem(0x0f080000, 0, 0) = 0x3"});
+  EXPECT_EQ(MainForm->GetFrameIndex(), 2);
+  EXPECT_TRUE(BothVisible());
+
+  Press(ControlForm->CancelButton); // No
+  EXPECT_FALSE(InQuestionMode());
+  EXPECT_EQ(ControlForm->GetSelectedLevel(), 0u);
+  EXPECT_EQ(Label(), "Standard");
+  EXPECT_EQ(MainForm->GetFrameIndex(), 3);
+  EXPECT_EQ(Writes().size(), 1u);
+  EXPECT_EQ(Value(kLevelItem), 2u);
+  EXPECT_TRUE(RebootFlags.empty());
+  EXPECT_TRUE(BothVisible());
+}
+
+TEST_F(Dialog, YesAppliesRequestsTheRebootAndEndsTheProgram)
+{
+  Press(ControlForm->PrevButton);
+  Press(ControlForm->PrevButton);
+  Press(ControlForm->OkButton);
+  ASSERT_TRUE(InQuestionMode());
+  Press(ControlForm->OkButton); // Yes
+  EXPECT_EQ(Value(kLevelItem), 0u);
+  EXPECT_EQ(RebootFlags, std::vector<UINT>{EWX_REBOOT});
+  EXPECT_TRUE(QuitPosted());
+}
+
+TEST_F(Dialog, TheQuestionSurvivesHidingButTheSelectionReturnsToTheBiosLevel)
+{
+  Press(ControlForm->NextButton);
+  Press(ControlForm->NextButton); // level 4
+  Press(ControlForm->OkButton);
+  ASSERT_TRUE(InQuestionMode());
+  SendMessageA(MainForm->GetHandle(), UM_HIDE, UM_TAG, 0);
+  SendMessageA(MainForm->GetHandle(), UM_SHOW, UM_TAG, 0);
+  EXPECT_TRUE(InQuestionMode());
+  EXPECT_EQ(ControlForm->GetSelectedLevel(), 2u);
+  Press(ControlForm->OkButton); // Yes applies the level the BIOS holds
+  EXPECT_EQ(Value(kLevelItem), 2u);
+  EXPECT_EQ(RebootFlags, std::vector<UINT>{EWX_REBOOT});
+}
+
+TEST_F(VantorTest, WithoutLevelNamesPrevAndNextChangeNoCaption)
+{
+  Load(VantorLayout(0, "", 6)); // the companion offers too few options: no names are read
+  MakeForms();
+  EXPECT_TRUE(ControlForm->LevelNames.empty());
+  EXPECT_EQ(ControlForm->CpuLabel->GetCaption(), "CpuLabel");
+  Press(ControlForm->NextButton);
+  Press(ControlForm->PrevButton);
+  Press(ControlForm->PrevButton);
+  EXPECT_EQ(ControlForm->CpuLabel->GetCaption(), "CpuLabel");
+  EXPECT_EQ(MainForm->GetFrameIndex(), 3);
+}
+
+} // namespace

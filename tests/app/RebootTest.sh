@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# The restart question answered Yes, end to end: the level is written and the program ends through the
+# reboot request. Under Wine that request ends every windowed process of the prefix, test runners
+# included, so the program runs in a Wine prefix, server and virtual display of its own (with-wine.sh
+# starts them and stops exactly what it started). A notepad beside it shows that the request was made.
+#   RebootTest.sh <source folder> <bin folder> <state folder>
+set -uo pipefail
+root=${1:?source folder}
+bin=$(cd "${2:?bin folder}" && pwd)
+state=${3:?state folder}
+
+if [ "${KO_REBOOT_INNER:-}" != 1 ]; then
+  # The prefix is kept between runs: a fresh one costs Wine's whole first start.
+  KO_REBOOT_INNER=1 KO_WINE_STATE=$state WINEDEBUG=-all exec "$root/scripts/with-wine.sh" "$0" "$@"
+fi
+
+wine=/usr/lib/wine/wine64
+work=$(mktemp -d)
+program_pid=
+sentinel_pid=
+cleanup() {
+  for pid in $program_pid $sentinel_pid; do
+    kill "$pid" 2>/dev/null
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  exit 1
+}
+
+# Waits up to $1 tenths of a second for the command after it to succeed.
+wait_for() {
+  local tenths=$1
+  shift
+  for _ in $(seq 1 "$tenths"); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+ended() { ! kill -0 "$1" 2>/dev/null; }
+
+# A fresh store in the stand-in's default layout: level 2 of 0 to 4; 0 and 4 need a restart.
+export KOACPI_STORE="Z:$(echo "$work/store.json" | tr / '\\')"
+
+"$wine" notepad >"$work/notepad.log" 2>&1 &
+sentinel_pid=$!
+wait_for 300 xdotool search --name "Notepad" >/dev/null || fail "notepad did not start"
+
+"$wine" "$bin/CpuVantor.exe" >"$work/program.log" 2>&1 &
+program_pid=$!
+window=
+find_window() { window=$(xdotool search --onlyvisible --name '^CPU Vantor\+$' 2>/dev/null | head -n 1) && [ -n "$window" ]; }
+wait_for 300 find_window || fail "the program's window did not appear"
+eval "$(xdotool getwindowgeometry --shell "$window")"
+
+# The buttons' centres on the dialog, which shares the main window's corner.
+press() {
+  xdotool mousemove $((X + $1)) $((Y + $2)) sleep 0.3 click 1 sleep 0.3
+}
+press 297 192 # Next: 3
+press 297 192 # Next: 4, which needs a restart
+press 126 276 # OK: the question
+xdotool search --onlyvisible --name '^Yes$' >/dev/null 2>&1 || echo "note: the Yes button has no X window name"
+press 126 276 # Yes
+
+wait_for 300 ended "$program_pid" || fail "the program did not end after Yes"
+wait "$program_pid"
+rc=$?
+program_pid=
+[ "$rc" -eq 0 ] || fail "exit code $rc"
+wait_for 300 ended "$sentinel_pid" || fail "the reboot request was not made (notepad still runs)"
+sentinel_pid=
+
+grep -q '"0x0F080000"' "$work/store.json" || fail "no store written"
+level=$(tr -d ' \n' <"$work/store.json" | grep -o '"id":"0x0F080000"[^}]*' | grep -o '"value":[0-9]*' | cut -d: -f2)
+[ "$level" = 4 ] || fail "stored level is '$level', not 4"
+echo "PASS: Yes wrote level 4, made the reboot request and ended the program with 0"
