@@ -1,8 +1,9 @@
-// The level dialog's Next click with the program's own forms, made in this process over a copy of the
-// skins and a stand-in BIOS store of the bench's own: from the press on the button to the pushed picture,
-// and to the end of the click's handler, beside the bare work a frame change needs (one LoadPngFile of the
-// next frame, premultiply, one push). The click arrives as the button's own press and release messages,
-// the path a real click takes once the system has found the button under the pointer.
+// The app area: what the program costs in time and resources. Here the level dialog's Next click with the
+// program's own forms, made in this process over a copy of the skins and a stand-in BIOS store of the
+// bench's own: from the press on the button to the pushed picture, and to the end of the click's handler,
+// beside the bare work a frame change needs (one LoadPngFile of the next frame, premultiply, one push). The
+// click arrives as the button's own press and release messages, the path a real click takes once the
+// system has found the button under the pointer. Then the real program and the shipped executable.
 #include "Bench.h"
 
 #include "AppBenchSupport.h"
@@ -24,13 +25,16 @@
 
 namespace {
 
-// Every UpdateLayeredWindow of the forms made while the timing lookup is in place goes through here: the
-// first push after a click starts is the moment the new picture reaches the screen.
+// Every UpdateLayeredWindow and SetLayeredWindowAttributes of the forms made while the timing lookup is in
+// place goes through here: the first push after a click starts is the moment the new picture reaches the
+// screen, and the calls of a fade are counted.
 UpdateLayeredWindowProc g_updateLayeredWindow = nullptr;
+SetLayeredWindowAttributesProc g_setLayeredWindowAttributes = nullptr;
 TUser32Lookup g_previousLookup = nullptr;
 bool g_pushArmed = false;
 double g_pushedAt = 0;
 int g_pushes = 0;
+int g_attributeCalls = 0;
 
 BOOL WINAPI TimedUpdateLayeredWindow(HWND window, HDC screen, POINT* at, SIZE* size, HDC source, POINT* from,
                                      COLORREF key, BLENDFUNCTION* blend, DWORD flags)
@@ -44,13 +48,36 @@ BOOL WINAPI TimedUpdateLayeredWindow(HWND window, HDC screen, POINT* at, SIZE* s
   return done;
 }
 
+BOOL WINAPI CountedSetLayeredWindowAttributes(HWND window, COLORREF key, BYTE alpha, DWORD flags)
+{
+  ++g_attributeCalls;
+  return g_setLayeredWindowAttributes(window, key, alpha, flags);
+}
+
+template <typename F>
+F As(FARPROC function)
+{
+  return reinterpret_cast<F>(reinterpret_cast<void (*)()>(function));
+}
+
+template <typename F>
+FARPROC AsFarProc(F function)
+{
+  return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
+}
+
 FARPROC TimingLookup(const char* name)
 {
   const FARPROC found = g_previousLookup(name);
-  if (!found || std::strcmp(name, "UpdateLayeredWindow") != 0)
-    return found;
-  g_updateLayeredWindow = reinterpret_cast<UpdateLayeredWindowProc>(reinterpret_cast<void (*)()>(found));
-  return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&TimedUpdateLayeredWindow));
+  if (found && std::strcmp(name, "UpdateLayeredWindow") == 0) {
+    g_updateLayeredWindow = As<UpdateLayeredWindowProc>(found);
+    return AsFarProc(&TimedUpdateLayeredWindow);
+  }
+  if (found && std::strcmp(name, "SetLayeredWindowAttributes") == 0) {
+    g_setLayeredWindowAttributes = As<SetLayeredWindowAttributesProc>(found);
+    return AsFarProc(&CountedSetLayeredWindowAttributes);
+  }
+  return found;
 }
 
 void Pump()
@@ -113,12 +140,13 @@ private:
   }
 };
 
-void RunApp(bench::TContext& context)
+appbench::TFadeCalls MeasureNextClick(bench::TContext& context)
 {
+  appbench::TFadeCalls fadeCalls;
   appbench::TBenchFolder folder;
   if (!folder.Valid() || !appbench::UseBiosStore(folder.StorePath())) {
     std::fprintf(stderr, "bench: no temporary skin folder or store\n");
-    return;
+    return fadeCalls;
   }
   SetSkinFolder(folder.SkinFolder());
   try {
@@ -153,16 +181,28 @@ void RunApp(bench::TContext& context)
     context.Note(std::to_string(clicks) + " clicks moved the frame and the selection as often: " +
                  (moved ? "yes" : "NO (the measurement above is not a click)"));
 
-    // One fade out and in, counted through the same hook: the bare bound of the running program's fade.
+    // One fade out and in, counted through the same hooks: the bare bound of the running program's fade.
     const int pushesBefore = g_pushes;
+    const int attributeCallsBefore = g_attributeCalls;
     MainForm->HideForms();
     MainForm->ShowForms();
     Pump();
-    context.Note("one fade out and in pushes the main picture " + std::to_string(g_pushes - pushesBefore) + " times");
+    fadeCalls.Pushes = g_pushes - pushesBefore;
+    fadeCalls.DialogSteps = g_attributeCalls - attributeCallsBefore;
+    context.Note("one fade out and in: " + std::to_string(fadeCalls.Pushes) + " pushes of the main picture, " +
+                 std::to_string(fadeCalls.DialogSteps) + " alpha steps of the dialog");
   } catch (const std::exception& error) {
     std::fprintf(stderr, "bench: the program's forms failed: %s\n", error.what());
   }
   SetSkinFolder("");
+  return fadeCalls;
+}
+
+void RunApp(bench::TContext& context)
+{
+  const appbench::TFadeCalls fadeCalls = MeasureNextClick(context);
+  appbench::MeasureRunningProgram(context, fadeCalls);
+  appbench::NoteShippedExecutable(context);
 }
 
 const bench::TRegistration registration("app", &RunApp);

@@ -7,7 +7,23 @@
 
 #include <string>
 
+namespace bench {
+class TContext;
+}
+
 namespace appbench {
+
+// The app area's parts, in the order it runs them: the Next click with the program's forms in this
+// process (AppBench.cpp), the real program as a process of its own (AppProcessBench.cpp), the shipped
+// executable on disk (AppExeBench.cpp).
+
+// What one fade out and in does to the two windows, as counted with the program's forms in this process.
+struct TFadeCalls {
+  int Pushes = 0;      // UpdateLayeredWindow of the main picture
+  int DialogSteps = 0; // SetLayeredWindowAttributes of the dialog
+};
+void MeasureRunningProgram(bench::TContext& context, const TFadeCalls& fade);
+void NoteShippedExecutable(bench::TContext& context);
 
 // The performance counter in milliseconds, the clock the bench's medians use.
 double NowMs();

@@ -2,6 +2,7 @@
 // build folder beside this one. Its size, whether it still carries a symbol table or debug sections (and
 // its size without them), the libraries it imports, and whether the heavy parts of the C++ runtime (streams,
 // locales, regular expressions) came in: their type names stay in the file even when it is stripped.
+#include "AppBenchSupport.h"
 #include "Bench.h"
 
 #include "SysUtils.h"
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -141,7 +143,9 @@ std::string Join(const std::vector<std::string>& parts)
   return joined.empty() ? "none" : joined;
 }
 
-void RunAppExe(bench::TContext& context)
+} // namespace
+
+void appbench::NoteShippedExecutable(bench::TContext& context)
 {
   const std::string path = ExtractFilePath(ApplicationExeName()) + "..\\..\\i686\\bin\\CpuVantor.exe";
   const TPeFile pe = ReadPe(path);
@@ -169,15 +173,15 @@ void RunAppExe(bench::TContext& context)
                                std::to_string(debugBytes) + " bytes); without them " + std::to_string(kept) +
                                " bytes"));
   context.Note("i686 CpuVantor.exe imports: " + Join(ImportedLibraries(pe)));
-  const char* const heavy[] = {"basic_ostream", "basic_istream", "ios_base", "basic_stringbuf", "St6locale",
-                               "regex_error", "basic_filebuf"};
+  // Mangled type names, as the type information keeps them: the plain names also stand in the demangler's
+  // tables, which every program that may end in an uncaught exception carries.
+  const std::pair<const char*, const char*> heavy[] = {
+      {"streams", "St9basic_ios"},         {"stream failures", "ios_base7failure"},
+      {"string streams", "basic_stringbuf"}, {"file streams", "basic_filebuf"},
+      {"locale facets", "St5ctypeIcE"},    {"regular expressions", "regex_error"}};
   std::vector<std::string> found;
-  for (const char* name : heavy)
+  for (const auto& [what, name] : heavy)
     if (Contains(pe.Bytes, name))
-      found.push_back(name);
-  context.Note("i686 CpuVantor.exe heavy runtime pieces (stream, locale, regex type names): " + Join(found));
+      found.push_back(what);
+  context.Note("i686 CpuVantor.exe heavy runtime pieces (streams, locales, regular expressions): " + Join(found));
 }
-
-const bench::TRegistration registration("app", &RunAppExe);
-
-} // namespace

@@ -36,11 +36,10 @@ constexpr int kFadeRuns = 9;
 // The program's picture size, for the bare windows of the baselines.
 constexpr int kPictureWidth = 345;
 constexpr int kPictureHeight = 348;
-// What one fade out and in does to the windows (the app area counts the pushes in this process): the main
-// picture pushed at each alpha step and once more with the recomposed buttons; the dialog's constant alpha
-// set at each of its steps.
-constexpr int kFadePushes = 511;
-constexpr int kFadeDialogSteps = 159;
+// Away from the program's windows, which lie in the middle of the display: overlapping windows would
+// repaint each other.
+constexpr int kBareLeft = 930;
+constexpr int kBareTop = 10;
 
 std::string ExeFolder()
 {
@@ -108,6 +107,7 @@ void CheckRemoteCounter(bench::TContext& context)
     context.Note("remote GDI counter check: benchprobe.exe did not start");
     return;
   }
+  appbench::Settle(window);
   const int base = appbench::CountsOf(probe).Gdi;
   SendMessageA(window, WM_APP, 0, 0);
   const int made = appbench::CountsOf(probe).Gdi;
@@ -134,8 +134,8 @@ void NoteGrowth(bench::TContext& context, const std::string& what, const appbenc
 // a colour-keyed one with a constant alpha.
 class TBareWindows {
 public:
-  explicit TBareWindows(const std::string& skinFolder)
-      : m_picture(MakeWindow()), m_keyed(MakeWindow()), m_screen(nullptr),
+  TBareWindows(const std::string& skinFolder, const appbench::TFadeCalls& fade)
+      : m_fade(fade), m_picture(MakeWindow()), m_keyed(MakeWindow()), m_screen(nullptr),
         m_memory(TMemoryDC::CreateCompatible(m_screen.Get()))
   {
     m_frame.SetPixelFormat(pf32bit);
@@ -166,10 +166,10 @@ public:
   {
     ShowWindow(m_keyed.Get(), SW_HIDE);
     ShowWindow(m_picture.Get(), SW_HIDE);
-    for (int step = 0; step < kFadeDialogSteps; ++step)
+    for (int step = 0; step < m_fade.DialogSteps; ++step)
       SetLayeredWindowAttributes(m_keyed.Get(), RGB(255, 0, 255), static_cast<BYTE>(255 - step),
                                  LWA_COLORKEY | LWA_ALPHA);
-    for (int step = 0; step < kFadePushes; ++step)
+    for (int step = 0; step < m_fade.Pushes; ++step)
       Push(m_picture.Get(), static_cast<BYTE>(step % 256));
     ShowWindow(m_picture.Get(), SW_SHOWNOACTIVATE);
     ShowWindow(m_keyed.Get(), SW_SHOWNOACTIVATE);
@@ -178,19 +178,20 @@ public:
 private:
   static HWND MakeWindow()
   {
-    return CreateWindowExA(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, "STATIC", "", WS_POPUP, 300, 200,
+    return CreateWindowExA(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, "STATIC", "", WS_POPUP, kBareLeft, kBareTop,
                            kPictureWidth, kPictureHeight, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
   }
 
   void Push(HWND window, BYTE alpha)
   {
-    POINT at{300, 200};
+    POINT at{kBareLeft, kBareTop};
     SIZE size{kPictureWidth, kPictureHeight};
     POINT from{0, 0};
     BLENDFUNCTION blend{AC_SRC_OVER, 0, alpha, AC_SRC_ALPHA};
     UpdateLayeredWindow(window, m_screen.Get(), &at, &size, m_memory.Get(), &from, 0, &blend, ULW_ALPHA);
   }
 
+  appbench::TFadeCalls m_fade;
   TWindowHandle m_picture;
   TWindowHandle m_keyed;
   TWindowDC m_screen;
@@ -250,7 +251,7 @@ void MeasureCounts(bench::TContext& context, const TStartedProcess& program, HWN
   NoteGrowth(context, "cycles 2 to " + std::to_string(kCycles), firstCycle, cycles);
 }
 
-void MeasureRunningProgram(bench::TContext& context, const std::string& skinFolder)
+void MeasureProgram(bench::TContext& context, const std::string& skinFolder, const appbench::TFadeCalls& fadeCalls)
 {
   TStartedProcess program(ExeFolder() + "CpuVantor.exe");
   HWND main = nullptr;
@@ -287,7 +288,7 @@ void MeasureRunningProgram(bench::TContext& context, const std::string& skinFold
   };
   MeasureCounts(context, program, main, click, fade);
 
-  TBareWindows bare(skinFolder);
+  TBareWindows bare(skinFolder, fadeCalls);
   if (!bare.Valid()) {
     context.Note("no bare windows for the baselines");
     return;
@@ -297,8 +298,10 @@ void MeasureRunningProgram(bench::TContext& context, const std::string& skinFold
                   [&] { frameChange(); }, 51);
   context.Compare("UM_HIDE + UM_SHOW: fade out and in", fade, "bare ShowWindow pair, 2 windows",
                   [&] { bare.ShowWindowPair(); }, kFadeRuns);
-  context.Compare("UM_HIDE + UM_SHOW: fade out and in", fade,
-                  std::to_string(kFadePushes) + " UpdateLayeredWindow+" + std::to_string(kFadeDialogSteps) + " SLWA",
+  if (fadeCalls.Pushes > 0)
+    context.Compare("UM_HIDE + UM_SHOW: fade out and in", fade,
+                  std::to_string(fadeCalls.Pushes) + " UpdateLayeredWindow+" + std::to_string(fadeCalls.DialogSteps) +
+                      " SLWA",
                   [&] { bare.FadeSteps(); }, kFadeRuns);
   if (unanswered || unsettled)
     context.Note(std::to_string(unanswered) + " messages unanswered, " + std::to_string(unsettled) +
@@ -307,7 +310,9 @@ void MeasureRunningProgram(bench::TContext& context, const std::string& skinFold
     context.Note("the program did not end on UM_EXIT and was ended by force");
 }
 
-void RunAppProcess(bench::TContext& context)
+} // namespace
+
+void appbench::MeasureRunningProgram(bench::TContext& context, const TFadeCalls& fade)
 {
   appbench::TBenchFolder folder;
   if (!folder.Valid() || !appbench::UseBiosStore(folder.StorePath())) {
@@ -320,9 +325,5 @@ void RunAppProcess(bench::TContext& context)
   }
   CheckRemoteCounter(context);
   MeasureStartUp(context);
-  MeasureRunningProgram(context, folder.SkinFolder());
+  MeasureProgram(context, folder.SkinFolder(), fade);
 }
-
-const bench::TRegistration registration("app", &RunAppProcess);
-
-} // namespace

@@ -97,6 +97,27 @@ int GdiObjectsOf(HANDLE process)
   return used;
 }
 
+// Committed private memory, region by region: what the system would report as private bytes. Wine answers
+// GetProcessMemoryInfo for another process with zeros.
+SIZE_T PrivateBytesOf(HANDLE process)
+{
+  PROCESS_MEMORY_COUNTERS_EX memory{};
+  memory.cb = sizeof memory;
+  if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory) &&
+      memory.PrivateUsage != 0)
+    return memory.PrivateUsage;
+  SIZE_T total = 0;
+  MEMORY_BASIC_INFORMATION region{};
+  for (const char* at = nullptr; VirtualQueryEx(process, at, &region, sizeof region) == sizeof region;
+       at = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
+    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE)
+      total += region.RegionSize;
+    if (region.RegionSize == 0)
+      break;
+  }
+  return total;
+}
+
 std::string Signed(long long value)
 {
   char text[32];
@@ -191,10 +212,7 @@ std::vector<HWND> ChildWindows(HWND parent, const char* className)
 TCounts CountsOf(const TStartedProcess& process)
 {
   TCounts counts;
-  PROCESS_MEMORY_COUNTERS_EX memory{};
-  memory.cb = sizeof memory;
-  if (GetProcessMemoryInfo(process.Handle(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory))
-    counts.PrivateBytes = memory.PrivateUsage;
+  counts.PrivateBytes = PrivateBytesOf(process.Handle());
   counts.Gdi = GdiObjectsOf(process.Handle());
   const DWORD user = GetGuiResources(process.Handle(), GR_USEROBJECTS);
   if (user != 0) {
@@ -213,7 +231,7 @@ std::string Describe(const TCounts& counts)
 {
   return "private " + std::to_string(counts.PrivateBytes / 1024) + " KiB, GDI " + std::to_string(counts.Gdi) +
          (counts.UserIsWindows ? ", windows " : ", USER ") + std::to_string(counts.User) + ", handles " +
-         std::to_string(counts.Handles);
+         (counts.Handles ? std::to_string(counts.Handles) : "n/a");
 }
 
 std::string DescribeGrowth(const TCounts& first, const TCounts& last)
