@@ -8,16 +8,23 @@
 
 #include "AppBenchSupport.h"
 #include "Ctrlform.h"
+#include "KoAcpiControl.h"
 #include "KoButton.h"
 #include "KoShapedWindow.h"
 #include "KoTrayIcon.h"
 #include "Main.h"
+#include "PngReader.h"
+#include "ProcessProbe.h"
 
 #include "Application.h"
+#include "Bitmap.h"
+#include "ExtCtrls.h"
+#include "Picture.h"
 
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -103,6 +110,40 @@ std::string Ms(double value)
   char text[32];
   std::snprintf(text, sizeof text, "%.3f ms", value);
   return text;
+}
+
+uint32_t CallLogBytes()
+{
+  uint32_t size = 0;
+  KoSimGetCallLog(nullptr, &size); // fails without a buffer, and says how much it would need
+  return size;
+}
+
+// 100 fades out and in with the program's forms in this process, after a first one: the private bytes and
+// GDI objects of this process beside the growth of the stand-in BIOS's call log, which keeps the newest
+// 65 536 calls and sees the BIOS reads every show makes.
+void NoteFadeAppetite(bench::TContext& context)
+{
+  constexpr int kCycles = 100;
+  const auto cycle = [] {
+    MainForm->HideForms();
+    MainForm->ShowForms();
+    Pump();
+  };
+  cycle();
+  const SIZE_T privateBefore = appbench::PrivateBytesOf(GetCurrentProcess());
+  const int gdiBefore = appbench::GdiObjectsOf(GetCurrentProcess());
+  const uint32_t logBefore = CallLogBytes();
+  for (int i = 0; i < kCycles; ++i)
+    cycle();
+  const long long privateGrowth =
+      static_cast<long long>(appbench::PrivateBytesOf(GetCurrentProcess())) - static_cast<long long>(privateBefore);
+  const long long logGrowth = static_cast<long long>(CallLogBytes()) - logBefore;
+  context.Note("in this process, fades 2 to " + std::to_string(kCycles + 1) + ": private " +
+               std::to_string(privateGrowth / 1024) + " KiB, GDI " + std::to_string(gdiBefore) + " -> " +
+               std::to_string(appbench::GdiObjectsOf(GetCurrentProcess())) + "; the stand-in BIOS's call log grew " +
+               std::to_string(logGrowth / 1024) + " KiB of text (" + std::to_string(logGrowth / kCycles) +
+               " bytes a fade)");
 }
 
 // Both forms as start-up makes them, shown at once; taken down again in the right order.
@@ -191,6 +232,19 @@ appbench::TFadeCalls MeasureNextClick(bench::TContext& context)
     fadeCalls.DialogSteps = g_attributeCalls - attributeCallsBefore;
     context.Note("one fade out and in: " + std::to_string(fadeCalls.Pushes) + " pushes of the main picture, " +
                  std::to_string(fadeCalls.DialogSteps) + " alpha steps of the dialog");
+    NoteFadeAppetite(context);
+
+    // Of a click's work, the button looks: each is decoded from its file again, then blended.
+    TBitmap composed;
+    TBitmap decoded;
+    decoded.SetPixelFormat(pf32bit);
+    LoadPngFile(folder.SkinFolder() + "right_n.png", decoded);
+    PremultiplyAlpha(decoded);
+    TBitmap& background = *MainForm->Background->GetPicture()->GetBitmap();
+    const int left = ControlForm->NextButton->GetLeft();
+    const int top = ControlForm->NextButton->GetTop();
+    context.Compare("ComposeSkin of one button look", [&] { ComposeSkin("right_n.png", &composed, left, top); },
+                    "BlendSkin of the look, decoded before", [&] { BlendSkin(decoded, background, left, top); }, 101);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "bench: the program's forms failed: %s\n", error.what());
   }

@@ -57,6 +57,15 @@ BOOL CALLBACK CountProcessWindow(HWND window, LPARAM data)
   return TRUE;
 }
 
+std::string Signed(long long value)
+{
+  char text[32];
+  std::snprintf(text, sizeof text, "%+lld", value);
+  return text;
+}
+
+} // namespace
+
 // The process's GDI handle table, which Wine keeps in the process and names in its PEB: the objects in use.
 // Where the system counts GDI objects itself its answer is taken.
 int GdiObjectsOf(HANDLE process)
@@ -117,15 +126,6 @@ SIZE_T PrivateBytesOf(HANDLE process)
   }
   return total;
 }
-
-std::string Signed(long long value)
-{
-  char text[32];
-  std::snprintf(text, sizeof text, "%+lld", value);
-  return text;
-}
-
-} // namespace
 
 TStartedProcess::TStartedProcess(const std::string& exePath)
 {

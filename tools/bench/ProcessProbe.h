@@ -46,6 +46,11 @@ void Settle(HWND window);
 // Child windows of `parent` of `className`, in the order the system lists them.
 std::vector<HWND> ChildWindows(HWND parent, const char* className);
 
+// GDI objects of `process` (this one too); -1 when they cannot be read.
+int GdiObjectsOf(HANDLE process);
+// Committed private memory of `process` (this one too), in bytes.
+SIZE_T PrivateBytesOf(HANDLE process);
+
 struct TCounts {
   SIZE_T PrivateBytes = 0;
   int Gdi = -1;          // -1: not readable
