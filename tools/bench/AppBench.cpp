@@ -245,6 +245,22 @@ appbench::TFadeCalls MeasureNextClick(bench::TContext& context)
     const int top = ControlForm->NextButton->GetTop();
     context.Compare("ComposeSkin of one button look", [&] { ComposeSkin("right_n.png", &composed, left, top); },
                     "BlendSkin of the look, decoded before", [&] { BlendSkin(decoded, background, left, top); }, 101);
+
+    // The click's two halves before the push: the next frame, then the raised looks over it and the push.
+    appbench::TFrameChange unpushed(nullptr, folder.SkinFolder());
+    context.Compare("SetBackground(false): the next frame", [&] { MainForm->SetBackground(false); },
+                    "LoadPngFile+premultiply of a frame", [&] { unpushed.LoadOnly(); }, 101);
+    TBitmap spare[4];
+    appbench::TFrameChange push(MainForm->GetHandle(), folder.SkinFolder());
+    context.Compare(
+        "ReloadSkins(true): 4 raised looks and the push", [&] { ControlForm->ReloadSkins(true); },
+        "4 ComposeSkin to spare bitmaps, 1 frame push",
+        [&] {
+          for (TBitmap& bitmap : spare)
+            ComposeSkin("right_n.png", &bitmap, left, top);
+          push.PushOnly(background);
+        },
+        101);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "bench: the program's forms failed: %s\n", error.what());
   }

@@ -81,6 +81,22 @@ bool UseBiosStore(const std::string& storePath)
   return KoSimUseStore(storePath.c_str()) != 0;
 }
 
+void TFrameChange::LoadOnly()
+{
+  TBitmap frame;
+  frame.SetPixelFormat(pf32bit);
+  LoadPngFile(m_skinFolder + kFramePictures[m_next], frame);
+  m_next = (m_next + 1) % 4;
+  PremultiplyAlpha(frame);
+}
+
+void TFrameChange::PushOnly(TBitmap& bitmap)
+{
+  // UpdateLayeredWindow selects the bitmap itself.
+  bitmap.Dormant();
+  m_maker.PushBitmap(m_window, bitmap.GetHandle(), BLENDFUNCTION{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA}, ULW_ALPHA);
+}
+
 void TFrameChange::operator()()
 {
   TBitmap frame;
@@ -88,9 +104,7 @@ void TFrameChange::operator()()
   LoadPngFile(m_skinFolder + kFramePictures[m_next], frame);
   m_next = (m_next + 1) % 4;
   PremultiplyAlpha(frame);
-  // UpdateLayeredWindow selects the bitmap itself.
-  frame.Dormant();
-  m_maker.PushBitmap(m_window, frame.GetHandle(), BLENDFUNCTION{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA}, ULW_ALPHA);
+  PushOnly(frame);
 }
 
 } // namespace appbench

@@ -7,6 +7,8 @@
 
 #include <string>
 
+class TBitmap;
+
 namespace bench {
 class TContext;
 }
@@ -62,6 +64,10 @@ class TFrameChange {
 public:
   TFrameChange(HWND window, std::string skinFolder) : m_window(window), m_skinFolder(std::move(skinFolder)) {}
   void operator()();
+  // The next frame loaded and premultiplied, not pushed.
+  void LoadOnly();
+  // One push of `bitmap` to the window.
+  void PushOnly(TBitmap& bitmap);
 
 private:
   HWND m_window;
