@@ -2,6 +2,7 @@
 // pictures.
 #include "Main.h"
 
+#include "KoTrayIcon.h"
 #include "PngReader.h"
 #include "VantorFixture.h"
 #include "VantorMessages.h"
@@ -10,6 +11,7 @@
 #include "ExtCtrls.h"
 #include "GraphicsFixture.h"
 #include "Handles.h"
+#include "Menus.h"
 #include "Picture.h"
 #include "SysUtils.h"
 
@@ -390,6 +392,15 @@ public:
       }
     }
   }
+  // Puts a file that is no picture in place of `name`.
+  void Spoil(const std::string& name)
+  {
+    const std::string path = m_path + name;
+    TKernelHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    WriteFile(file.Get(), "not a picture", 13, &written, nullptr);
+    m_files.push_back(path);
+  }
   ~SkinFolder()
   {
     for (const std::string& file : m_files)
@@ -421,6 +432,20 @@ TEST_F(VantorTest, AMissingPictureAtCreationIsAFileOpenErrorNamingIt)
   }
 }
 
+// Premultiplying the old picture again would darken it with every failed load.
+TEST_F(VantorTest, AFrameThatDoesNotDecodeKeepsThePictureUntouched)
+{
+  SkinFolder folder("");
+  folder.Spoil("cpu_bg004_1.png");
+  SetSkinFolder(folder.Path());
+  MakeForms();
+  MainForm->SetBackground(false);
+  EXPECT_EQ(MainForm->GetFrameIndex(), 1);
+  EXPECT_TRUE(ShowsPicture("cpu_bg004.png"));
+  MainForm->SetBackground(false);
+  EXPECT_TRUE(ShowsPicture("cpu_bg004_2.png"));
+}
+
 TEST_F(VantorTest, AMissingFrameLaterKeepsThePictureAndMovesTheCounter)
 {
   SkinFolder folder("cpu_bg004_1.png");
@@ -429,6 +454,89 @@ TEST_F(VantorTest, AMissingFrameLaterKeepsThePictureAndMovesTheCounter)
   EXPECT_THROW(MainForm->SetBackground(false), EFOpenError);
   EXPECT_EQ(MainForm->GetFrameIndex(), 1);
   EXPECT_TRUE(ShowsPicture("cpu_bg004.png"));
+}
+
+// --- the message filter --------------------------------------------------------------------------------------
+
+struct TFilterCall {
+  UINT Message;
+  DWORD Action;
+};
+std::vector<TFilterCall> g_filterCalls;
+BOOL g_filterAnswer = TRUE;
+
+BOOL WINAPI RecordingFilter(UINT message, DWORD action)
+{
+  g_filterCalls.push_back({message, action});
+  return g_filterAnswer;
+}
+
+// Puts a recording filter function in for one scope, or none.
+struct TFilterScope {
+  TChangeWindowMessageFilter Saved = ChangeWindowMessageFilterPtr;
+  explicit TFilterScope(TChangeWindowMessageFilter filter)
+  {
+    ChangeWindowMessageFilterPtr = filter;
+    g_filterCalls.clear();
+    g_filterAnswer = TRUE;
+  }
+  ~TFilterScope() { ChangeWindowMessageFilterPtr = Saved; }
+  TFilterScope(const TFilterScope&) = delete;
+  TFilterScope& operator=(const TFilterScope&) = delete;
+};
+
+TEST(AllowMessage, CallsTheFilterWhereThereIsOneAndAnswersTrueWhereThereIsNot)
+{
+  // Found in user32 when the unit was initialised (Wine has it).
+  EXPECT_EQ(reinterpret_cast<void*>(ChangeWindowMessageFilterPtr),
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilter")));
+  {
+    TFilterScope none(nullptr);
+    EXPECT_EQ(AllowMessage(0xC123, 1), TRUE);
+  }
+  TFilterScope filter(&RecordingFilter);
+  g_filterAnswer = FALSE;
+  EXPECT_EQ(AllowMessage(0xC123, 2), FALSE);
+  ASSERT_EQ(g_filterCalls.size(), 1u);
+  EXPECT_EQ(g_filterCalls[0].Message, 0xC123u);
+  EXPECT_EQ(g_filterCalls[0].Action, 2u);
+}
+
+TEST_F(VantorTest, TheBroadcastIsLetThroughTheFilterAndARefusalChangesNothing)
+{
+  TFilterScope filter(&RecordingFilter);
+  g_filterAnswer = FALSE;
+  MakeForms();
+  ASSERT_EQ(g_filterCalls.size(), 1u);
+  EXPECT_EQ(g_filterCalls[0].Message, MainForm->GetBroadcastMessageId());
+  EXPECT_EQ(g_filterCalls[0].Action, 1u); // MSGFLT_ADD
+}
+
+// --- the notification icon -----------------------------------------------------------------------------------
+
+TEST_F(VantorTest, TheIconShowsOnALeftClickAndItsMenuShowsHidesAndExits)
+{
+  MakeForms();
+  TsTrayIcon* icon = MainForm->TrayIcon;
+  ASSERT_TRUE(icon);
+  EXPECT_EQ(icon->PopupMenu, MainForm->TrayPopupMenu);
+  EXPECT_EQ(icon->PopupOn, tckRightUp);
+  ASSERT_EQ(MainForm->TrayPopupMenu->Items()->Count(), 3);
+  EXPECT_EQ(MainForm->TrayPopupMenu->Items()->Items(0), MainForm->TrayShow);
+  EXPECT_EQ(MainForm->TrayPopupMenu->Items()->Items(2), MainForm->TrayExit);
+  EXPECT_EQ(MainForm->TrayShow->GetCaption(), "Show");
+  EXPECT_EQ(MainForm->TrayHide->GetCaption(), "Hide");
+  EXPECT_EQ(MainForm->TrayExit->GetCaption(), "Exit");
+
+  icon->OnClick(icon);
+  EXPECT_TRUE(BothVisible());
+  MainForm->TrayHide->OnClick(MainForm->TrayHide);
+  EXPECT_TRUE(BothHidden());
+  MainForm->TrayShow->OnClick(MainForm->TrayShow);
+  EXPECT_TRUE(BothVisible());
+  EXPECT_FALSE(QuitPosted());
+  MainForm->TrayExit->OnClick(MainForm->TrayExit);
+  EXPECT_TRUE(QuitPosted());
 }
 
 } // namespace

@@ -223,7 +223,7 @@ TEST_F(VantorProgram, StartedWithRItStaysHiddenAndASecondCopyMakesItShowAndEndsW
     EXPECT_FALSE(second.MainWindow());
   }
   EXPECT_TRUE(WaitVisible(main, true));
-  EXPECT_TRUE(Visible(first.DialogWindow()));
+  EXPECT_TRUE(WaitVisible(first.DialogWindow(), true));
   EXPECT_FALSE(first.Ended(0));
   PostMessageA(main, UM_EXIT, UM_TAG, 0);
   ASSERT_TRUE(first.Ended(10000));
@@ -365,6 +365,35 @@ TEST_F(VantorProgram, AMissingSkinShowsTheErrorBoxAndEndsWithZero)
   EXPECT_NE(text.find("Cannot open file " + copy.Path() + "Resource\\cpu_bg004.png"), std::string::npos) << text;
   EXPECT_FALSE(program.MainWindow());
   PostMessageA(box, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(program.Ended(10000));
+  EXPECT_EQ(program.ExitCode(), 0u);
+}
+
+TEST_F(VantorProgram, TheNotificationIconShowsTheWindowsAndItsMenuEndsTheProgram)
+{
+  TVantorProcess program(Exe(), "-r");
+  const HWND main = program.WaitForMainWindow();
+  ASSERT_TRUE(main);
+  const HWND tray = FindWindowA(nullptr, "Wine System Tray");
+  ASSERT_TRUE(tray) << "no notification area";
+  // The program's icon is the only one: the first place of the area.
+  POINT icon{10, 10};
+  ClientToScreen(tray, &icon);
+  const auto click = [](POINT at, const char* button) {
+    return RunXdotool({"mousemove", std::to_string(at.x), std::to_string(at.y), "sleep", "0.3", "click", button,
+                       "sleep", "0.3"});
+  };
+  ASSERT_TRUE(click(icon, "1"));
+  EXPECT_TRUE(WaitVisible(main, true));
+  EXPECT_TRUE(WaitVisible(program.DialogWindow(), true));
+
+  // The right button opens the menu: Show, Hide, Exit.
+  ASSERT_TRUE(click(icon, "3"));
+  HWND menu = nullptr;
+  ASSERT_TRUE(PumpUntil([&] { return (menu = program.VisibleWindow("#32768")) != nullptr; }, 300)) << "no menu";
+  RECT rect{};
+  GetWindowRect(menu, &rect);
+  ASSERT_TRUE(click({rect.left + 20, rect.bottom - 10}, "1")); // Exit, the last item
   ASSERT_TRUE(program.Ended(10000));
   EXPECT_EQ(program.ExitCode(), 0u);
 }

@@ -2,8 +2,10 @@
 // a press and release, each beside bare BitBlts of the same picture to the button's window (one per look
 // change). Then the process's GDI and USER object counts before and after 10 000 such cycles.
 #include "Bench.h"
+#include "BenchSupport.h"
 
 #include "Forms.h"
+#include "Handles.h"
 #include "KoButtonTx.h"
 
 #include <windows.h>
@@ -15,78 +17,13 @@
 
 namespace {
 
+using bench::GdiObjects;
+using bench::Pump;
+using bench::UserObjects;
+
 constexpr int kWidth = 50;
 constexpr int kHeight = 30;
 constexpr int kCycles = 10000;
-
-// GDI objects of this process. Wine does not implement GetGuiResources; there the process's GDI handle
-// table (shared through the PEB) is counted instead.
-int GdiObjects()
-{
-  const DWORD count = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-  if (count != 0)
-    return static_cast<int>(count);
-  using TQuery = LONG(WINAPI*)(HANDLE, PROCESSINFOCLASS, void*, ULONG, ULONG*);
-  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  const FARPROC found = ntdll ? GetProcAddress(ntdll, "NtQueryInformationProcess") : nullptr;
-  const auto query = reinterpret_cast<TQuery>(reinterpret_cast<void (*)()>(found));
-  PROCESS_BASIC_INFORMATION basic{};
-  if (!query || query(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof(basic), nullptr) != 0)
-    return -1;
-  struct TEntry {
-    uint64_t Object;
-    uint32_t Owner;
-    uint16_t Unique;
-    uint8_t Type;
-    uint8_t Flags;
-    uint64_t UserPointer;
-  };
-  static_assert(sizeof(TEntry) == 24, "layout of a GDI handle table entry");
-  const auto* peb = reinterpret_cast<const uint8_t*>(basic.PebBaseAddress);
-  const void* table = nullptr;
-  std::memcpy(&table, peb + (sizeof(void*) == 8 ? 0xF8 : 0x94), sizeof(table));
-  if (!table)
-    return -1;
-  const auto* entries = static_cast<const TEntry*>(table);
-  int used = 0;
-  for (int i = 0; i < 0x10000; ++i)
-    used += entries[i].Type != 0;
-  return used;
-}
-
-BOOL CALLBACK CountWindow(HWND, LPARAM count)
-{
-  ++*reinterpret_cast<int*>(count);
-  return TRUE;
-}
-
-BOOL CALLBACK CountWindowAndChildren(HWND window, LPARAM count)
-{
-  CountWindow(window, count);
-  EnumChildWindows(window, &CountWindow, count);
-  return TRUE;
-}
-
-// USER objects of this process; where the system does not count them, this thread's windows (the only
-// USER objects the controls make).
-int UserObjects()
-{
-  const DWORD count = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
-  if (count != 0)
-    return static_cast<int>(count);
-  int windows = 0;
-  EnumThreadWindows(GetCurrentThreadId(), &CountWindowAndChildren, reinterpret_cast<LPARAM>(&windows));
-  return windows;
-}
-
-void Pump()
-{
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-}
 
 // A rounded face with a vertical gradient: a picture as a skin would have it.
 void PaintFace(TBitmap& bitmap, int shade)
@@ -161,12 +98,11 @@ void RunKoButton(bench::TContext& context)
   picture.Assign(button->GetStatePicture(0));
   const HDC source = picture.GetCanvas()->GetHandle();
   const auto twoBlits = [&] {
-    const HDC dc = GetDC(window);
-    BitBlt(dc, 0, 0, kWidth, kHeight, source, 0, 0, SRCCOPY);
+    const TWindowDC windowDC(window);
+    BitBlt(windowDC.Get(), 0, 0, kWidth, kHeight, source, 0, 0, SRCCOPY);
     GdiFlush();
-    BitBlt(dc, 0, 0, kWidth, kHeight, source, 0, 0, SRCCOPY);
+    BitBlt(windowDC.Get(), 0, 0, kWidth, kHeight, source, 0, 0, SRCCOPY);
     GdiFlush();
-    ReleaseDC(window, dc);
   };
 
   context.Compare("KoButtonTx hover in and out", hoverInAndOut, "2 BitBlt of its picture", twoBlits, 200);

@@ -1,0 +1,14 @@
+#pragma once
+// What several bench areas share: this process's object counts and a message pump.
+
+namespace bench {
+
+// GDI objects of this process; -1 when they cannot be counted.
+int GdiObjects();
+// USER objects of this process; where the system does not count them, this thread's windows (the only
+// USER objects the measured controls make).
+int UserObjects();
+// Handles every queued message of this thread.
+void Pump();
+
+} // namespace bench
