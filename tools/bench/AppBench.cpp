@@ -7,6 +7,7 @@
 #include "Bench.h"
 
 #include "AppBenchSupport.h"
+#include "BenchSupport.h"
 #include "Ctrlform.h"
 #include "KoAcpiControl.h"
 #include "KoButton.h"
@@ -23,7 +24,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -87,31 +87,6 @@ FARPROC TimingLookup(const char* name)
   return found;
 }
 
-void Pump()
-{
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-}
-
-double Median(std::vector<double> values)
-{
-  if (values.empty())
-    return 0;
-  std::sort(values.begin(), values.end());
-  const size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-std::string Ms(double value)
-{
-  char text[32];
-  std::snprintf(text, sizeof text, "%.3f ms", value);
-  return text;
-}
-
 uint32_t CallLogBytes()
 {
   uint32_t size = 0;
@@ -119,31 +94,40 @@ uint32_t CallLogBytes()
   return size;
 }
 
-// 100 fades out and in with the program's forms in this process, after a first one: the private bytes and
-// GDI objects of this process beside the growth of the stand-in BIOS's call log, which keeps the newest
-// 65 536 calls and sees the BIOS reads every show makes.
+// 100 fades out and in with the program's forms in this process, after a first one, twice: the private bytes
+// and GDI objects of this process beside the growth of the stand-in BIOS's call log (it keeps the newest
+// 65 536 calls and sees the BIOS reads of every show), then the same with the log emptied after each fade.
 void NoteFadeAppetite(bench::TContext& context)
 {
   constexpr int kCycles = 100;
   const auto cycle = [] {
     MainForm->HideForms();
     MainForm->ShowForms();
-    Pump();
+    bench::Pump();
   };
   cycle();
-  const SIZE_T privateBefore = appbench::PrivateBytesOf(GetCurrentProcess());
-  const int gdiBefore = appbench::GdiObjectsOf(GetCurrentProcess());
-  const uint32_t logBefore = CallLogBytes();
-  for (int i = 0; i < kCycles; ++i)
-    cycle();
-  const long long privateGrowth =
-      static_cast<long long>(appbench::PrivateBytesOf(GetCurrentProcess())) - static_cast<long long>(privateBefore);
-  const long long logGrowth = static_cast<long long>(CallLogBytes()) - logBefore;
-  context.Note("in this process, fades 2 to " + std::to_string(kCycles + 1) + ": private " +
-               std::to_string(privateGrowth / 1024) + " KiB, GDI " + std::to_string(gdiBefore) + " -> " +
-               std::to_string(appbench::GdiObjectsOf(GetCurrentProcess())) + "; the stand-in BIOS's call log grew " +
-               std::to_string(logGrowth / 1024) + " KiB of text (" + std::to_string(logGrowth / kCycles) +
-               " bytes a fade)");
+  for (const bool clearLog : {false, true}) {
+    KoSimClearCallLog();
+    const SIZE_T privateBefore = appbench::PrivateBytesOf(GetCurrentProcess());
+    const int gdiBefore = appbench::GdiObjectsOf(GetCurrentProcess());
+    long long logGrowth = 0;
+    for (int i = 0; i < kCycles; ++i) {
+      cycle();
+      if (clearLog) {
+        logGrowth += CallLogBytes();
+        KoSimClearCallLog();
+      }
+    }
+    if (!clearLog)
+      logGrowth = CallLogBytes();
+    const long long privateGrowth =
+        static_cast<long long>(appbench::PrivateBytesOf(GetCurrentProcess())) - static_cast<long long>(privateBefore);
+    context.Note(std::string("in this process, ") + std::to_string(kCycles) + " more fades" +
+                 (clearLog ? ", the BIOS call log emptied after each" : "") + ": private " +
+                 std::to_string(privateGrowth / 1024) + " KiB, GDI " + std::to_string(gdiBefore) + " -> " +
+                 std::to_string(appbench::GdiObjectsOf(GetCurrentProcess())) + "; call log text " +
+                 (clearLog ? "made and dropped " : "kept ") + std::to_string(logGrowth / 1024) + " KiB");
+  }
 }
 
 // Both forms as start-up makes them, shown at once; taken down again in the right order.
@@ -162,7 +146,7 @@ public:
     }
     SetUser32Lookup(g_previousLookup);
     MainForm->ShowForms();
-    Pump();
+    bench::Pump();
   }
   ~TProgramForms() { Restore(); }
   TProgramForms(const TProgramForms&) = delete;
@@ -177,7 +161,7 @@ private:
     if (MainForm)
       delete MainForm->TrayIcon;
     delete MainForm;
-    Pump();
+    bench::Pump();
   }
 };
 
@@ -211,8 +195,9 @@ appbench::TFadeCalls MeasureNextClick(bench::TContext& context)
     appbench::TFrameChange frameChange(MainForm->GetHandle(), folder.SkinFolder());
     context.Compare("Next click, press to handler's end", click, "LoadPngFile+premultiply+push of a frame",
                     [&] { frameChange(); }, 101);
-    Pump();
-    context.Note("Next click, press to the pushed picture: median " + Ms(Median(toPush)) + " over " +
+    bench::Pump();
+    context.Note("Next click, press to the pushed picture: median " + appbench::Ms(appbench::Median(toPush), 3) +
+                 " over " +
                  std::to_string(toPush.size()) + " clicks (the handler then composes the other looks)");
 
     // The counts prove that the messages reached the click handler: frame and selection moved every time.
@@ -227,7 +212,7 @@ appbench::TFadeCalls MeasureNextClick(bench::TContext& context)
     const int attributeCallsBefore = g_attributeCalls;
     MainForm->HideForms();
     MainForm->ShowForms();
-    Pump();
+    bench::Pump();
     fadeCalls.Pushes = g_pushes - pushesBefore;
     fadeCalls.DialogSteps = g_attributeCalls - attributeCallsBefore;
     context.Note("one fade out and in: " + std::to_string(fadeCalls.Pushes) + " pushes of the main picture, " +

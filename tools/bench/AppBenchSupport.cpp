@@ -7,6 +7,8 @@
 #include "Bitmap.h"
 #include "SysUtils.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <vector>
 
 namespace appbench {
@@ -21,6 +23,22 @@ double NowMs()
   LARGE_INTEGER now{};
   QueryPerformanceCounter(&now);
   return static_cast<double>(now.QuadPart) / ticksPerMs;
+}
+
+double Median(std::vector<double> values)
+{
+  if (values.empty())
+    return 0;
+  std::sort(values.begin(), values.end());
+  const size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+std::string Ms(double value, int decimals)
+{
+  char text[32];
+  std::snprintf(text, sizeof text, "%.*f ms", decimals, value);
+  return text;
 }
 
 const char* const kFramePictures[4] = {"cpu_bg004.png", "cpu_bg004_1.png", "cpu_bg004_2.png", "cpu_bg004_3.png"};

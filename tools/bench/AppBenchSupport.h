@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 class TBitmap;
 
@@ -29,6 +30,10 @@ void NoteShippedExecutable(bench::TContext& context);
 
 // The performance counter in milliseconds, the clock the bench's medians use.
 double NowMs();
+
+// Median of some timings, and a timing as text ("12.345 ms" with `decimals` places).
+double Median(std::vector<double> values);
+std::string Ms(double value, int decimals);
 
 // The program's four background frames, in the order Next and Prev walk them.
 extern const char* const kFramePictures[4];

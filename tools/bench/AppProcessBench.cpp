@@ -17,7 +17,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <climits>
 #include <functional>
@@ -44,22 +43,6 @@ constexpr int kBareTop = 10;
 std::string ExeFolder()
 {
   return ExtractFilePath(ApplicationExeName());
-}
-
-double Median(std::vector<double> values)
-{
-  if (values.empty())
-    return 0;
-  std::sort(values.begin(), values.end());
-  const size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-std::string Ms(double value)
-{
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f ms", value);
-  return text;
 }
 
 // Start to the first visible frame, then the whole life to the process's end, once per run; the start-up
@@ -89,11 +72,13 @@ void MeasureStartUp(bench::TContext& context)
     failures += process.Stop(process.Window(windowClass), closeMessage, closeParam) ? 0 : 1;
   };
   context.Compare(
-      "CpuVantor.exe start, frame, UM_EXIT, end", [&] { run(program, kMainWindowClass, UM_EXIT, UM_TAG, programStarts); },
+      "CpuVantor.exe start, frame, UM_EXIT, end",
+      [&] { run(program, kMainWindowClass, UM_EXIT, UM_TAG, programStarts); },
       "benchprobe.exe start, window, WM_CLOSE, end",
       [&] { run(probe, "BenchProbe", WM_CLOSE, 0, probeStarts); }, kStartRuns);
-  context.Note("start-up to the first frame on screen: CpuVantor.exe " + Ms(Median(programStarts)) +
-               ", benchprobe.exe to its window " + Ms(Median(probeStarts)) + " (medians of " +
+  context.Note("start-up to the first frame on screen: CpuVantor.exe " +
+               appbench::Ms(appbench::Median(programStarts), 1) + ", benchprobe.exe to its window " +
+               appbench::Ms(appbench::Median(probeStarts), 1) + " (medians of " +
                std::to_string(programStarts.size()) + " and " + std::to_string(probeStarts.size()) + " runs)" +
                (failures ? ", " + std::to_string(failures) + " runs FAILED" : ""));
 }
@@ -178,8 +163,9 @@ public:
 private:
   static HWND MakeWindow()
   {
-    return CreateWindowExA(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, "STATIC", "", WS_POPUP, kBareLeft, kBareTop,
-                           kPictureWidth, kPictureHeight, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    return CreateWindowExA(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, "STATIC", "", WS_POPUP, kBareLeft,
+                           kBareTop, kPictureWidth, kPictureHeight, nullptr, nullptr, GetModuleHandleA(nullptr),
+                           nullptr);
   }
 
   void Push(HWND window, BYTE alpha)
