@@ -223,7 +223,7 @@ void MeasureCounts(bench::TContext& context, const TStartedProcess& program, HWN
   appbench::Settle(main);
   const appbench::TCounts clicks = appbench::CountsOf(program);
   NoteCounts(context, "after " + std::to_string(kClicks) + " Next clicks", clicks);
-  NoteGrowth(context, "clicks 2 to " + std::to_string(kClicks), firstClick, clicks);
+  NoteGrowth(context, std::string("clicks 2 to ") + std::to_string(kClicks), firstClick, clicks);
 
   fade();
   appbench::Settle(main);
@@ -234,7 +234,7 @@ void MeasureCounts(bench::TContext& context, const TStartedProcess& program, HWN
   appbench::Settle(main);
   const appbench::TCounts cycles = appbench::CountsOf(program);
   NoteCounts(context, "after " + std::to_string(kCycles) + " hide/show cycles", cycles);
-  NoteGrowth(context, "cycles 2 to " + std::to_string(kCycles), firstCycle, cycles);
+  NoteGrowth(context, std::string("cycles 2 to ") + std::to_string(kCycles), firstCycle, cycles);
 }
 
 void MeasureProgram(bench::TContext& context, const std::string& skinFolder, const appbench::TFadeCalls& fadeCalls)
