@@ -502,9 +502,3 @@ void TMainForm::TrayExitClick(TObject* /*Sender*/)
   Close();
 }
 
-// --- entry point ---
-
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
-{
-  return RunVantor();
-}

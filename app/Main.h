@@ -1,6 +1,6 @@
 #pragma once
-// The program's main unit: the entry point, the start-up checks and the main window, whose face is the
-// skin picture and which owns the program-wide behaviour around the two windows.
+// The program's main unit: the start-up sequence behind the entry point (WinMain.cpp) and the main window,
+// whose face is the skin picture and which owns the program-wide behaviour around the two windows.
 #include "KoShapedWindow.h"
 
 #include "Classes.h"
