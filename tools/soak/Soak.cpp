@@ -165,7 +165,9 @@ std::string Layout(TRandom& r)
       ids.push_back(id);
       char hex[16];
       std::snprintf(hex, sizeof hex, "0x%08X", id);
-      std::string descriptor = "[" + std::to_string(id);
+      // Appended, not "[" + ...: GCC 12 warns falsely (-Wrestrict) on that concatenation at -O2.
+      std::string descriptor = "[";
+      descriptor += std::to_string(id);
       for (uint32_t e = r.Below(12); e > 0; --e)
         descriptor += ", " + Element(r);
       items += std::string(items.empty() ? "" : ", ") + R"({"id": ")" + hex + R"(", "value": )" +
