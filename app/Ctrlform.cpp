@@ -16,6 +16,9 @@
 #include "StdCtrls.h"
 
 #include <cstdint>
+#include <cstring>
+#include <map>
+#include <vector>
 
 namespace {
 
@@ -76,14 +79,74 @@ void BlendSkin(TBitmap& skin, TBitmap& background, int left, int top)
   skin.Changed();
 }
 
+namespace {
+
+// A skin file decoded and premultiplied once, known by its path, last write time and size. Every step of
+// the dialog composes the button looks anew over the new frame, and decoding was most of that work; a file
+// changed on disk is decoded again. Kept as pixels, not bitmaps, so the cache holds no GDI objects.
+struct TDecodedSkin {
+  FILETIME Written{};
+  DWORD SizeHigh = 0;
+  DWORD SizeLow = 0;
+  int Width = 0;
+  int Height = 0;
+  std::vector<uint8_t> Pixels;
+};
+
+// Never destroyed: the process may end with windows still composing.
+std::map<std::string, TDecodedSkin>& DecodedSkins()
+{
+  static auto* skins = new std::map<std::string, TDecodedSkin>;
+  return *skins;
+}
+
+bool SameFile(const TDecodedSkin& skin, const WIN32_FILE_ATTRIBUTE_DATA& info)
+{
+  return CompareFileTime(&skin.Written, &info.ftLastWriteTime) == 0 && skin.SizeHigh == info.nFileSizeHigh &&
+         skin.SizeLow == info.nFileSizeLow;
+}
+
+// The skin file as LoadPngFile and PremultiplyAlpha make it, into a 32-bit `skin`.
+void LoadPremultipliedSkin(const std::string& path, TBitmap& skin)
+{
+  WIN32_FILE_ATTRIBUTE_DATA info{};
+  const bool known = GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &info) != 0;
+  auto& cache = DecodedSkins();
+  const auto found = cache.find(path);
+  if (known && found != cache.end() && SameFile(found->second, info)) {
+    const TDecodedSkin& decoded = found->second;
+    skin.SetSize(decoded.Width, decoded.Height);
+    const size_t rowBytes = 4 * static_cast<size_t>(decoded.Width);
+    for (int y = 0; y < decoded.Height; ++y)
+      std::memcpy(skin.ScanLine(y), decoded.Pixels.data() + y * rowBytes, rowBytes);
+    return;
+  }
+  LoadPngFile(path, skin);
+  PremultiplyAlpha(skin);
+  if (!known || skin.Empty() || skin.GetPixelFormat() != pf32bit)
+    return;
+  TDecodedSkin decoded;
+  decoded.Written = info.ftLastWriteTime;
+  decoded.SizeHigh = info.nFileSizeHigh;
+  decoded.SizeLow = info.nFileSizeLow;
+  decoded.Width = skin.GetWidth();
+  decoded.Height = skin.GetHeight();
+  const size_t rowBytes = 4 * static_cast<size_t>(decoded.Width);
+  decoded.Pixels.resize(rowBytes * static_cast<size_t>(decoded.Height));
+  for (int y = 0; y < decoded.Height; ++y)
+    std::memcpy(decoded.Pixels.data() + y * rowBytes, skin.ScanLine(y), rowBytes);
+  cache[path] = std::move(decoded);
+}
+
+} // namespace
+
 void ComposeSkinFile(const std::string& path, TBitmap* target, TBitmap& background, int left, int top)
 {
   TBitmap skin;
   target->SetPixelFormat(pf32bit);
   background.SetPixelFormat(pf32bit);
   skin.SetPixelFormat(pf32bit);
-  LoadPngFile(path, skin);
-  PremultiplyAlpha(skin);
+  LoadPremultipliedSkin(path, skin);
   BlendSkin(skin, background, left, top);
   target->Assign(&skin);
 }

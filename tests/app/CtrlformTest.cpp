@@ -11,6 +11,8 @@
 #include "ExtCtrls.h"
 #include "Picture.h"
 #include "StdCtrls.h"
+#include "SysUtils.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -184,6 +186,29 @@ TEST_F(Dialog, ButtonPicturesAreTheirSkinsOverTheMainPictureWithoutAlpha)
   for (int y = 0; y < raised->GetHeight(); ++y)
     for (int x = 0; x < raised->GetWidth(); ++x)
       ASSERT_EQ(Pixel(*raised, x, y) >> 24, 0u) << x << "," << y;
+}
+
+TEST_F(Dialog, AComposedSkinIsTheSameFromTheDecodedCopyAndFollowsAFileChangedOnDisk)
+{
+  TBitmap& background = *MainForm->Background->GetPicture()->GetBitmap();
+  const auto compose = [&](const std::string& path) {
+    TBitmap composed;
+    ComposeSkinFile(path, &composed, background, 101, 261);
+    return composed.SaveToBytes();
+  };
+  const auto expected = [&](const char* name) { return compose(SkinPath(name)); };
+  TTempFile file(".png");
+  ASSERT_TRUE(CopyFileA(SkinPath("yes_n.png").c_str(), file.Path().c_str(), FALSE));
+  const auto first = compose(file.Path());
+  EXPECT_EQ(first, expected("yes_n.png"));
+  EXPECT_EQ(compose(file.Path()), first) << "composed again from the decoded copy";
+  // Another picture under the same name (a different size, so the change shows even within the file
+  // time's resolution) is decoded anew.
+  ASSERT_TRUE(CopyFileA(SkinPath("left_n.png").c_str(), file.Path().c_str(), FALSE));
+  EXPECT_EQ(compose(file.Path()), expected("left_n.png"));
+  // A file that has gone is an error again, as on the first load.
+  ASSERT_TRUE(DeleteFileA(file.Path().c_str()));
+  EXPECT_THROW(compose(file.Path()), EFOpenError);
 }
 
 TEST_F(Dialog, PrevAndNextWrapAndTheLabelIsUnderlinedOnlyOnTheBiosLevel)
