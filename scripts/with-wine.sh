@@ -48,8 +48,16 @@ fi
 rm -f "$fifo"
 export DISPLAY=":$display"
 
-# One server for the whole run: each process then starts in a fraction of a second.
+# A new prefix goes on setting itself up in the background after wineboot returns; programs started in
+# that time found the image codecs failing for the rest of the run. So a new prefix is made to the end,
+# with a server of its own that is awaited, before the run's server starts.
 mkdir -p "$WINEPREFIX"
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  "$wine" wineboot --init >"$state/wineboot-init.log" 2>&1
+  "$wineserver" -w
+fi
+
+# One server for the whole run: each process then starts in a fraction of a second.
 "$wineserver" -f -p >"$state/wineserver.log" 2>&1 &
 server_pid=$!
 socket_dir=$(printf '/tmp/.wine-%s/server-%x-%x' "$(id -u)" $(stat -c '%d %i' "$WINEPREFIX"))
