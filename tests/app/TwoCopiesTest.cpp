@@ -87,7 +87,20 @@ struct TCleanup {
 
 class TwoCopies : public ::testing::Test {
 protected:
-  void SetUp() override { SetEnvironmentVariableA("KOACPI_STORE", m_store.Path().c_str()); }
+  void SetUp() override
+  {
+    SetEnvironmentVariableA("KOACPI_STORE", m_store.Path().c_str());
+    // A copy left running by an earlier run that was stopped at its time limit would take every round's
+    // place: it is asked to end first.
+    for (int wait = 0; wait < 100; ++wait) {
+      const HWND stale = FindWindowA(kMainWindowClass, kMainWindowCaption);
+      if (!stale)
+        break;
+      if (wait == 0)
+        PostMessageA(stale, UM_EXIT, UM_TAG, 0);
+      Sleep(100);
+    }
+  }
   void TearDown() override { SetEnvironmentVariableA("KOACPI_STORE", nullptr); }
 
   enum TWhen { Together, AtFirstWindow, WhenIdle };
