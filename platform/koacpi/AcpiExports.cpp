@@ -1,4 +1,4 @@
-#include "AcpiExports.h"
+#include "KoAcpi.h"
 
 #include "Simulator.h"
 
@@ -27,7 +27,7 @@ DWORD WINAPI AcpiGetGroup(DWORD group, void* buffer, DWORD* size)
   return GuardedCall<DWORD>(0, [&](Simulator& bios) { return bios.GetGroup(group, buffer, size); });
 }
 
-void* WINAPI AcpiFirstElement(void* buffer)
+ACPI_ELEMENT WINAPI AcpiFirstElement(void* buffer)
 {
   return GuardedCall<void*>(nullptr, [&](Simulator& bios) { return bios.FirstElement(buffer); });
 }
@@ -37,12 +37,12 @@ DWORD WINAPI AcpiElementCount(void* buffer)
   return GuardedCall<DWORD>(0, [&](Simulator& bios) { return bios.ElementCount(buffer); });
 }
 
-void* WINAPI AcpiElementData(void* element)
+void* WINAPI AcpiElementData(ACPI_ELEMENT element)
 {
   return GuardedCall<void*>(nullptr, [&](Simulator& bios) { return bios.ElementData(element); });
 }
 
-void* WINAPI AcpiNextElement(void* element)
+ACPI_ELEMENT WINAPI AcpiNextElement(ACPI_ELEMENT element)
 {
   return GuardedCall<void*>(nullptr, [&](Simulator& bios) { return bios.NextElement(element); });
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The platform maker's BIOS access library, bound at load time and imported by ordinal only
-// (1-7 and 9-11). Buffers belong to the caller; what a package holds is read only through the
-// element functions.
+// (1-7 and 9-11; KOACPI-x64.def, KOACPI-i686.def), stdcall on i686. Buffers belong to the caller; what a
+// package holds is read only through the element functions. The program and the stand-in both build
+// against these declarations, so a definition that differs from them does not compile.
 #include <windows.h>
 
 using ACPI_ELEMENT = void*;
