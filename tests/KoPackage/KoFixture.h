@@ -66,47 +66,6 @@ struct TKoEvents : TEventLog {
   }
 };
 
-// Windows of this thread, child windows included: the USER objects the controls make.
-inline int ThreadWindowCount()
-{
-  struct TCounter {
-    static BOOL CALLBACK Child(HWND, LPARAM count)
-    {
-      ++*reinterpret_cast<int*>(count);
-      return TRUE;
-    }
-    static BOOL CALLBACK TopLevel(HWND window, LPARAM count)
-    {
-      Child(window, count);
-      EnumChildWindows(window, &Child, count);
-      return TRUE;
-    }
-  };
-  int count = 0;
-  EnumThreadWindows(GetCurrentThreadId(), &TCounter::TopLevel, reinterpret_cast<LPARAM>(&count));
-  return count;
-}
-
-// Runs xdotool (input through the X server, as a user's) and waits for it to finish. A Unix program
-// started with CreateProcess gives no handle to wait on, so Wine's own spawner is asked; elsewhere there
-// is no xdotool and the answer is false.
-inline bool RunXdotool(const std::vector<std::string>& arguments)
-{
-  using TSpawn = LONG(WINAPI*)(char* const argv[], int wait);
-  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  const FARPROC found = ntdll ? GetProcAddress(ntdll, "__wine_unix_spawnvp") : nullptr;
-  const auto spawn = reinterpret_cast<TSpawn>(reinterpret_cast<void (*)()>(found));
-  if (!spawn)
-    return false;
-  std::vector<std::string> words{"/usr/bin/xdotool"};
-  words.insert(words.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& word : words)
-    argv.push_back(word.data());
-  argv.push_back(nullptr);
-  return spawn(argv.data(), 1) == 0;
-}
-
 // A white form of 300 x 200 client pixels at (640, 400), away from where the other suites put their
 // windows, with a focusable box "other" in its bottom-right corner; the pointer starts far away from it.
 class TKoFormTest : public TWindowTest {

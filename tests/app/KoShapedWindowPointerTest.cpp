@@ -26,12 +26,10 @@ protected:
   bool Drag()
   {
     Log.Clear();
-    std::string command = "/usr/bin/xdotool mousemove 930 730 sleep 0.1 mousedown 1 sleep 0.1 mousemove 950 718 "
-                          "sleep 0.1 mousemove 970 705 sleep 0.1 mouseup 1";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};  // a Unix program gets no handles
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    // Not waited for: the press starts the system's move loop, which needs this thread's messages.
+    if (!RunXdotool({"mousemove", "930", "730", "sleep", "0.1", "mousedown", "1", "sleep", "0.1", "mousemove", "950",
+                     "718", "sleep", "0.1", "mousemove", "970", "705", "sleep", "0.1", "mouseup", "1"},
+                    false)) {
       ADD_FAILURE() << "cannot start xdotool";
       return false;
     }

@@ -29,23 +29,6 @@ constexpr POINT kNext = {297, 192};
 constexpr POINT kOk = {126, 276};
 constexpr POINT kCancel = {230, 276};
 
-// Input through the X server, as a user's; waits for xdotool to finish.
-bool RunXdotool(std::vector<std::string> words)
-{
-  using TSpawn = LONG(WINAPI*)(char* const argv[], int wait);
-  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  const FARPROC found = ntdll ? GetProcAddress(ntdll, "__wine_unix_spawnvp") : nullptr;
-  const auto spawn = reinterpret_cast<TSpawn>(reinterpret_cast<void (*)()>(found));
-  if (!spawn)
-    return false;
-  words.insert(words.begin(), "/usr/bin/xdotool");
-  std::vector<char*> argv;
-  for (std::string& word : words)
-    argv.push_back(word.data());
-  argv.push_back(nullptr);
-  return spawn(argv.data(), 1) == 0;
-}
-
 struct TWindowOf {
   DWORD ProcessId;
   std::string ClassName;

@@ -1,5 +1,9 @@
 #include "TestSupport.h"
 
+#include "ProcessCounts.h"
+
+#include <gtest/gtest.h>
+
 TThrowingAsserts::TThrowingAsserts()
     : m_old(SetAssertReporter([](const char* expression, const char* file, int line) {
         throw TAssertionFailure(AssertionText(expression, file, line));
@@ -63,4 +67,31 @@ TTempFile::TTempFile(const std::string& suffix)
 TTempFile::~TTempFile()
 {
   DeleteFileA(m_path.c_str());
+}
+
+long long CountedOrFail(long long count, const char* what)
+{
+  if (count < 0)
+    ADD_FAILURE() << "this system gives no way to count " << what << ": the leak check proves nothing";
+  return count;
+}
+
+int GdiObjectCount()
+{
+  return static_cast<int>(CountedOrFail(koprobe::GdiObjectsOf(GetCurrentProcess()), "GDI objects"));
+}
+
+long KernelHandleCount()
+{
+  return static_cast<long>(CountedOrFail(koprobe::KernelHandlesOf(GetCurrentProcess()), "kernel handles"));
+}
+
+long long PrivateByteCount()
+{
+  return CountedOrFail(koprobe::PrivateBytesOf(GetCurrentProcess()), "private bytes");
+}
+
+int ThreadWindowCount()
+{
+  return koprobe::WindowsOfThread(GetCurrentThreadId());
 }

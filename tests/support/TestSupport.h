@@ -1,6 +1,7 @@
 #pragma once
 // Helpers shared by every test executable.
 #include "Assertion.h"
+#include "ProcessCounts.h"
 #include "SysApi.h"
 
 #include <windows.h>
@@ -57,6 +58,17 @@ bool PumpUntil(const std::function<bool()>& done, int maxRounds = 500, DWORD wai
 
 // Dispatches what is queued now.
 void PumpPending();
+
+// This process's counts for leak checks (see ProcessCounts.h). A counter that cannot count fails the
+// running test, so that a check comparing two failed counts never passes.
+long long CountedOrFail(long long count, const char* what);
+int GdiObjectCount();
+long KernelHandleCount();
+long long PrivateByteCount();
+// Windows of this thread, child windows included: the USER objects the controls make.
+int ThreadWindowCount();
+
+using koprobe::RunXdotool;
 
 // Folder of the running test executable, with a trailing backslash.
 std::string ExeDir();

@@ -15,6 +15,7 @@
 #include "KoTrayIcon.h"
 #include "Main.h"
 #include "PngReader.h"
+#include "ProcessCounts.h"
 #include "ProcessProbe.h"
 
 #include "Application.h"
@@ -108,8 +109,8 @@ void NoteFadeAppetite(bench::TContext& context)
   cycle();
   for (const bool clearLog : {false, true}) {
     KoSimClearCallLog();
-    const SIZE_T privateBefore = appbench::PrivateBytesOf(GetCurrentProcess());
-    const int gdiBefore = appbench::GdiObjectsOf(GetCurrentProcess());
+    const long long privateBefore = koprobe::PrivateBytesOf(GetCurrentProcess());
+    const int gdiBefore = koprobe::GdiObjectsOf(GetCurrentProcess());
     long long logGrowth = 0;
     for (int i = 0; i < kCycles; ++i) {
       cycle();
@@ -120,13 +121,16 @@ void NoteFadeAppetite(bench::TContext& context)
     }
     if (!clearLog)
       logGrowth = CallLogBytes();
-    const long long privateGrowth =
-        static_cast<long long>(appbench::PrivateBytesOf(GetCurrentProcess())) - static_cast<long long>(privateBefore);
+    const long long privateAfter = koprobe::PrivateBytesOf(GetCurrentProcess());
+    const int gdiAfter = koprobe::GdiObjectsOf(GetCurrentProcess());
+    const bool counted = privateBefore >= 0 && privateAfter >= 0 && gdiBefore >= 0 && gdiAfter >= 0;
     context.Note(std::string("in this process, ") + std::to_string(kCycles) + " more fades" +
-                 (clearLog ? ", the BIOS call log emptied after each" : "") + ": private " +
-                 std::to_string(privateGrowth / 1024) + " KiB, GDI " + std::to_string(gdiBefore) + " -> " +
-                 std::to_string(appbench::GdiObjectsOf(GetCurrentProcess())) + "; call log text " +
-                 (clearLog ? "made and dropped " : "kept ") + std::to_string(logGrowth / 1024) + " KiB");
+                 (clearLog ? ", the BIOS call log emptied after each" : "") + ": " +
+                 (counted ? "private " + std::to_string((privateAfter - privateBefore) / 1024) + " KiB, GDI " +
+                                std::to_string(gdiBefore) + " -> " + std::to_string(gdiAfter)
+                          : std::string("NOT COUNTED")) +
+                 "; call log text " + (clearLog ? "made and dropped " : "kept ") + std::to_string(logGrowth / 1024) +
+                 " KiB");
   }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 // What several bench areas share: this process's object counts and a message pump.
+#include <string>
 
 namespace bench {
 
@@ -8,6 +9,9 @@ int GdiObjects();
 // USER objects of this process; where the system does not count them, this thread's windows (the only
 // USER objects the measured controls make).
 int UserObjects();
+// " (no growth)", " (GROWTH)", or, when a count could not be read, " (NOT COUNTED)": a leak check over
+// counts that failed proves nothing.
+std::string GrowthVerdict(int gdiBefore, int gdiAfter, int userBefore, int userAfter);
 // Handles every queued message of this thread.
 void Pump();
 

@@ -115,7 +115,7 @@ void RunKoButton(bench::TContext& context)
   DeleteObject(probe);
   const int afterProbe = GdiObjects();
   context.Note("GDI counter check: " + std::to_string(base) + " -> " + std::to_string(withProbe) + " -> " +
-               std::to_string(afterProbe) + (withProbe == base + 1 && afterProbe == base ? " (sees it)" : " (BLIND)"));
+               std::to_string(afterProbe) + (base >= 0 && withProbe == base + 1 && afterProbe == base ? " (sees it)" : " (BLIND)"));
 
   const int gdiBefore = GdiObjects();
   const int userBefore = UserObjects();
@@ -129,7 +129,7 @@ void RunKoButton(bench::TContext& context)
   context.Note("after " + std::to_string(kCycles) + " hover and press cycles: GDI objects " +
                std::to_string(gdiBefore) + " -> " + std::to_string(gdiAfter) + ", USER objects " +
                std::to_string(userBefore) + " -> " + std::to_string(userAfter) +
-               (gdiAfter == gdiBefore && userAfter == userBefore ? " (no growth)" : " (GROWTH)"));
+               bench::GrowthVerdict(gdiBefore, gdiAfter, userBefore, userAfter));
   form->Release();
   Pump();
 }

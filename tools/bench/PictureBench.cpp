@@ -4,7 +4,6 @@
 #include "Bench.h"
 
 #include "Bitmap.h"
-#include "ComSupport.h"
 #include "Handles.h"
 #include "KoShapedWindow.h"
 #include "Main.h"
@@ -22,6 +21,29 @@
 
 namespace {
 
+// The baseline's own COM owners: the library's are private to it.
+struct TComRelease {
+  void operator()(IUnknown* object) const { object->Release(); }
+};
+template <typename T>
+using TComOwner = std::unique_ptr<T, TComRelease>;
+
+class TComScope {
+public:
+  // The multithreaded kind, as the library takes it: no hidden window on this (GUI) thread.
+  TComScope() : m_entered(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {}
+  ~TComScope()
+  {
+    if (m_entered)
+      CoUninitialize();
+  }
+  TComScope(const TComScope&) = delete;
+  TComScope& operator=(const TComScope&) = delete;
+
+private:
+  bool m_entered;
+};
+
 std::string SkinPath()
 {
   return ExtractFilePath(ApplicationExeName()) + "Resource\\cpu_bg004.png";
@@ -31,18 +53,26 @@ std::string SkinPath()
 // component refuses.
 bool DecodeWithWic(const std::wstring& path, std::vector<BYTE>& pixels)
 {
-  TComPtr<IWICImagingFactory> factory;
-  TComPtr<IWICBitmapDecoder> decoder;
-  TComPtr<IWICBitmapFrameDecode> frame;
-  TComPtr<IWICBitmapSource> converted;
+  IWICImagingFactory* factory = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory))))
+    return false;
+  const TComOwner<IWICImagingFactory> ownedFactory(factory);
+  IWICBitmapDecoder* decoder = nullptr;
+  if (FAILED(factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand,
+                                                &decoder)))
+    return false;
+  const TComOwner<IWICBitmapDecoder> ownedDecoder(decoder);
+  IWICBitmapFrameDecode* frame = nullptr;
+  if (FAILED(decoder->GetFrame(0, &frame)))
+    return false;
+  const TComOwner<IWICBitmapFrameDecode> ownedFrame(frame);
+  IWICBitmapSource* converted = nullptr;
+  if (FAILED(WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame, &converted)))
+    return false;
+  const TComOwner<IWICBitmapSource> ownedConverted(converted);
   UINT width = 0;
   UINT height = 0;
-  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(factory.Put()))) ||
-      FAILED(factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand,
-                                                decoder.Put())) ||
-      FAILED(decoder->GetFrame(0, frame.Put())) ||
-      FAILED(WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame.Get(), converted.Put())) ||
-      FAILED(converted->GetSize(&width, &height)))
+  if (FAILED(converted->GetSize(&width, &height)))
     return false;
   pixels.resize(size_t{width} * height * 4);
   return SUCCEEDED(converted->CopyPixels(nullptr, width * 4, static_cast<UINT>(pixels.size()), pixels.data()));
@@ -56,7 +86,7 @@ using TWindowOwner = std::unique_ptr<std::remove_pointer_t<HWND>, TWindowDestroy
 void RunPicture(bench::TContext& context)
 {
   // The imaging component wants COM on this thread, for the baseline as for the library.
-  TComApartment apartment;
+  TComScope apartment;
   const std::string path = SkinPath();
   const std::wstring widePath(path.begin(), path.end());
 

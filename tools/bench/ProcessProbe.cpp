@@ -1,8 +1,8 @@
 #include "ProcessProbe.h"
 
+#include "ProcessCounts.h"
+
 #include <windows.h>
-#include <psapi.h>
-#include <winternl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -33,30 +33,6 @@ BOOL CALLBACK FindProcessWindow(HWND window, LPARAM data)
   return FALSE;
 }
 
-struct TWindowCount {
-  DWORD ProcessId;
-  int Count;
-};
-
-BOOL CALLBACK CountChild(HWND, LPARAM data)
-{
-  ++reinterpret_cast<TWindowCount*>(data)->Count;
-  return TRUE;
-}
-
-BOOL CALLBACK CountProcessWindow(HWND window, LPARAM data)
-{
-  auto* count = reinterpret_cast<TWindowCount*>(data);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (owner == count->ProcessId) {
-    ++count->Count;
-    // Lists every descendant, not only the direct children.
-    EnumChildWindows(window, &CountChild, data);
-  }
-  return TRUE;
-}
-
 std::string Signed(long long value)
 {
   char text[32];
@@ -65,67 +41,6 @@ std::string Signed(long long value)
 }
 
 } // namespace
-
-// The process's GDI handle table, which Wine keeps in the process and names in its PEB: the objects in use.
-// Where the system counts GDI objects itself its answer is taken.
-int GdiObjectsOf(HANDLE process)
-{
-  const DWORD count = GetGuiResources(process, GR_GDIOBJECTS);
-  if (count != 0)
-    return static_cast<int>(count);
-  using TQuery = LONG(WINAPI*)(HANDLE, PROCESSINFOCLASS, void*, ULONG, ULONG*);
-  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  const FARPROC found = ntdll ? GetProcAddress(ntdll, "NtQueryInformationProcess") : nullptr;
-  const auto query = reinterpret_cast<TQuery>(reinterpret_cast<void (*)()>(found));
-  PROCESS_BASIC_INFORMATION basic{};
-  if (!query || query(process, ProcessBasicInformation, &basic, sizeof(basic), nullptr) != 0)
-    return -1;
-  struct TEntry {
-    uint64_t Object;
-    uint32_t Owner;
-    uint16_t Unique;
-    uint8_t Type;
-    uint8_t Flags;
-    uint64_t UserPointer;
-  };
-  static_assert(sizeof(TEntry) == 24, "layout of a GDI handle table entry");
-  // Both processes are 64-bit: the table's address sits at the same place in either PEB.
-  const auto* tableField = reinterpret_cast<const uint8_t*>(basic.PebBaseAddress) + 0xF8;
-  uint64_t table = 0;
-  SIZE_T read = 0;
-  if (!ReadProcessMemory(process, tableField, &table, sizeof table, &read) || read != sizeof table || !table)
-    return -1;
-  std::vector<TEntry> entries(0x10000);
-  if (!ReadProcessMemory(process, reinterpret_cast<const void*>(table), entries.data(),
-                         entries.size() * sizeof(TEntry), &read) ||
-      read != entries.size() * sizeof(TEntry))
-    return -1;
-  int used = 0;
-  for (const TEntry& entry : entries)
-    used += entry.Type != 0;
-  return used;
-}
-
-// Committed private memory, region by region: what the system would report as private bytes. Wine answers
-// GetProcessMemoryInfo for another process with zeros.
-SIZE_T PrivateBytesOf(HANDLE process)
-{
-  PROCESS_MEMORY_COUNTERS_EX memory{};
-  memory.cb = sizeof memory;
-  if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory) &&
-      memory.PrivateUsage != 0)
-    return memory.PrivateUsage;
-  SIZE_T total = 0;
-  MEMORY_BASIC_INFORMATION region{};
-  for (const char* at = nullptr; VirtualQueryEx(process, at, &region, sizeof region) == sizeof region;
-       at = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
-    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE)
-      total += region.RegionSize;
-    if (region.RegionSize == 0)
-      break;
-  }
-  return total;
-}
 
 TStartedProcess::TStartedProcess(const std::string& exePath)
 {
@@ -212,40 +127,40 @@ std::vector<HWND> ChildWindows(HWND parent, const char* className)
 TCounts CountsOf(const TStartedProcess& process)
 {
   TCounts counts;
-  counts.PrivateBytes = PrivateBytesOf(process.Handle());
-  counts.Gdi = GdiObjectsOf(process.Handle());
-  const DWORD user = GetGuiResources(process.Handle(), GR_USEROBJECTS);
-  if (user != 0) {
-    counts.User = static_cast<int>(user);
-  } else {
-    TWindowCount windows{process.Id(), 0};
-    EnumWindows(&CountProcessWindow, reinterpret_cast<LPARAM>(&windows));
-    counts.User = windows.Count;
-    counts.UserIsWindows = true;
-  }
-  GetProcessHandleCount(process.Handle(), &counts.Handles);
+  counts.PrivateBytes = koprobe::PrivateBytesOf(process.Handle());
+  counts.Gdi = koprobe::GdiObjectsOf(process.Handle());
+  const koprobe::TUserCount user = koprobe::UserObjectsOf(process.Handle(), process.Id());
+  counts.User = user.Count;
+  counts.UserIsWindows = user.IsWindows;
+  counts.Handles = koprobe::KernelHandlesOf(process.Handle());
   return counts;
 }
 
 std::string Describe(const TCounts& counts)
 {
-  return "private " + std::to_string(counts.PrivateBytes / 1024) + " KiB, GDI " + std::to_string(counts.Gdi) +
-         (counts.UserIsWindows ? ", windows " : ", USER ") + std::to_string(counts.User) + ", handles " +
-         (counts.Handles ? std::to_string(counts.Handles) : "n/a");
+  const auto figure = [](long long value) { return value < 0 ? std::string("n/a") : std::to_string(value); };
+  return "private " + figure(counts.PrivateBytes < 0 ? -1 : counts.PrivateBytes / 1024) + " KiB, GDI " +
+         figure(counts.Gdi) + (counts.UserIsWindows ? ", windows " : ", USER ") + figure(counts.User) +
+         ", handles " + figure(counts.Handles);
 }
 
 std::string DescribeGrowth(const TCounts& first, const TCounts& last)
 {
   std::string grown;
+  std::string blind;
   const auto check = [&](const char* what, long long before, long long after, const char* unit) {
-    if (after > before)
+    if (before < 0 || after < 0)
+      blind += std::string(blind.empty() ? "" : ", ") + what;
+    else if (after > before)
       grown += std::string(grown.empty() ? "" : ", ") + what + " " + Signed(after - before) + unit;
   };
-  check("private", static_cast<long long>(first.PrivateBytes / 1024), static_cast<long long>(last.PrivateBytes / 1024),
-        " KiB");
+  const auto kib = [](long long bytes) { return bytes < 0 ? -1 : bytes / 1024; };
+  check("private", kib(first.PrivateBytes), kib(last.PrivateBytes), " KiB");
   check("GDI", first.Gdi, last.Gdi, "");
   check(last.UserIsWindows ? "windows" : "USER", first.User, last.User, "");
   check("handles", first.Handles, last.Handles, "");
+  if (!blind.empty())
+    return "NOT COUNTED (" + blind + "): the leak check proves nothing";
   return grown.empty() ? "no growth" : "GROWTH: " + grown;
 }
 

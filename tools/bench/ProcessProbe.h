@@ -46,17 +46,13 @@ void Settle(HWND window);
 // Child windows of `parent` of `className`, in the order the system lists them.
 std::vector<HWND> ChildWindows(HWND parent, const char* className);
 
-// GDI objects of `process` (this one too); -1 when they cannot be read.
-int GdiObjectsOf(HANDLE process);
-// Committed private memory of `process` (this one too), in bytes.
-SIZE_T PrivateBytesOf(HANDLE process);
-
+// Counts of another process; -1 where one cannot be read (see ProcessCounts.h).
 struct TCounts {
-  SIZE_T PrivateBytes = 0;
-  int Gdi = -1;          // -1: not readable
+  long long PrivateBytes = -1;
+  int Gdi = -1;
   int User = -1;
   bool UserIsWindows = false; // the system does not count USER objects: its windows were counted instead
-  DWORD Handles = 0;
+  long Handles = -1;
 };
 TCounts CountsOf(const TStartedProcess& process);
 std::string Describe(const TCounts& counts);

@@ -1,5 +1,6 @@
 // Damaged files by the hundred, resources counted around them, and every kind of calling thread.
 #include "PngIoFixture.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <objbase.h>
@@ -23,47 +24,12 @@ struct TResourceCounts {
   size_t PrivateBytes = 0;
 };
 
-// Wine answers GetProcessHandleCount with 0; the system-wide handle list has this process's entries.
-size_t HandleCount()
-{
-  DWORD count = 0;
-  if (GetProcessHandleCount(GetCurrentProcess(), &count) && count != 0)
-    return count;
-  struct TEntry {
-    USHORT ProcessId;
-    USHORT CreatorBackTraceIndex;
-    UCHAR ObjectType;
-    UCHAR Attributes;
-    USHORT Handle;
-    PVOID Object;
-    ACCESS_MASK Access;
-  };
-  struct TList {
-    ULONG Count;
-    TEntry Entries[1];
-  };
-  constexpr auto kSystemHandleInformation = static_cast<SYSTEM_INFORMATION_CLASS>(16);
-  std::vector<BYTE> buffer(1 << 20);
-  ULONG needed = 0;
-  while (NtQuerySystemInformation(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
-                                  &needed) != 0) {
-    if (buffer.size() >= (64u << 20))
-      return 0;
-    buffer.resize(buffer.size() * 2);
-  }
-  const auto* list = reinterpret_cast<const TList*>(buffer.data());
-  size_t own = 0;
-  for (ULONG i = 0; i < list->Count; ++i)
-    own += list->Entries[i].ProcessId == static_cast<USHORT>(GetCurrentProcessId());
-  return own;
-}
-
 // Exact counts of what the process holds: kernel handles, busy blocks in every heap, committed private
-// memory (PagefileUsage is the private commit; Wine leaves PrivateUsage at 0).
+// memory.
 TResourceCounts CountResources()
 {
   TResourceCounts counts;
-  counts.Handles = HandleCount();
+  counts.Handles = static_cast<size_t>(KernelHandleCount());
   HANDLE heaps[256];
   const DWORD heapCount = GetProcessHeaps(256, heaps);
   for (DWORD i = 0; i < heapCount && i < 256; ++i) {
@@ -78,9 +44,7 @@ TResourceCounts CountResources()
     }
     HeapUnlock(heaps[i]);
   }
-  PROCESS_MEMORY_COUNTERS memory{};
-  if (GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof(memory)))
-    counts.PrivateBytes = memory.PagefileUsage;
+  counts.PrivateBytes = static_cast<size_t>(PrivateByteCount());
   return counts;
 }
 

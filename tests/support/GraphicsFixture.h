@@ -1,46 +1,18 @@
 #pragma once
-// Helpers shared by the graphics tests: GDI object counting, hand-made BMP and icon files, in-memory streams,
+// Helpers shared by the graphics tests: hand-made BMP and icon files, in-memory streams,
 // change counters and pixel access.
 #include "Bitmap.h"
 #include "Classes.h"
 #include "Handles.h"
+#include "TestSupport.h"
 
 #include <windows.h>
-#include <winternl.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
-
-// GDI objects of this process. Wine does not implement GetGuiResources; there the process's GDI handle
-// table (shared with the system through the PEB) is counted instead.
-inline int GdiObjectCount()
-{
-  const DWORD count = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-  if (count != 0)
-    return static_cast<int>(count);
-  struct TEntry {
-    uint64_t Object;
-    uint32_t Owner;
-    uint16_t Unique;
-    uint8_t Type;
-    uint8_t Flags;
-    uint64_t UserPointer;
-  };
-  static_assert(sizeof(TEntry) == 24, "layout of a GDI handle table entry");
-  const auto* peb = reinterpret_cast<const uint8_t*>(NtCurrentTeb()->ProcessEnvironmentBlock);
-  const void* table = nullptr;
-  std::memcpy(&table, peb + (sizeof(void*) == 8 ? 0xF8 : 0x94), sizeof(table));
-  if (!table)
-    return -1;
-  const auto* entries = static_cast<const TEntry*>(table);
-  int used = 0;
-  for (int i = 0; i < 0x10000; ++i)
-    used += entries[i].Type != 0;
-  return used;
-}
 
 // A Windows BMP file as a paint program writes it, or broken on purpose.
 struct TBmpSpec {
