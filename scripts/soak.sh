@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Long seeded runs outside CI: malformed BIOS layouts and answers, mutated skin pictures, random private
-# messages at the running program and show/Next/hide cycles. Each phase reports crashes, hangs and leaks
-# (handles, windows, private bytes before and after) with its seed; rerun with the same seed to reproduce.
-#   scripts/soak.sh [--seed N] [--bios N] [--png N] [--messages N] [--cycles N]
-# Defaults: seed from the clock; 100000 layouts, 100000 pictures, 10000 messages, 1000 cycles.
+# messages at the running program, show/Next/hide cycles, and two copies of the program started at once.
+# Each phase reports crashes, hangs and leaks (handles, windows, private bytes before and after) with its
+# seed; rerun with the same seed to reproduce.
+#   scripts/soak.sh [--seed N] [--bios N] [--png N] [--messages N] [--cycles N] [--copies N]
+# Defaults: seed from the clock; 100000 layouts, 100000 pictures, 10000 messages, 1000 cycles, 50 rounds
+# of each way two copies meet.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 seed=$(date +%s)
-bios=100000 png=100000 messages=10000 cycles=1000
+bios=100000 png=100000 messages=10000 cycles=1000 copies=50
 while [ $# -gt 0 ]; do
   [ $# -ge 2 ] || { echo "soak: $1 needs a number" >&2; exit 2; }
   [[ $2 =~ ^[0-9]+$ ]] || { echo "soak: $1 takes a number, not \"$2\"" >&2; exit 2; }
@@ -19,6 +21,7 @@ while [ $# -gt 0 ]; do
     --png) png=$2 ;;
     --messages) messages=$2 ;;
     --cycles) cycles=$2 ;;
+    --copies) copies=$2 ;;
     *) echo "soak: unknown option $1" >&2; exit 2 ;;
   esac
   shift 2
@@ -26,10 +29,10 @@ done
 
 if [ "${KO_SOAK_INNER:-}" != 1 ]; then
   scripts/bootstrap.sh
-  cmake --preset x64 >/dev/null && cmake --build --preset x64 --target soak || exit 1
+  cmake --preset x64 >/dev/null && cmake --build --preset x64 --target soak TwoCopiesTests || exit 1
   # All phases in one Wine set-up of their own (display, prefix kept between runs, server).
   KO_SOAK_INNER=1 KO_WINE_STATE=$root/build/wine-soak exec scripts/with-wine.sh "$0" --seed "$seed" \
-    --bios "$bios" --png "$png" --messages "$messages" --cycles "$cycles"
+    --bios "$bios" --png "$png" --messages "$messages" --cycles "$cycles" --copies "$copies"
 fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -64,4 +67,15 @@ failed=0
 [ "$png" -gt 0 ] && { phase png "$png" || failed=1; }
 [ "$messages" -gt 0 ] && { phase messages "$messages" || failed=1; }
 [ "$cycles" -gt 0 ] && { phase cycles "$cycles" || failed=1; }
+# The two-copies races, many rounds of the test run's test (a round is a few seconds).
+if [ "$copies" -gt 0 ]; then
+  if (cd build/x64/bin && KO_COPIES_ROUNDS=$copies timeout $((copies * 40 + 120)) /usr/lib/wine/wine64 \
+      TwoCopiesTests.exe --gtest_brief=1 >"$work/copies.log" 2>&1); then
+    echo "soak copies rounds=$copies passed"
+  else
+    echo "soak copies rounds=$copies FAILED:"
+    grep -E 'round|Failure|FAILED' "$work/copies.log" | head -n 20
+    failed=1
+  fi
+fi
 exit $failed

@@ -1,15 +1,27 @@
 #!/usr/bin/env bash
-# Runs a command with a private virtual X display, a private Wine prefix and one persistent wineserver,
-# then stops exactly what it started (by PID, and the wineserver of our own prefix only).
-#   KO_WINE_STATE  folder for the prefix (kept between runs so warm runs skip Wine's first start)
+# Runs a command on private Windows desktops, then stops exactly what it started (by PID, and the
+# wineservers of our own prefixes only). A desktop is an X display (Xvfb), a Wine prefix and one persistent
+# wineserver; on each, one hidden windowed process is kept alive for the whole run, so that a test's
+# windowed process does not pay for Wine's desktop process starting and ending around it.
+#   KO_WINE_STATE     folder for this run's state (default build/wine)
+#   KO_DESKTOPS       how many desktops (default 1)
+#   KO_HOLD_DESKTOP   the windowed program to keep alive (default: build/x64/bin/holddesktop.exe, if built)
+#   KO_WINE_TEMPLATE  the finished prefix every desktop is a fresh copy of (default build/wine-template,
+#                     made when missing and kept: Wine's first start of a prefix takes about ten seconds)
+# The command sees DISPLAY and WINEPREFIX of desktop 0, KO_DESKTOP_<i>_DISPLAY and KO_DESKTOP_<i>_PREFIX of
+# every desktop, and KO_RESOURCE_SPEC, a ctest resource file that names them (scripts/wine-exec.sh runs a
+# test on the desktop ctest gave it).
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 state=${KO_WINE_STATE:-$root/build/wine}
-mkdir -p "$state"
+template=${KO_WINE_TEMPLATE:-$root/build/wine-template}
+desktops=${KO_DESKTOPS:-1}
+hold=${KO_HOLD_DESKTOP:-$root/build/x64/bin/holddesktop.exe}
+mkdir -p "$state" "$(dirname "$template")"
 state=$(cd "$state" && pwd)
+template=$(cd "$(dirname "$template")" && pwd)/$(basename "$template")
 
-export WINEPREFIX="$state/prefix"
 export WINEARCH=win64
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installer prompts in a fresh prefix.
@@ -18,75 +30,111 @@ wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver64
 [ -x "$wineserver" ] || wineserver=/usr/lib/wine/wineserver
 
-xvfb_pid=
-server_pid=
+xvfb_pids=()
+server_pids=()
+hold_pids=()
+prefixes=()
 cleanup() {
-  if [ -n "$server_pid" ]; then
-    "$wineserver" -k 2>/dev/null
-    wait "$server_pid" 2>/dev/null
-  fi
-  if [ -n "$xvfb_pid" ]; then
-    kill "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
-  fi
+  local pid prefix
+  for pid in "${hold_pids[@]}"; do
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+  done
+  for prefix in "${prefixes[@]}"; do
+    WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null
+  done
+  for pid in "${server_pids[@]}" "${xvfb_pids[@]}"; do
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+  done
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# Xvfb picks a free display itself and tells us its number.
-fifo="$state/displayfd.$$"
-rm -f "$fifo"
-mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >"$state/xvfb.log" 2>&1 &
-xvfb_pid=$!
-display=
-if ! read -r -t 20 display <"$fifo"; then
-  echo "with-wine: Xvfb did not start (see $state/xvfb.log)" >&2
-  rm -f "$fifo"
+fail() {
+  echo "with-wine: $*" >&2
   exit 1
-fi
-rm -f "$fifo"
-export DISPLAY=":$display"
+}
 
-# A new prefix goes on setting itself up in the background after wineboot returns; programs started in
-# that time found the image codecs failing for the rest of the run. So a new prefix is made to the end,
-# with a server of its own that is awaited, before the run's server starts.
-mkdir -p "$WINEPREFIX"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  "$wine" wineboot --init >"$state/wineboot-init.log" 2>&1
-  "$wineserver" -w
-fi
-
-# One server for the whole run: each process then starts in a fraction of a second.
-"$wineserver" -f -p >"$state/wineserver.log" 2>&1 &
-server_pid=$!
-socket_dir=$(printf '/tmp/.wine-%s/server-%x-%x' "$(id -u)" $(stat -c '%d %i' "$WINEPREFIX"))
-for _ in $(seq 1 200); do
-  [ -S "$socket_dir/socket" ] && break
-  if ! kill -0 "$server_pid" 2>/dev/null; then
-    echo "with-wine: wineserver did not start (see $state/wineserver.log)" >&2
-    exit 1
+# Xvfb picks a free display itself and tells us its number.
+start_display() { # index
+  local fifo="$state/displayfd.$$.$1" display=
+  rm -f "$fifo"
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >"$state/xvfb-$1.log" 2>&1 &
+  xvfb_pids+=($!)
+  if ! read -r -t 20 display <"$fifo"; then
+    rm -f "$fifo"
+    fail "Xvfb did not start (see $state/xvfb-$1.log)"
   fi
-  sleep 0.05
+  rm -f "$fifo"
+  displays+=(":$display")
+}
+
+# The template prefix. A new prefix goes on setting itself up in the background after wineboot returns
+# (programs that used the image codecs in that time found them failing for the rest of the run), so its
+# server is awaited to the end.
+make_template() {
+  [ -f "$template/.ko-ready" ] && return 0
+  rm -rf "$template"
+  mkdir -p "$template"
+  (
+    export WINEPREFIX=$template DISPLAY=${displays[0]}
+    "$wine" wineboot --init &&
+      # With no window manager, Wine waits two seconds for one each time a visible window is hidden or
+      # destroyed; unmanaged windows do not wait.
+      "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f &&
+      "$wineserver" -w
+  ) >"$state/template.log" 2>&1 || fail "cannot make a Wine prefix (see $state/template.log)"
+  # Wine's own versions of the standard Windows fonts ("MS Sans Serif", Tahoma, ...), from Debian's
+  # fonts-wine: this Wine build does not look for them in its data folder, so each prefix gets them in its
+  # Fonts folder, where Windows keeps them. Without them every font name falls back to a wide Linux font.
+  if [ -d /usr/share/wine/fonts ]; then
+    cp /usr/share/wine/fonts/* "$template/drive_c/windows/Fonts/" 2>>"$state/template.log" ||
+      fail "cannot copy Wine's fonts"
+  fi
+  touch "$template/.ko-ready"
+}
+
+# A desktop: a fresh copy of the template, its server, Wine's own background processes, the held window.
+start_desktop() { # index
+  local index=$1 prefix=$state/desktop-$1 display=${displays[$1]}
+  rm -rf "$prefix"
+  cp -a "$template" "$prefix" || fail "cannot copy the template prefix $template"
+  prefixes+=("$prefix")
+  WINEPREFIX=$prefix "$wineserver" -f -p >"$state/wineserver-$index.log" 2>&1 &
+  local server=$!
+  server_pids+=("$server")
+  local socket_dir
+  socket_dir=$(printf '/tmp/.wine-%s/server-%x-%x' "$(id -u)" $(stat -c '%d %i' "$prefix"))
+  for _ in $(seq 1 200); do
+    [ -S "$socket_dir/socket" ] && break
+    kill -0 "$server" 2>/dev/null || fail "wineserver did not start (see $state/wineserver-$index.log)"
+    sleep 0.05
+  done
+  # Wine's background processes (services, the desktop) start now, with their output going to a log:
+  # started later by a test, they would inherit its output pipe and keep the test runner waiting.
+  WINEPREFIX=$prefix DISPLAY=$display "$wine" wineboot >"$state/wineboot-$index.log" 2>&1
+  if [ -f "$hold" ]; then
+    WINEPREFIX=$prefix DISPLAY=$display "$wine" "$hold" >"$state/hold-$index.log" 2>&1 </dev/null &
+    hold_pids+=($!)
+  fi
+  export "KO_DESKTOP_${index}_DISPLAY=$display" "KO_DESKTOP_${index}_PREFIX=$prefix"
+}
+
+displays=()
+for ((i = 0; i < desktops; i++)); do
+  start_display "$i"
 done
-
-# Start Wine's own background processes (services, the desktop) now, with their output going to a log:
-# started later by a test, they would inherit its output pipe and keep the test runner waiting.
-"$wine" wineboot >"$state/wineboot.log" 2>&1
-# With no window manager, Wine waits two seconds for one each time a visible window is hidden or
-# destroyed; unmanaged windows do not wait.
-if [ ! -f "$WINEPREFIX/.ko-unmanaged" ]; then
-  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >>"$state/wineboot.log" 2>&1 &&
-    touch "$WINEPREFIX/.ko-unmanaged"
-fi
-
-# Wine's own versions of the standard Windows fonts ("MS Sans Serif", Tahoma, ...), from Debian's
-# fonts-wine: this Wine build does not look for them in its data folder, so each prefix gets them in its
-# Fonts folder, where Windows keeps them. Without them every font name falls back to a wide Linux font.
-fonts_dir=/usr/share/wine/fonts
-if [ -d "$fonts_dir" ] && [ ! -f "$WINEPREFIX/.ko-fonts" ]; then
-  cp -n "$fonts_dir"/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>>"$state/wineboot.log" &&
-    touch "$WINEPREFIX/.ko-fonts"
-fi
+make_template
+spec="{\"version\": {\"major\": 1, \"minor\": 0}, \"local\": [{\"desktop\": ["
+for ((i = 0; i < desktops; i++)); do
+  start_desktop "$i"
+  spec+="$([ "$i" -gt 0 ] && echo ', '){\"id\": \"$i\", \"slots\": 2}"
+done
+echo "$spec]}]}" >"$state/desktops.json"
+export KO_RESOURCE_SPEC=$state/desktops.json
+export KO_WINE_TEMPLATE=$template
+export DISPLAY=${displays[0]} WINEPREFIX=$KO_DESKTOP_0_PREFIX
 
 "$@"

@@ -10,7 +10,7 @@ bin=$(cd "${2:?bin folder}" && pwd)
 state=${3:?state folder}
 
 if [ "${KO_REBOOT_INNER:-}" != 1 ]; then
-  # The prefix is kept between runs: a fresh one costs Wine's whole first start.
+  # Its prefix is a fresh copy of the run's template prefix; the state folder keeps the logs.
   KO_REBOOT_INNER=1 KO_WINE_STATE=$state WINEDEBUG=-all exec "$root/scripts/with-wine.sh" "$0" "$@"
 fi
 

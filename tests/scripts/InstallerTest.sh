@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The installer built for amd64 with the x86_64 build as payload, driven under Wine in a prefix and
-# wineserver of its own (made and removed here, so nothing reaches the suite's prefix): silent install,
-# its files and registry entries, the logon choice, the program started from the installed folder, an
-# upgrade over the running copy, an uninstall that leaves a user's own file, and one that leaves nothing.
+# wineserver of its own (a copy of the run's template, removed here, so nothing reaches the suite's
+# prefixes): silent install, its files and registry entries, the logon choice, the program started from
+# the installed folder, an upgrade over the running copy, an uninstall that leaves a user's own file, and
+# one that leaves nothing.
 #   InstallerTest.sh SOURCE_ROOT X64_BIN VERSION        (needs DISPLAY, as scripts/with-wine.sh provides)
 set -uo pipefail
 root=${1:?source folder}
@@ -64,8 +65,12 @@ rm "$payload/README.txt" # the new version ships without it: the upgrade must no
 "$root/packaging/make-installer.sh" "$payload" "$version" amd64 "$work/setup.exe" --fast >/dev/null || exit 1
 mkdir -p "$work/drop" && cp "$work"/setup-old.exe "$work"/setup.exe "$work/drop/"
 
-# --- a prefix and server of our own -----------------------------------------------------------------
-mkdir -p "$WINEPREFIX"
+# --- a prefix and server of our own: a copy of the run's finished template prefix when there is one ----
+if [ -n "${KO_WINE_TEMPLATE:-}" ] && [ -f "$KO_WINE_TEMPLATE/.ko-ready" ]; then
+  cp -a "$KO_WINE_TEMPLATE" "$WINEPREFIX" || { echo "FAIL: cannot copy $KO_WINE_TEMPLATE"; exit 1; }
+else
+  mkdir -p "$WINEPREFIX"
+fi
 "$wineserver" -f -p >"$work/wineserver.log" 2>&1 &
 server_pid=$!
 run wineboot || { echo "FAIL: wineboot"; exit 1; }
