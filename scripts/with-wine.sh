@@ -48,7 +48,7 @@ cleanup() {
     wait "$pid" 2>/dev/null
   done
 }
-trap cleanup EXIT
+trap "cleanup 2>/dev/null" EXIT
 trap 'exit 130' INT TERM
 
 fail() {
