@@ -122,10 +122,11 @@ copy_pid() {
   done
 }
 a_copy() { test -n "$(copy_pid)"; }
-icacls_commands() { # the icacls command lines a run traced with +process started, unescaped
+started_commands() { # the command lines a run traced with +process started, unescaped
   grep -a 'CreateProcessInternalW app ' "$1" | sed -n 's/.* cmdline L"\(.*\)"$/\1/p' |
-    sed 's/\\"/"/g; s/\\\\/\\/g' | grep -a '^"[^"]*\\icacls\.exe"'
+    sed 's/\\"/"/g; s/\\\\/\\/g'
 }
+icacls_commands() { started_commands "$1" | grep -a '^"[^"]*\\icacls\.exe"'; }
 
 # --- bad option: refused, nothing installed -------------------------------------------------------------
 run "$work/drop/setup.exe" /S /LOGON=yes
@@ -141,10 +142,18 @@ check "no library: no folder" test ! -e "$drive/Apps/Vantor"
 check "no library: no uninstall key" not key_exists "$uninstall_key"
 check "no library: no logon entry" test -z "$(value "$run_key" "CPU Vantor")"
 
-# --- someone else's folder: its access list is not the installer's to change -----------------------------
+# --- the library on the machine's PATH (as %SystemDrive%\MachineLib), someone else's folder: the library
+# is found, but the folder's access list is not the installer's to change --------------------------------
+environment_key="$session_key\\Environment"
+machine_path=$(value "$environment_key" Path)
+mkdir -p "$drive/MachineLib" && cp "$bin/KOACPI.DLL" "$drive/MachineLib/" || exit 1
+run reg add "$environment_key" /v Path /t REG_EXPAND_SZ /d "$machine_path;%SystemDrive%\\MachineLib" /f
 mkdir -p "$drive/Shared" && echo "someone else's tool" >"$drive/Shared/tool.txt"
-WINEDEBUG=+process "$wine" "$work/drop/setup.exe" /S /FORCE '/D=C:\Shared' </dev/null >"$work/shared.log" 2>&1
-check "a folder holding others' files is refused (exit code 2)" test $? -eq 2
+WINEDEBUG=+process "$wine" "$work/drop/setup.exe" /S '/D=C:\Shared' </dev/null >"$work/shared.log" 2>&1
+check "the library on the machine's PATH is found; the folder holding others' files is refused (exit code 2)" \
+  test $? -eq 2
+run reg add "$environment_key" /v Path /t REG_EXPAND_SZ /d "$machine_path" /f
+rm -rf "$drive/MachineLib"
 check "it says why" grep -q "already holds files that are not CPU Vantor's" "$work/shared.log"
 check "nothing is installed there" test "$(ls -A "$drive/Shared")" = tool.txt
 check "its access list is left alone (no icacls)" test -z "$(icacls_commands "$work/shared.log")"
@@ -164,6 +173,7 @@ check "the folder gets the access list of Program Files (the icacls commands run
 [ "$(icacls_commands "$work/force.log")" = "$expected_acl" ] || icacls_commands "$work/force.log"
 check "logon points at that folder" test "$(value "$run_key" "CPU Vantor")" = '"C:\Apps\Vantor\CpuVantor.exe" -r'
 check "the location is recorded" test "$(value "$uninstall_key" InstallLocation)" = 'C:\Apps\Vantor'
+cp "$other/Uninstall.exe" "$work/stray-uninstall.exe"
 run "$other/Uninstall.exe" /S
 check "the uninstall leaves no folder" wait_for 40 test ! -e "$other"
 check "no uninstall key is left" wait_for 10 not key_exists "$uninstall_key"
@@ -174,10 +184,14 @@ check "no shortcut is left" test ! -e "$shortcut"
 cp "$bin/KOACPI.DLL" "$drive/windows/system32/KOACPI.DLL" || exit 1
 
 # --- the earlier version (which shipped the stand-in) into Program Files, running -----------------------
+# An uninstaller there that no uninstall key records is nobody's, and the installer runs elevated.
+mkdir -p "$installed" && cp "$work/stray-uninstall.exe" "$installed/Uninstall.exe"
 WINEDEBUG=+process "$wine" "$work/drop/setup-old.exe" /S </dev/null >"$work/old.log" 2>&1
 check "the earlier version installs" test $? -eq 0
 check "it lands in Program Files\\CPU Vantor" test -f "$installed/CpuVantor.exe"
 check "Program Files keeps its own access list (no icacls)" test -z "$(icacls_commands "$work/old.log")"
+check "an uninstaller the uninstall key does not record is not run" \
+  not grep -qi 'Uninstall\.exe' <(started_commands "$work/old.log")
 check "the Start-menu shortcut is made" test -f "$shortcut"
 check "logon is on unless chosen off" test "$(value "$run_key" "CPU Vantor")" = '"C:\Program Files\CPU Vantor\CpuVantor.exe" -r'
 # The machine's library copied over the stand-in, as that version's note told: an overlay makes it
