@@ -99,6 +99,13 @@ check "the listing names the simulator as such" grep -q "^CpuVantor-2.5.1-i686-s
 check "the listing has each package's hash" \
   grep -q "SHA-256 $(sha256sum "$zip" | cut -d' ' -f1)" "$packages"
 check "an unsigned build says so in the listing" grep -q "^UNSIGNED: no certificate was given" "$packages"
+# The check test.sh runs on every build: it passes the release pair and catches the stand-in.
+setup=$work/zips/CpuVantor-2.5.1-setup-x86.exe
+check "inspect-installer passes the release installer and zip" \
+  bash -c '"$0" "$1" "$2" >/dev/null' "$root/packaging/inspect-installer.sh" "$setup" "$zip"
+check "inspect-installer refuses a zip carrying KOACPI.DLL" \
+  bash -c '! "$0" "$1" "$2" 2>"$3"' "$root/packaging/inspect-installer.sh" "$setup" "$simulator" "$work/err"
+check "and says so" grep -qF "carries KOACPI.DLL" "$work/err"
 
 # --- signing that cannot be done: refused before anything is written ----------------------------------
 openssl req -x509 -newkey rsa:2048 -nodes -days 1 -keyout "$work/key.pem" -out "$work/cert.pem" \
