@@ -1,16 +1,25 @@
 #!/usr/bin/env bash
-# Checks a built 32-bit installer against the portable zip of the same build: a 32-bit x86 program that
-# carries exactly the zip's folder, byte for byte, and writes its uninstaller.
-#   packaging/inspect-installer.sh SETUP.exe PORTABLE.zip
+# Checks a built 32-bit installer against the release zip of the same build: a 32-bit x86 program that
+# carries exactly the zip's folder, byte for byte, and writes its uninstaller; neither carries KOACPI.DLL.
+# With --ca, every program in both, the installer and the uninstaller it embeds must carry a signature
+# that the certificate CA vouches for.
+#   packaging/inspect-installer.sh [--ca CERT] SETUP.exe RELEASE.zip
 set -uo pipefail
 fail() {
   echo "inspect-installer: $*" >&2
   exit 1
 }
-[ $# -eq 2 ] || fail "usage: inspect-installer.sh SETUP.exe PORTABLE.zip"
+ca=
+if [ "${1:-}" = --ca ]; then
+  [ $# -ge 2 ] || fail "--ca needs a certificate"
+  ca=$(realpath "$2")
+  shift 2
+fi
+[ $# -eq 2 ] || fail "usage: inspect-installer.sh [--ca CERT] SETUP.exe RELEASE.zip"
 setup=$(realpath "$1") zip=$(realpath "$2")
 [ -f "$setup" ] || fail "no installer $1"
 [ -f "$zip" ] || fail "no zip $2"
+[ -z "$ca" ] || [ -f "$ca" ] || fail "no certificate $ca"
 command -v 7z >/dev/null || fail "7z not found (scripts/bootstrap.sh installs p7zip-full)"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -28,7 +37,13 @@ folder=$(ls "$work/zip")
 # Not installed files: the installer's own plug-in folder.
 rm -rf "$work/setup/\$PLUGINSDIR"
 [ -f "$work/setup/Uninstall.exe" ] || fail "$setup writes no uninstaller"
-rm -f "$work/setup/Uninstall.exe"
+mv "$work/setup/Uninstall.exe" "$work/Uninstall.exe"
+
+# On the machine the program is made for, a KOACPI.DLL beside it would be loaded before the machine's.
+standin=$( (cd "$work/zip/$folder" && find . -iname koacpi.dll) )
+[ -z "$standin" ] || fail "$zip carries ${standin#./}: only the simulator package may"
+standin=$( (cd "$work/setup" && find . -iname koacpi.dll) )
+[ -z "$standin" ] || fail "$setup carries ${standin#./}: only the simulator package may"
 
 expected=$(cd "$work/zip/$folder" && find . -type f | LC_ALL=C sort)
 actual=$(cd "$work/setup" && find . -type f | LC_ALL=C sort)
@@ -39,4 +54,15 @@ fi
 while IFS= read -r path; do
   cmp -s "$work/zip/$folder/$path" "$work/setup/$path" || fail "$path differs between $zip and $setup"
 done <<<"$expected"
-echo "inspect-installer: $(basename "$setup") carries the $(echo "$expected" | wc -l) files of $(basename "$zip")"
+
+signed=
+if [ -n "$ca" ]; then
+  programs=("$setup" "$work/Uninstall.exe")
+  while IFS= read -r path; do
+    programs+=("$work/zip/$folder/$path")
+  done < <(cd "$work/zip/$folder" && find . -type f \( -iname '*.exe' -o -iname '*.dll' \) | LC_ALL=C sort)
+  [ ${#programs[@]} -gt 2 ] || fail "$zip holds no programs"
+  "$(dirname "$0")/sign.sh" --verify "$ca" "${programs[@]}" || fail "unsigned or wrongly signed programs"
+  signed=", all ${#programs[@]} programs signed"
+fi
+echo "inspect-installer: $(basename "$setup") carries the $(echo "$expected" | wc -l) files of $(basename "$zip")$signed"

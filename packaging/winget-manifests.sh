@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Writes the winget manifests (version, installer, default locale; schema 1.6.0) for one installer.
+# Writes the winget manifests (version, installer, default locale; schema 1.6.0) for one installer: the
+# release one, never the simulator. Its exit code 3 means the machine has no KOACPI.DLL for the program.
 #   packaging/winget-manifests.sh INSTALLER VERSION URL OUT_DIR
 # The files go to OUT_DIR/<version>/, replacing those of the same version.
 set -euo pipefail
@@ -43,6 +44,9 @@ InstallModes:
 - silentWithProgress
 InstallerSwitches:
   InstallLocation: /D=<INSTALLPATH>
+ExpectedReturnCodes:
+- InstallerReturnCode: 3
+  ReturnResponse: missingDependency
 UpgradeBehavior: install
 ElevationRequirement: elevatesSelf
 AppsAndFeaturesEntries:

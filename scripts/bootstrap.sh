@@ -8,7 +8,7 @@ packages=(
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   googletest nlohmann-json3-dev
   wine64 fonts-wine xvfb xdotool x11-utils imagemagick
-  nsis p7zip-full python3-yaml
+  nsis p7zip-full python3-yaml osslsigncode openssl
 )
 
 missing=()

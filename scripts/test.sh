@@ -16,6 +16,7 @@ phase_done() {
 }
 summary() {
   local rc=$?
+  [ -z "${signing:-}" ] || rm -rf "$signing"
   echo
   echo "test.sh: phase times"
   local line
@@ -36,11 +37,16 @@ cmake --build --preset i686
 scripts/check-imports.sh build/i686/bin
 phase_done "i686 build"
 
-# Its installer is built from it and must carry exactly the files of the portable zip.
-scripts/package.sh --build-dir build/i686 --out build/package --winget-dir build/package/winget >/dev/null
+# Its packages: the installer must carry exactly the files of the release zip, and neither KOACPI.DLL.
+# They are signed with a throwaway certificate made here, and every signature is checked.
+signing=$(mktemp -d)
+packaging/sign.sh --throwaway "$signing"
+KO_SIGN_CERT=$signing/cert.pem KO_SIGN_KEY=$signing/key.pem KO_SIGN_PASS_FILE= KO_SIGN_TIMESTAMP= \
+  scripts/package.sh --build-dir build/i686 --out build/package --winget-dir build/package/winget >/dev/null
 version=$(sed -n 's/^VERSION=//p' build/i686/product.env)
-packaging/inspect-installer.sh "build/package/CpuVantor-$version-setup-x86.exe" \
+packaging/inspect-installer.sh --ca "$signing/cert.pem" "build/package/CpuVantor-$version-setup-x86.exe" \
   "build/package/CpuVantor-$version-i686.zip"
+rm -rf "$signing"
 phase_done packaging
 
 cmake --preset x64 >/dev/null

@@ -4,6 +4,8 @@
 # must parse and agree with themselves.
 set -uo pipefail
 root=${1:?source folder}
+# Fake builds cannot be signed: whatever certificate the caller's environment names is not used here.
+unset KO_SIGN_CERT KO_SIGN_KEY KO_SIGN_PASS_FILE KO_SIGN_TIMESTAMP
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 passed=0
@@ -83,6 +85,11 @@ if len(docs) == 3:
                 problems.append("url %r does not name %s" % (entry.get("InstallerUrl"), installer))
     if inst.get("InstallerSwitches", {}).get("InstallLocation") != "/D=<INSTALLPATH>":
         problems.append("no install location switch")
+    codes = {c.get("InstallerReturnCode"): c.get("ReturnResponse") for c in inst.get("ExpectedReturnCodes") or []}
+    if codes.get(3) != "missingDependency":
+        problems.append("exit code 3 (no KOACPI.DLL) is not a missing dependency: %r" % codes)
+    if any("simulator" in yaml.safe_dump(d).lower() for d in docs.values()):
+        problems.append("a manifest names the simulator package")
 for p in problems:
     print(p)
 sys.exit(1 if problems else 0)
@@ -94,7 +101,7 @@ make_build() {
   local dir=$1
   mkdir -p "$dir/bin/Resource"
   printf 'VERSION=3.1.4\nARCH=i686\nBUILD_TYPE=Release\n' >"$dir/product.env"
-  for name in CpuVantor.exe pngio.dll KOACPI.DLL vantorctl.exe; do
+  for name in CpuVantor.exe pngio.dll KOACPI.DLL vantorctl.exe; do # the stand-in for the simulator
     echo "fake $name" >"$dir/bin/$name"
   done
   for picture in "$root"/Resource/*.png "$root"/Resource/*.ico; do
