@@ -3,7 +3,6 @@
 #include "Forms.h"
 #include "Assertion.h"
 #include "Handles.h"
-#include "ReleaseQueue.h"
 #include "WindowBinder.h"
 
 #include <windowsx.h>
@@ -177,8 +176,6 @@ void TWinControl::MainWndProc(TMessage& Message)
   if (IsMouseMessage(Message.Msg))
     RelayToHints(Message);
   WindowProc(Message);
-  // The control may be gone; only the queue is asked.
-  ResumeWaitingReleases();
 }
 
 void TWinControl::DefaultHandler(TMessage& Message)
