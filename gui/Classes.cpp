@@ -207,8 +207,25 @@ void TComponent::Release()
 
 void TComponent::EndLoading()
 {
-  SetComponentStateFlag(csLoading, false);
-  Loaded();
+  EndLoading(std::vector<TComponent*>{this});
+}
+
+void TComponent::EndLoading(const std::vector<TComponent*>& components)
+{
+  std::vector<TLifeToken> lives;
+  lives.reserve(components.size());
+  for (TComponent* component : components) {
+    lives.emplace_back(component);
+    component->SetComponentStateFlag(csLoading, false);
+  }
+  for (size_t i = 0; i < components.size(); ++i) {
+    if (lives[i].Alive())
+      components[i]->Loaded();
+  }
+  for (size_t i = 0; i < components.size(); ++i) {
+    if (lives[i].Alive())
+      components[i]->LoadingDone();
+  }
 }
 
 void TComponent::SetDesigning(bool designing)

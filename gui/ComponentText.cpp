@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <string_view>
 #include <vector>
 
 EComponentTextError::EComponentTextError(int line, const std::string& message)
@@ -376,7 +377,10 @@ struct TFixup {
 
 // Reads in three steps so that bad text changes nothing: the text is parsed whole, then every class,
 // property, value, method and reference is checked against the tables, and only then are components
-// created and properties set. What can still fail then (a factory or a setter raising) is undone.
+// created and properties set. What can still fail then (a factory or a setter raising) is undone: the
+// values set are put back, the components made are freed, and then each component the root had gets
+// back the state it saved before anything touched it, which undoes what setters did on the side. Every
+// component stays loading until the end, so that nothing shows and no handler runs half-way.
 class TReader {
 public:
   explicit TReader(TComponent* root) : m_root(root), m_rootTable(FindPublishedClass(root)) {}
@@ -630,10 +634,10 @@ private:
         m_created.push_back(node.Component);
         node.Component->SetName(node.Block->Name);
       }
-      StartLoading(node.Component);
+      StartLoading(node.Component, node.Existing != nullptr);
       Place(node);
     } else {
-      StartLoading(node.Component);
+      StartLoading(node.Component, true);
     }
     for (const TPlannedSetting& setting : node.Settings)
       ApplySetting(node, setting);
@@ -680,8 +684,12 @@ private:
     }
   }
 
-  void StartLoading(TComponent* component)
+  void StartLoading(TComponent* component, bool existing)
   {
+    if (existing) {
+      if (std::function<void()> state = component->SaveState())
+        m_states.push_back(std::move(state));
+    }
     component->BeginLoading();
     m_loading.push_back(component);
   }
@@ -691,8 +699,7 @@ private:
   {
     std::vector<TComponent*> loading;
     loading.swap(m_loading);
-    for (TComponent* component : loading)
-      component->EndLoading();
+    TComponent::EndLoading(loading);
   }
 
   void Undo() noexcept
@@ -708,8 +715,18 @@ private:
       m_loading.erase(std::remove(m_loading.begin(), m_loading.end(), *it), m_loading.end());
       delete *it;
     }
+    // Newest first: a state saved earlier saw more of the original (a sibling's place before it moved),
+    // so it has the last word.
+    for (auto it = m_states.rbegin(); it != m_states.rend(); ++it) {
+      try {
+        (*it)();
+      } catch (...) {
+        // As above: the next state is still put back.
+      }
+    }
     m_restores.clear();
     m_created.clear();
+    m_states.clear();
   }
 
   TComponent* m_root;
@@ -720,6 +737,8 @@ private:
   std::vector<TFixup> m_fixups;
   std::vector<std::function<void()>> m_restores;
   std::vector<TComponent*> m_created;
+  // The states the components the root had saved, in the order they were reached.
+  std::vector<std::function<void()>> m_states;
   std::vector<TComponent*> m_loading;
   int m_line = 0;
 };
@@ -919,6 +938,10 @@ void ReadComponentText(TComponent* root, const std::string& text)
 {
   if (!root)
     throw EReadError("There is no component to read into");
-  const TBlockText block = TParser(text).ParseRoot();
+  // A byte-order mark, as editors put at the start of UTF-8 files.
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  const std::string_view body =
+      std::string_view(text).starts_with(kByteOrderMark) ? std::string_view(text).substr(kByteOrderMark.size()) : text;
+  const TBlockText block = TParser(std::string(body)).ParseRoot();
   TReader(root).Read(block);
 }

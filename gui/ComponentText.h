@@ -55,9 +55,12 @@ private:
 // The text of `root` and the named components it owns.
 std::string WriteComponentText(TComponent* root);
 
-// Applies `text` to `root`: components the root does not own yet are created by class name through the
-// component palette, owned by the root and placed in the component whose block holds theirs; then the
-// properties are set in the order the text gives them, and component references once everything exists.
-// Text that cannot be read raises EComponentTextError and changes nothing: whatever was created is freed
-// and every property that was set is put back.
+// Applies `text` (which may start with a UTF-8 byte-order mark) to `root`: components the root does not
+// own yet are created by class name through the component palette, owned by the root and placed in the
+// component whose block holds theirs; then the properties are set in the order the text gives them, and
+// component references once everything exists. All of them load meanwhile: Visible and the events the
+// settings would raise (OnResize, OnShow) wait until every one has been read. Text that cannot be read
+// raises EComponentTextError and changes nothing: whatever was created is freed, and the components the
+// root had get back their values and what the setters changed on the side (parent flags, bounds, their
+// place in z-order, tab order or a menu), with no event raised.
 void ReadComponentText(TComponent* root, const std::string& text);

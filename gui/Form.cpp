@@ -332,6 +332,8 @@ void TCustomForm::ApplyPosition()
 
 void TCustomForm::SetVisible(bool visible)
 {
+  if (DeferVisible(visible))
+    return;
   if (FParent) {
     TWinControl::SetVisible(visible);
     return;

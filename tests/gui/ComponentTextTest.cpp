@@ -334,6 +334,17 @@ TEST(ComponentText, BadTextIsRejectedNamingTheCulpritAndItsLineAndLeavesNothingB
   }
 }
 
+TEST(ComponentText, AUtf8ByteOrderMarkAtTheStartIsAccepted)
+{
+  TDemoForm form;
+  ReadComponentText(&form, "\xEF\xBB\xBFTDemoForm Marked {\n  TDemoMenu Menu1 {\n  }\n}\n");
+  EXPECT_EQ(form.Name(), "Marked");
+  EXPECT_EQ(form.ComponentCount(), 1);
+  // Only at the start, and only whole.
+  EXPECT_THROW(ReadComponentText(&form, "TDemoForm \xEF\xBB\xBF{\n}\n"), EComponentTextError);
+  EXPECT_THROW(ReadComponentText(&form, "\xEF\xBBTDemoForm {\n}\n"), EComponentTextError);
+}
+
 TEST(ComponentText, AComponentOfAnotherClassUnderTheSameNameIsRejected)
 {
   TDemoForm form;
