@@ -116,6 +116,21 @@ void TControlCanvas::CreateHandle()
   SetHandle(dc);
 }
 
+namespace {
+
+// A DC taken for `control` outside painting has the origin and clipping of where the control was: the
+// next use takes a fresh one.
+void FreeDeviceContextsOf(const TControl* control)
+{
+  auto& list = CanvasesHoldingDCs();
+  for (size_t i = list.size(); i-- > 0;) {
+    if (list[i]->GetControl() == control)
+      list[i]->FreeHandle();
+  }
+}
+
+} // namespace
+
 void FreeDeviceContexts()
 {
   // FreeHandle takes each canvas out of the list.
@@ -196,6 +211,8 @@ void TControl::SetBounds(int left, int top, int width, int height)
 
 void TControl::SetBoundsFields(int left, int top, int width, int height)
 {
+  if (left != FLeft || top != FTop || width != FWidth || height != FHeight)
+    FreeDeviceContextsOf(this);
   FLeft = left;
   FTop = top;
   FWidth = width;

@@ -59,7 +59,8 @@ class TPopupMenu;
 
 // A canvas over a control: while the control paints, the paint DC; otherwise a DC of the window it lives
 // in, clipped to the control and with its origin at the control's top-left corner. Such a DC is given
-// back when the application next goes idle, when the control paints, or when the control goes.
+// back when the application next goes idle, when the control paints, moves or changes size, or when the
+// control goes.
 class TControlCanvas : public TCanvas {
 public:
   explicit TControlCanvas(TControl* control);
