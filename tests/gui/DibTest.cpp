@@ -247,6 +247,29 @@ TEST(Dib, RunsThatLeaveThePictureAreClipped)
   EXPECT_EQ(PixelAt(image, 1, 0), 0xFFFFFFu);
 }
 
+TEST(Dib, LongRunsPastTheRowsEndAreDroppedHoweverManyThereAre)
+{
+  // 2^32 - 1 pixels of runs past a 2-pixel row: a column counter that kept counting would come round
+  // to column 0 again and take the last run's red there.
+  TBmpSpec spec;
+  spec.Width = 2;
+  spec.Height = 1;
+  spec.BitCount = 8;
+  spec.Compression = BI_RLE8;
+  spec.Palette = {Rgb(0, 0, 0), Rgb(255, 255, 255), Rgb(255, 0, 0)};
+  constexpr size_t kRuns = 16843009;  // 255 * kRuns == 2^32 - 1
+  spec.Pixels.reserve(kRuns * 2 + 6);
+  spec.Pixels = {1, 1};  // white at column 0
+  for (size_t i = 0; i < kRuns; ++i) {
+    spec.Pixels.push_back(255);
+    spec.Pixels.push_back(0);
+  }
+  spec.Pixels.insert(spec.Pixels.end(), {1, 2, 0, 1});  // one red pixel, end of bitmap
+  const Dib::TImage image = Read(spec);
+  EXPECT_EQ(PixelAt(image, 0, 0), 0xFFFFFFu);
+  EXPECT_EQ(PixelAt(image, 1, 0), 0x000000u);
+}
+
 TEST(Dib, RejectsBrokenFilesWithOneClearError)
 {
   ExpectInvalid(std::vector<uint8_t>{});
