@@ -12,6 +12,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Puts the entries of `list` that `saved` holds back into the order `saved` gives them, the others after
@@ -285,6 +286,18 @@ public:
   int64_t Position() { return Seek(0, soCurrent); }
   void SetPosition(int64_t position) { Seek(position, soBeginning); }
   virtual int64_t Size();
+};
+
+// A read-only stream over bytes in memory.
+class TBytesStream : public TStream {
+public:
+  explicit TBytesStream(std::vector<uint8_t> bytes) : FBytes(std::move(bytes)) {}
+  long Read(void* buffer, long count) override;
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+
+private:
+  std::vector<uint8_t> FBytes;
+  int64_t FPosition = 0;
 };
 
 // File open modes, as the system's sharing flags.

@@ -2,6 +2,7 @@
 
 #include "ComponentPalette.h"
 #include "Controls.h"
+#include "PictureText.h"
 #include "PropertyText.h"
 #include "Published.h"
 
@@ -13,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string_view>
 #include <vector>
@@ -313,6 +315,8 @@ private:
     case TTokenKind::Name: value.Kind = TTextValue::Name; return value;
     default: break;
     }
+    if (IsSymbol(token, '{'))
+      return ParseData(path);
     if (!IsSymbol(token, '['))
       Fail(token, "expected a value for " + path + ", found " + Describe(token));
     value.Kind = TTextValue::Set;
@@ -331,6 +335,22 @@ private:
     }
   }
 
+  // A picture's data: hexadecimal digits up to the closing brace. The digits tokenize as numbers and
+  // names; whether they pair up is checked against the property.
+  TTextValue ParseData(const std::string& path)
+  {
+    TTextValue value;
+    value.Kind = TTextValue::Data;
+    for (;;) {
+      const TToken& token = Next();
+      if (IsSymbol(token, '}'))
+        return value;
+      if (token.Kind != TTokenKind::Number && token.Kind != TTokenKind::Name)
+        Fail(token, "expected hexadecimal digits or '}' in the data of " + path + ", found " + Describe(token));
+      value.Text += token.Text;
+    }
+  }
+
   std::vector<TToken> m_tokens;
   size_t m_pos = 0;
 };
@@ -345,6 +365,8 @@ struct TPlannedSetting {
   int64_t Ordinal = 0;
   std::string Text;
   const TPublishedMethod* Method = nullptr;
+  // A picture made from its data while checking, so that data that is no bitmap changes nothing.
+  std::shared_ptr<TPersistent> Picture;
 };
 
 struct TNode {
@@ -547,7 +569,8 @@ private:
     case TPropertyKind::Object:
       Fail(setting.Line, path + " is an object: set its properties, as in " + path + "." + "Name = ...");
     case TPropertyKind::Picture:
-      Fail(setting.Line, path + " is a picture, and pictures are not kept in text");
+      PlanPicture(planned);
+      return;
     case TPropertyKind::String:
       if (value.Kind != TTextValue::String)
         Fail(setting.Line, path + " is a string: write it in double quotes");
@@ -574,6 +597,23 @@ private:
       } catch (const EPropertyError& error) {
         Fail(setting.Line, error.Message());
       }
+    }
+  }
+
+  static void PlanPicture(TPlannedSetting& planned)
+  {
+    const TSettingText& setting = *planned.Source;
+    const TPropertyInfo& property = *planned.Property;
+    const std::string path = setting.PathText();
+    if (setting.Value.Kind != TTextValue::Data)
+      Fail(setting.Line, path + " is a picture: write its data in braces");
+    const std::optional<std::vector<uint8_t>> data = BytesFromHex(setting.Value.Text);
+    if (!data)
+      Fail(setting.Line, "the data of " + path + " is not pairs of hexadecimal digits");
+    try {
+      planned.Picture = PictureFromData(property.ValueClass(), *data);
+    } catch (const Exception& error) {
+      Fail(setting.Line, path + ": " + error.Message());
     }
   }
 
@@ -676,12 +716,32 @@ private:
     }
     // Created components go as a whole when reading fails; only those the root had are put back.
     if (node.Existing)
-      m_restores.push_back(property.Save(object));
+      m_restores.push_back(Saved(property, object));
     switch (property.Kind()) {
+    case TPropertyKind::Picture: SetPicture(property, object, setting.Picture.get()); break;
     case TPropertyKind::String: property.SetString(object, setting.Text); break;
     case TPropertyKind::Event: property.SetEvent(object, m_root, *setting.Method); break;
     default: property.SetOrdinal(object, setting.Ordinal); break;
     }
+  }
+
+  static std::function<void()> Saved(const TPropertyInfo& property, TObject* object)
+  {
+    if (property.Kind() != TPropertyKind::Picture)
+      return property.Save(object);
+    std::shared_ptr<TPersistent> saved = CopyPicture(property.GetObject(object));
+    return [&property, object, saved] { SetPicture(property, object, saved.get()); };
+  }
+
+  // Through the setter where there is one; a picture read through its owner only takes the copy itself.
+  static void SetPicture(const TPropertyInfo& property, TObject* object, TPersistent* picture)
+  {
+    if (property.CanSetObject())
+      property.SetObject(object, picture);
+    else if (TPersistent* owned = property.GetObject(object))
+      owned->Assign(picture);
+    else
+      throw EPropertyError(property.Name() + " is not there to be set");
   }
 
   void StartLoading(TComponent* component, bool existing)
@@ -867,7 +927,7 @@ private:
         }
         break;
       case TPropertyKind::Picture:
-        // Pictures are not kept in text: their owners load them (from skin files) at run time.
+        WritePicture(property->GetObject(object), path, indent);
         break;
       case TPropertyKind::String:
         if (!property->IsDefault(object))
@@ -893,6 +953,18 @@ private:
         }
       }
     }
+  }
+
+  void WritePicture(TPersistent* picture, const std::string& path, const std::string& indent)
+  {
+    std::vector<uint8_t> data;
+    try {
+      data = PictureData(picture);
+    } catch (const Exception& error) {
+      throw EWriteError(m_where + "." + path + ": " + error.Message());
+    }
+    if (!data.empty())
+      m_text += indent + path + " = {\n" + HexLines(data, indent + "  ") + indent + "}\n";
   }
 
   std::string ReferenceName(TComponent* component, const std::string& path) const

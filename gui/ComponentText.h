@@ -24,8 +24,9 @@
 // set through its name (`Font.Height = -11`). Values: numbers (decimal, or 0x and hexadecimal digits),
 // strings in double quotes (escapes \" \\ \n \r \t \xHH), true and false, and as bare names enumeration
 // values, colours with a name, components (by name, within the root) and events (a published method of
-// the root). Sets are names in brackets. `#` starts a comment that runs to the end of the line. A value
-// equal to its property's default is not written.
+// the root). Sets are names in brackets; pictures, the data of their BMP file as hexadecimal digits in
+// braces (see PictureText.h). `#` starts a comment that runs to the end of the line. A value equal to its
+// property's default (an empty picture) is not written.
 //
 // Every named component the root owns gets a block, and all of them belong to the root. A block sits in
 // the block of the component that holds it: a control's parent, or what its class's placement declares;
@@ -37,7 +38,7 @@
 #include <string>
 
 // Something the root holds cannot be put into text (a name that is no identifier, a reference outside the
-// root, a value without a name).
+// root, a value without a name, a picture that is no bitmap).
 class EWriteError : public EStreamError {
   using EStreamError::EStreamError;
 };

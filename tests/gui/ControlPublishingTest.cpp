@@ -3,7 +3,9 @@
 #include "ControlPublishing.h"
 #include "ExtCtrls.h"
 #include "FormsFixture.h"
+#include "Icon.h"
 #include "Menus.h"
+#include "PaintFixture.h"
 #include "Published.h"
 #include "StdCtrls.h"
 
@@ -200,6 +202,32 @@ struct TLoadWatch {
 };
 
 } // namespace
+
+TEST_F(GuiPublished, AnImagesPictureIsKeptInTextUnlessItHoldsAnIcon)
+{
+  auto* form = Make<TStreamForm>(App.Get(), "StreamForm");
+  auto* image = Make<TImage>(form, "Image1");
+  image->SetParent(form);
+  FillBitmap(*image->GetPicture()->GetBitmap(), 8, 5, clGreen, Rect(2, 1, 4, 3), clYellow);
+  const std::string text = WriteComponentText(form);
+  ASSERT_NE(text.find("Picture = {\n"), std::string::npos) << text;
+  auto* copy = new TStreamForm(App.Get());
+  ReadComponentText(copy, text);
+  auto* copied = dynamic_cast<TImage*>(copy->FindComponent("Image1"));
+  ASSERT_NE(copied, nullptr);
+  EXPECT_EQ(copied->GetPicture()->GetBitmap()->SaveToBytes(), image->GetPicture()->GetBitmap()->SaveToBytes());
+
+  TIcon icon;
+  icon.SetHandle(CopyIcon(LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_WARNING))));
+  image->GetPicture()->SetIcon(&icon);
+  try {
+    WriteComponentText(form);
+    ADD_FAILURE() << "an icon written";
+  } catch (const EWriteError& error) {
+    EXPECT_NE(error.Message().find("Image1.Picture: a TIcon cannot be kept in text"), std::string::npos)
+        << error.Message();
+  }
+}
 
 TEST_F(GuiPublished, ReadingRaisesVisibleAndTheFormsEventsOnceEverythingIsLoaded)
 {

@@ -109,31 +109,6 @@ inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& byte
     WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
-// A read-only stream over bytes in memory.
-class TBytesStream : public TStream {
-public:
-  explicit TBytesStream(std::vector<uint8_t> bytes) : FBytes(std::move(bytes)) {}
-  long Read(void* buffer, long count) override
-  {
-    const int64_t left = static_cast<int64_t>(FBytes.size()) - FPosition;
-    const long n = static_cast<long>(std::max<int64_t>(0, std::min<int64_t>(count, left)));
-    if (n > 0)
-      std::memcpy(buffer, FBytes.data() + FPosition, static_cast<size_t>(n));
-    FPosition += n;
-    return n;
-  }
-  int64_t Seek(int64_t offset, TSeekOrigin origin) override
-  {
-    const int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? FPosition : int64_t(FBytes.size());
-    FPosition = std::max<int64_t>(0, base + offset);
-    return FPosition;
-  }
-
-private:
-  std::vector<uint8_t> FBytes;
-  int64_t FPosition = 0;
-};
-
 // Counts OnChange / OnChanging notifications.
 struct TCounter : TObject {
   int Count = 0;
