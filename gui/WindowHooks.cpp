@@ -7,11 +7,20 @@ void TWindowHookLink::PassOn(TMessage& Message)
   m_chain->RunFrom(m_chain->EndAfter(this), Message);
 }
 
+// The calls are stack frames that unlink themselves when they end; GCC takes the frame's address kept in
+// the chain for a dangling one.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdangling-pointer"
+#endif
 TWindowProcChain::TCall::TCall(TWindowProcChain* chain, const TWindowHookLink* link)
     : m_chain(chain), m_link(link), m_installation(link->m_installation), m_outer(chain->m_calls)
 {
   chain->m_calls = this;
 }
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 TWindowProcChain::TCall::~TCall()
 {
