@@ -705,6 +705,13 @@ bool HasCompanionItem()
 
 bool LoadLevelNames(std::vector<std::string>& names, DWORD& level)
 {
+  bool levelRead = false;
+  return LoadLevelNames(names, level, levelRead);
+}
+
+bool LoadLevelNames(std::vector<std::string>& names, DWORD& level, bool& levelRead)
+{
+  levelRead = false;
   GroupItemReader reader;
   if (!reader.Open(kLevelGroup))
     return false;
@@ -718,7 +725,7 @@ bool LoadLevelNames(std::vector<std::string>& names, DWORD& level)
       for (std::uint32_t i = 0; i < count; ++i)
         names.push_back(item->IndexToString(i));
       result = true;
-      ReadItem(reader.ItemId(), level); // on failure the level keeps its value
+      levelRead = ReadItem(reader.ItemId(), level); // on failure the level keeps its value
     }
   }
   reader.Close();

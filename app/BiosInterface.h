@@ -166,6 +166,9 @@ bool IsStartupBlocked();
 bool HasLevelItem();
 bool HasCompanionItem();
 bool LoadLevelNames(std::vector<std::string>& names, DWORD& level);
+// The same; `levelRead` tells whether the BIOS answered the current level, since any value it gives
+// (0xFFFFFFFF too) may be what it holds.
+bool LoadLevelNames(std::vector<std::string>& names, DWORD& level, bool& levelRead);
 void ReadLevel(DWORD& level);
 void LevelNeedsRestart(DWORD level, bool& needsRestart);
 bool ApplyLevel(DWORD level);

@@ -330,7 +330,7 @@ void TControlForm::PrevButtonClick(TObject* /*Sender*/)
 {
   const DWORD count = static_cast<DWORD>(LevelNames.size());
   // Stepped as a signed number: below 0 (or from beyond the signed range) it wraps to the last level.
-  if (static_cast<int32_t>(FSelectedLevel) - 1 < 0)
+  if (FSelectedLevel == 0 || FSelectedLevel > static_cast<DWORD>(INT32_MAX))
     FSelectedLevel = count - 1;
   else
     --FSelectedLevel;

@@ -121,9 +121,8 @@ void CsTrayIcon::Readd()
   // the data; counting the icon absent then would leave it behind when we go.
   if (!m_added)
     m_added = Notify(NIM_MODIFY);
-  // A new shell starts every icon with the classic behaviour.
-  if (m_added)
-    Notify(NIM_SETVERSION);
+  // No version call: the one at construction came before the first add and had no effect, so the icon
+  // has always sent the classic notifications, and a new shell starts it with those again.
 }
 
 void CsTrayIcon::SetTip(const char* text)

@@ -50,9 +50,9 @@ public:
 
   // The bitmap's format; for an empty bitmap the format it will be created in.
   TPixelFormat GetPixelFormat() const;
-  // Converts the content (through GDI: colours map to the nearest palette entry). pfDevice means the
-  // screen's depth. 1-bit bitmaps get a black/white palette, 4-bit the 16 standard colours, 8-bit a
-  // halftone palette.
+  // Converts the content in software, each colour mapped to the nearest palette entry. pfDevice means the
+  // screen's depth. 1-bit bitmaps get a black/white palette, 4-bit the 16 standard colours, 8-bit the
+  // static colours with a colour cube and a grey ramp between them.
   void SetPixelFormat(TPixelFormat format);
   bool GetMonochrome() const { return GetPixelFormat() == pf1bit; }
   // true: pf1bit; false: pfDevice when it was monochrome.
@@ -100,7 +100,8 @@ public:
   // Windows BMP: 1/4/8-bit (also RLE), 16/24/32-bit (also bit fields), every header version, both row
   // orders.
   void LoadFromStream(TStream* stream) override;
-  // A Windows BMP with a BITMAPINFOHEADER, bottom-up; 15/16-bit as bit fields.
+  // A Windows BMP with a BITMAPINFOHEADER, bottom-up; 15-bit as plain RGB, 16-bit as 5-6-5 bit
+  // fields.
   void SaveToFile(const std::string& fileName) override;
   // The file's bytes as SaveToFile writes them.
   std::vector<uint8_t> SaveToBytes() const;

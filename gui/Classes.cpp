@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <typeinfo>
 #include <unordered_map>
 
@@ -207,8 +208,25 @@ void TComponent::Release()
 
 void TComponent::EndLoading()
 {
-  SetComponentStateFlag(csLoading, false);
-  Loaded();
+  EndLoading(std::vector<TComponent*>{this});
+}
+
+void TComponent::EndLoading(const std::vector<TComponent*>& components)
+{
+  std::vector<TLifeToken> lives;
+  lives.reserve(components.size());
+  for (TComponent* component : components) {
+    lives.emplace_back(component);
+    component->SetComponentStateFlag(csLoading, false);
+  }
+  for (size_t i = 0; i < components.size(); ++i) {
+    if (lives[i].Alive())
+      components[i]->Loaded();
+  }
+  for (size_t i = 0; i < components.size(); ++i) {
+    if (lives[i].Alive())
+      components[i]->LoadingDone();
+  }
 }
 
 void TComponent::SetDesigning(bool designing)
@@ -279,6 +297,23 @@ int64_t TStream::Size()
   const int64_t size = Seek(0, soEnd);
   Seek(position, soBeginning);
   return size;
+}
+
+long TBytesStream::Read(void* buffer, long count)
+{
+  const int64_t left = static_cast<int64_t>(FBytes.size()) - FPosition;
+  const long n = static_cast<long>(std::max<int64_t>(0, std::min<int64_t>(count, left)));
+  if (n > 0)
+    std::memcpy(buffer, FBytes.data() + FPosition, static_cast<size_t>(n));
+  FPosition += n;
+  return n;
+}
+
+int64_t TBytesStream::Seek(int64_t offset, TSeekOrigin origin)
+{
+  const int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? FPosition : int64_t(FBytes.size());
+  FPosition = std::max<int64_t>(0, base + offset);
+  return FPosition;
 }
 
 TFileStream::TFileStream(const std::string& fileName, unsigned mode) : FFileName(fileName)

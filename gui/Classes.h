@@ -8,10 +8,40 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
+
+// Puts the entries of `list` that `saved` holds back into the order `saved` gives them, the others after
+// them in their present order; true when the order changed. Entries of `saved` are only compared.
+template <typename T>
+bool RestoreOrder(std::vector<T*>& list, const std::vector<T*>& saved)
+{
+  std::vector<T*> ordered;
+  ordered.reserve(list.size());
+  for (T* entry : saved) {
+    for (T* present : list) {
+      if (present == entry) {
+        ordered.push_back(entry);
+        break;
+      }
+    }
+  }
+  for (T* present : list) {
+    bool known = false;
+    for (T* entry : saved)
+      known = known || entry == present;
+    if (!known)
+      ordered.push_back(present);
+  }
+  if (ordered == list)
+    return false;
+  list.swap(ordered);
+  return true;
+}
 
 class TObject {
 public:
@@ -168,8 +198,17 @@ public:
   // wait until EndLoading, so that what the text says is not mixed with them.
   bool IsLoading() const { return (FComponentState & csLoading) != 0; }
   void BeginLoading() { SetComponentStateFlag(csLoading, true); }
-  // Ends the loading and calls Loaded.
+  // Ends the loading, calls Loaded, then LoadingDone (which may raise events and free the component).
   void EndLoading();
+  // Ends the loading of all of them first, then calls Loaded of each, then LoadingDone of each that is
+  // still there: no handler sees one of them still loading.
+  static void EndLoading(const std::vector<TComponent*>& components);
+
+  // A way back to the component as it is now, for a reader of component text whose read fails: what
+  // its setters change besides the values they set (flags, bounds, its place among the components its
+  // container holds). The result puts exactly that back, raising no event; it is called while the
+  // component is loading, after its published values have been put back. Empty when there is nothing.
+  virtual std::function<void()> SaveState() { return {}; }
   // Set from the start of the destruction on, for the component and everything it owns; no event of a
   // component runs from then on.
   bool IsDestroying() const { return (FComponentState & csDestroying) != 0; }
@@ -208,6 +247,9 @@ protected:
   void Destroying();
   // Its properties have been read (the loading flag is already off): takes what it waited for.
   virtual void Loaded() {}
+  // After Loaded: applies what loading held back that may raise events (a control's visibility and
+  // resize). The component may be gone afterwards.
+  virtual void LoadingDone() {}
 
   // Told when a component is inserted into or removed from this owner, and (opRemove) when a component
   // this one asked for a free notification goes.
@@ -244,6 +286,18 @@ public:
   int64_t Position() { return Seek(0, soCurrent); }
   void SetPosition(int64_t position) { Seek(position, soBeginning); }
   virtual int64_t Size();
+};
+
+// A read-only stream over bytes in memory.
+class TBytesStream : public TStream {
+public:
+  explicit TBytesStream(std::vector<uint8_t> bytes) : FBytes(std::move(bytes)) {}
+  long Read(void* buffer, long count) override;
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+
+private:
+  std::vector<uint8_t> FBytes;
+  int64_t FPosition = 0;
 };
 
 // File open modes, as the system's sharing flags.

@@ -2,6 +2,7 @@
 
 #include "ComponentPalette.h"
 #include "Controls.h"
+#include "PictureText.h"
 #include "PropertyText.h"
 #include "Published.h"
 
@@ -13,7 +14,9 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
+#include <string_view>
 #include <vector>
 
 EComponentTextError::EComponentTextError(int line, const std::string& message)
@@ -312,6 +315,8 @@ private:
     case TTokenKind::Name: value.Kind = TTextValue::Name; return value;
     default: break;
     }
+    if (IsSymbol(token, '{'))
+      return ParseData(path);
     if (!IsSymbol(token, '['))
       Fail(token, "expected a value for " + path + ", found " + Describe(token));
     value.Kind = TTextValue::Set;
@@ -330,6 +335,22 @@ private:
     }
   }
 
+  // A picture's data: hexadecimal digits up to the closing brace. The digits tokenize as numbers and
+  // names; whether they pair up is checked against the property.
+  TTextValue ParseData(const std::string& path)
+  {
+    TTextValue value;
+    value.Kind = TTextValue::Data;
+    for (;;) {
+      const TToken& token = Next();
+      if (IsSymbol(token, '}'))
+        return value;
+      if (token.Kind != TTokenKind::Number && token.Kind != TTokenKind::Name)
+        Fail(token, "expected hexadecimal digits or '}' in the data of " + path + ", found " + Describe(token));
+      value.Text += token.Text;
+    }
+  }
+
   std::vector<TToken> m_tokens;
   size_t m_pos = 0;
 };
@@ -344,6 +365,8 @@ struct TPlannedSetting {
   int64_t Ordinal = 0;
   std::string Text;
   const TPublishedMethod* Method = nullptr;
+  // A picture made from its data while checking, so that data that is no bitmap changes nothing.
+  std::shared_ptr<TPersistent> Picture;
 };
 
 struct TNode {
@@ -376,7 +399,10 @@ struct TFixup {
 
 // Reads in three steps so that bad text changes nothing: the text is parsed whole, then every class,
 // property, value, method and reference is checked against the tables, and only then are components
-// created and properties set. What can still fail then (a factory or a setter raising) is undone.
+// created and properties set. What can still fail then (a factory or a setter raising) is undone: the
+// values set are put back, the components made are freed, and then each component the root had gets
+// back the state it saved before anything touched it, which undoes what setters did on the side. Every
+// component stays loading until the end, so that nothing shows and no handler runs half-way.
 class TReader {
 public:
   explicit TReader(TComponent* root) : m_root(root), m_rootTable(FindPublishedClass(root)) {}
@@ -543,7 +569,8 @@ private:
     case TPropertyKind::Object:
       Fail(setting.Line, path + " is an object: set its properties, as in " + path + "." + "Name = ...");
     case TPropertyKind::Picture:
-      Fail(setting.Line, path + " is a picture, and pictures are not kept in text");
+      PlanPicture(planned);
+      return;
     case TPropertyKind::String:
       if (value.Kind != TTextValue::String)
         Fail(setting.Line, path + " is a string: write it in double quotes");
@@ -570,6 +597,23 @@ private:
       } catch (const EPropertyError& error) {
         Fail(setting.Line, error.Message());
       }
+    }
+  }
+
+  static void PlanPicture(TPlannedSetting& planned)
+  {
+    const TSettingText& setting = *planned.Source;
+    const TPropertyInfo& property = *planned.Property;
+    const std::string path = setting.PathText();
+    if (setting.Value.Kind != TTextValue::Data)
+      Fail(setting.Line, path + " is a picture: write its data in braces");
+    const std::optional<std::vector<uint8_t>> data = BytesFromHex(setting.Value.Text);
+    if (!data)
+      Fail(setting.Line, "the data of " + path + " is not pairs of hexadecimal digits");
+    try {
+      planned.Picture = PictureFromData(property.ValueClass(), *data);
+    } catch (const Exception& error) {
+      Fail(setting.Line, path + ": " + error.Message());
     }
   }
 
@@ -630,10 +674,10 @@ private:
         m_created.push_back(node.Component);
         node.Component->SetName(node.Block->Name);
       }
-      StartLoading(node.Component);
+      StartLoading(node.Component, node.Existing != nullptr);
       Place(node);
     } else {
-      StartLoading(node.Component);
+      StartLoading(node.Component, true);
     }
     for (const TPlannedSetting& setting : node.Settings)
       ApplySetting(node, setting);
@@ -672,16 +716,40 @@ private:
     }
     // Created components go as a whole when reading fails; only those the root had are put back.
     if (node.Existing)
-      m_restores.push_back(property.Save(object));
+      m_restores.push_back(Saved(property, object));
     switch (property.Kind()) {
+    case TPropertyKind::Picture: SetPicture(property, object, setting.Picture.get()); break;
     case TPropertyKind::String: property.SetString(object, setting.Text); break;
     case TPropertyKind::Event: property.SetEvent(object, m_root, *setting.Method); break;
     default: property.SetOrdinal(object, setting.Ordinal); break;
     }
   }
 
-  void StartLoading(TComponent* component)
+  static std::function<void()> Saved(const TPropertyInfo& property, TObject* object)
   {
+    if (property.Kind() != TPropertyKind::Picture)
+      return property.Save(object);
+    std::shared_ptr<TPersistent> saved = CopyPicture(property.GetObject(object));
+    return [&property, object, saved] { SetPicture(property, object, saved.get()); };
+  }
+
+  // Through the setter where there is one; a picture read through its owner only takes the copy itself.
+  static void SetPicture(const TPropertyInfo& property, TObject* object, TPersistent* picture)
+  {
+    if (property.CanSetObject())
+      property.SetObject(object, picture);
+    else if (TPersistent* owned = property.GetObject(object))
+      owned->Assign(picture);
+    else
+      throw EPropertyError(property.Name() + " is not there to be set");
+  }
+
+  void StartLoading(TComponent* component, bool existing)
+  {
+    if (existing) {
+      if (std::function<void()> state = component->SaveState())
+        m_states.push_back(std::move(state));
+    }
     component->BeginLoading();
     m_loading.push_back(component);
   }
@@ -691,8 +759,7 @@ private:
   {
     std::vector<TComponent*> loading;
     loading.swap(m_loading);
-    for (TComponent* component : loading)
-      component->EndLoading();
+    TComponent::EndLoading(loading);
   }
 
   void Undo() noexcept
@@ -708,8 +775,18 @@ private:
       m_loading.erase(std::remove(m_loading.begin(), m_loading.end(), *it), m_loading.end());
       delete *it;
     }
+    // Newest first: a state saved earlier saw more of the original (a sibling's place before it moved),
+    // so it has the last word.
+    for (auto it = m_states.rbegin(); it != m_states.rend(); ++it) {
+      try {
+        (*it)();
+      } catch (...) {
+        // As above: the next state is still put back.
+      }
+    }
     m_restores.clear();
     m_created.clear();
+    m_states.clear();
   }
 
   TComponent* m_root;
@@ -720,6 +797,8 @@ private:
   std::vector<TFixup> m_fixups;
   std::vector<std::function<void()>> m_restores;
   std::vector<TComponent*> m_created;
+  // The states the components the root had saved, in the order they were reached.
+  std::vector<std::function<void()>> m_states;
   std::vector<TComponent*> m_loading;
   int m_line = 0;
 };
@@ -848,7 +927,7 @@ private:
         }
         break;
       case TPropertyKind::Picture:
-        // Pictures are not kept in text: their owners load them (from skin files) at run time.
+        WritePicture(property->GetObject(object), path, indent);
         break;
       case TPropertyKind::String:
         if (!property->IsDefault(object))
@@ -874,6 +953,18 @@ private:
         }
       }
     }
+  }
+
+  void WritePicture(TPersistent* picture, const std::string& path, const std::string& indent)
+  {
+    std::vector<uint8_t> data;
+    try {
+      data = PictureData(picture);
+    } catch (const Exception& error) {
+      throw EWriteError(m_where + "." + path + ": " + error.Message());
+    }
+    if (!data.empty())
+      m_text += indent + path + " = {\n" + HexLines(data, indent + "  ") + indent + "}\n";
   }
 
   std::string ReferenceName(TComponent* component, const std::string& path) const
@@ -919,6 +1010,10 @@ void ReadComponentText(TComponent* root, const std::string& text)
 {
   if (!root)
     throw EReadError("There is no component to read into");
-  const TBlockText block = TParser(text).ParseRoot();
+  // A byte-order mark, as editors put at the start of UTF-8 files.
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  const std::string_view body =
+      std::string_view(text).starts_with(kByteOrderMark) ? std::string_view(text).substr(kByteOrderMark.size()) : text;
+  const TBlockText block = TParser(std::string(body)).ParseRoot();
   TReader(root).Read(block);
 }

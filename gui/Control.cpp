@@ -116,6 +116,21 @@ void TControlCanvas::CreateHandle()
   SetHandle(dc);
 }
 
+namespace {
+
+// A DC taken for `control` outside painting has the origin and clipping of where the control was: the
+// next use takes a fresh one.
+void FreeDeviceContextsOf(const TControl* control)
+{
+  auto& list = CanvasesHoldingDCs();
+  for (size_t i = list.size(); i-- > 0;) {
+    if (list[i]->GetControl() == control)
+      list[i]->FreeHandle();
+  }
+}
+
+} // namespace
+
 void FreeDeviceContexts()
 {
   // FreeHandle takes each canvas out of the list.
@@ -196,6 +211,8 @@ void TControl::SetBounds(int left, int top, int width, int height)
 
 void TControl::SetBoundsFields(int left, int top, int width, int height)
 {
+  if (left != FLeft || top != FTop || width != FWidth || height != FHeight)
+    FreeDeviceContextsOf(this);
   FLeft = left;
   FTop = top;
   FWidth = width;
@@ -254,7 +271,7 @@ TPoint TControl::ScreenToClient(TPoint point) const
 
 void TControl::SetVisible(bool visible)
 {
-  if (visible == FVisible)
+  if (DeferVisible(visible) || visible == FVisible)
     return;
   FVisible = visible;
   if (!visible && GetCaptureControl() == this)
@@ -373,6 +390,8 @@ void TControl::DefaultHandler(TMessage& /*Message*/) {}
 
 bool TControl::CanRaiseEvents() const
 {
+  if (IsLoading())
+    return false;
   for (const TControl* control = this; control; control = control->FParent) {
     if (control->IsDestroying())
       return false;
@@ -546,6 +565,10 @@ bool TControl::CanResize(int& NewWidth, int& NewHeight)
 
 void TControl::Resize()
 {
+  if (IsLoading()) {
+    FResizeDeferred = true;
+    return;
+  }
   if (CanRaiseEvents())
     OnResize(this);
 }
@@ -585,6 +608,78 @@ void TControl::Loaded()
     ParentColorChanged();
   if (FParentShowHint)
     ParentShowHintChanged();
+}
+
+bool TControl::DeferVisible(bool visible)
+{
+  if (!IsLoading())
+    return false;
+  if (!FVisibleDeferred) {
+    FVisibleDeferred = true;
+    FVisibleShown = FVisible;
+  }
+  FVisible = visible;
+  return true;
+}
+
+void TControl::LoadingDone()
+{
+  TComponent::LoadingDone();
+  const bool resize = FResizeDeferred;
+  const bool visibleDeferred = FVisibleDeferred;
+  const bool wanted = FVisible;
+  FResizeDeferred = false;
+  FVisibleDeferred = false;
+  if (visibleDeferred)
+    FVisible = FVisibleShown;
+  // Each may raise an event whose handler frees the control.
+  const TLifeToken life(this);
+  if (resize)
+    Resize();
+  if (visibleDeferred && wanted != FVisibleShown && life.Alive())
+    SetVisible(wanted);
+}
+
+std::function<void()> TControl::SaveState()
+{
+  struct TState {
+    TControl* Control;
+    TWinControl* Parent;
+    TRect Bounds;
+    TAnchorBase AnchorBase;
+    bool Visible, VisibleDeferred, VisibleShown, ResizeDeferred;
+    bool ParentColor, ParentFont, ParentShowHint;
+    // The parent's children, so that a control that went and came back gets its old place.
+    std::vector<TControl*> Controls;
+    std::vector<TWinControl*> WinControls, TabList;
+
+    void operator()() const
+    {
+      TControl& c = *Control;
+      if (c.FParent != Parent)
+        c.SetParent(Parent);
+      // Through SetBounds, so that a window follows; the constraints are back already.
+      c.SetBounds(Bounds.left, Bounds.top, Bounds.right - Bounds.left, Bounds.bottom - Bounds.top);
+      c.FAnchorBase = AnchorBase;
+      c.FVisible = Visible;
+      c.FVisibleDeferred = VisibleDeferred;
+      c.FVisibleShown = VisibleShown;
+      c.FResizeDeferred = ResizeDeferred;
+      c.FParentColor = ParentColor;
+      c.FParentFont = ParentFont;
+      c.FParentShowHint = ParentShowHint;
+      if (Parent)
+        Parent->RestoreChildOrder(Controls, WinControls, TabList);
+    }
+  };
+  TState state{this, FParent, GetBoundsRect(), FAnchorBase, FVisible, FVisibleDeferred, FVisibleShown,
+               FResizeDeferred, FParentColor, FParentFont, FParentShowHint, {}, {}, {}};
+  if (FParent) {
+    state.Controls = FParent->FControls;
+    state.WinControls = FParent->FWinControls;
+    state.TabList = FParent->FTabList;
+  }
+  return state;
 }
 
 void TControl::ParentFontChanged()

@@ -12,9 +12,10 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
-
+#include <vector>
 
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 enum TShiftStateFlag { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
@@ -58,7 +59,8 @@ class TPopupMenu;
 
 // A canvas over a control: while the control paints, the paint DC; otherwise a DC of the window it lives
 // in, clipped to the control and with its origin at the control's top-left corner. Such a DC is given
-// back when the application next goes idle, when the control paints, or when the control goes.
+// back when the application next goes idle, when the control paints, moves or changes size, or when the
+// control goes.
 class TControlCanvas : public TCanvas {
 public:
   explicit TControlCanvas(TControl* control);
@@ -226,6 +228,9 @@ public:
   // While the window that carries this control's messages (its own, or its parent's for a graphic
   // control) is handling one.
   bool HandlingMessage() const override;
+  // Its parent, bounds and visibility, the values it takes from its parent, and its place in the
+  // parent's z-order and tab order.
+  std::function<void()> SaveState() override;
   void Refresh() { Repaint(); }
   // Moves the control to the top (last painted) or bottom of its parent's z-order.
   void BringToFront() { SetZOrder(true); }
@@ -262,6 +267,11 @@ protected:
   void Notification(TComponent* component, TOperation operation) override;
   // Takes the parent's font, colour and ShowHint where it follows them.
   void Loaded() override;
+  // The resize and the visibility that loading held back.
+  void LoadingDone() override;
+  // While the control is loading, Visible is only noted (true: the caller does nothing more), so that no
+  // window shows and no handler runs before everything is read; LoadingDone applies it.
+  bool DeferVisible(bool visible);
 
   // May change the new size or refuse it; raises OnCanResize.
   virtual bool CanResize(int& NewWidth, int& NewHeight);
@@ -287,8 +297,9 @@ protected:
   virtual void ChangeScale(int M, int D);
   virtual void SetZOrder(bool topMost);
 
-  // False once this control or a parent is being destroyed: from then on no event is raised (a parent's
-  // handlers usually belong to the form that is going).
+  // False while the control is loading (its handlers would see it half read), and once this control or a
+  // parent is being destroyed: from then on no event is raised (a parent's handlers usually belong to the
+  // form that is going).
   bool CanRaiseEvents() const;
 
   // The mouse message handling shared by graphic and windowed controls.
@@ -355,6 +366,10 @@ private:
   bool FClickPending = false;
   // Set while the font is being taken from the parent (not an own font).
   bool FTakingParentFont = false;
+  // What loading held back: a visibility change (from FVisibleShown, what the screen shows) and a resize.
+  bool FVisibleDeferred = false;
+  bool FVisibleShown = true;
+  bool FResizeDeferred = false;
 };
 
 // A control without a window: it paints on its parent's DC through its Canvas.

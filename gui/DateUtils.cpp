@@ -6,7 +6,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 
 namespace {
 
@@ -42,8 +41,8 @@ void CivilFromDays(int64_t days, int& year, int& month, int& day)
 constexpr int64_t kFirstDay = DaysFromCivil(kMinDateTimeYear, 1, 1);
 constexpr int64_t kLastDay = DaysFromCivil(kMaxDateTimeYear, 12, 31);
 
-// A value as whole days and milliseconds of the day. The milliseconds are rounded over the whole value
-// first, so that the date and the time of day always agree.
+// A value as whole days and milliseconds of the day, both from one rounding, so that the date and the
+// time of day always agree.
 struct TStamp {
   int64_t Days = 0;
   int64_t Milliseconds = 0;
@@ -55,10 +54,17 @@ TStamp ToStamp(TDateTime value)
   // Checked before rounding, so that no huge value reaches the integer conversion.
   if (!std::isfinite(v) || v <= static_cast<double>(kFirstDay - 1) || v >= static_cast<double>(kLastDay + 1))
     throw EConvertError(Format("Invalid date and time value %g", v));
-  const int64_t total = std::llround(v * static_cast<double>(kMsPerDay));
+  // The date part of a negative value is its whole part and the time its fraction's magnitude, so the
+  // two are split before rounding: a time that rounds up to midnight moves the date one day on, which
+  // for a negative whole part is towards zero.
+  const double whole = std::trunc(v);
   TStamp stamp;
-  stamp.Days = total / kMsPerDay;  // towards zero: the date part of a negative value is its whole part
-  stamp.Milliseconds = std::llabs(total) % kMsPerDay;
+  stamp.Days = static_cast<int64_t>(whole);
+  stamp.Milliseconds = std::llround(std::fabs(v - whole) * static_cast<double>(kMsPerDay));
+  if (stamp.Milliseconds == kMsPerDay) {
+    stamp.Days += 1;
+    stamp.Milliseconds = 0;
+  }
   if (stamp.Days < kFirstDay || stamp.Days > kLastDay)
     throw EConvertError(Format("Invalid date and time value %g", v));
   return stamp;

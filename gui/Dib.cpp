@@ -255,7 +255,8 @@ void CopyPixels(const uint8_t* source, uint8_t* dest, int count, TLayout layout)
 namespace {
 
 // Run-length decoding into rows of 8-bit (RLE8) or 4-bit (RLE4) indices, bottom row first. Writes outside
-// the bitmap are dropped; a command cut off by the end of the data is an error.
+// the bitmap are dropped; a command cut off by the end of the data is an error. The column stops at the
+// row's end, so that no number of runs past it can make it overflow.
 void DecodeRle(const uint8_t* data, size_t size, bool fourBit, TImage& image)
 {
   const int64_t stride = Stride(image.Width, image.Layout);
@@ -271,6 +272,10 @@ void DecodeRle(const uint8_t* data, size_t size, bool fourBit, TImage& image)
       row[x >> 1] = static_cast<uint8_t>((row[x >> 1] & 0x0F) | ((index & 0x0F) << 4));
     }
   };
+  // Moves the column on by `pixels`, to the row's end at most.
+  auto advance = [&](int& x, unsigned pixels) {
+    x = static_cast<int>(std::min<int64_t>(int64_t{x} + pixels, image.Width));
+  };
   size_t pos = 0;
   int x = 0, y = 0;
   for (;;) {
@@ -281,8 +286,9 @@ void DecodeRle(const uint8_t* data, size_t size, bool fourBit, TImage& image)
     const unsigned count = data[pos], value = data[pos + 1];
     pos += 2;
     if (count > 0) {
-      for (unsigned i = 0; i < count; ++i, ++x)
-        put(x, y, fourBit ? ((i & 1) ? (value & 0x0F) : (value >> 4)) : value);
+      for (unsigned i = 0; i < count && x + static_cast<int>(i) < image.Width; ++i)
+        put(x + static_cast<int>(i), y, fourBit ? ((i & 1) ? (value & 0x0F) : (value >> 4)) : value);
+      advance(x, count);
       continue;
     }
     switch (value) {
@@ -295,7 +301,7 @@ void DecodeRle(const uint8_t* data, size_t size, bool fourBit, TImage& image)
     case 2:  // delta
       if (pos + 2 > size)
         Invalid();
-      x += data[pos];
+      advance(x, data[pos]);
       y += data[pos + 1];
       pos += 2;
       break;
@@ -304,10 +310,11 @@ void DecodeRle(const uint8_t* data, size_t size, bool fourBit, TImage& image)
       const size_t padded = (bytes + 1) & ~size_t{1};
       if (pos + padded > size)
         Invalid();
-      for (unsigned i = 0; i < value; ++i, ++x) {
+      for (unsigned i = 0; i < value && x + static_cast<int>(i) < image.Width; ++i) {
         const uint8_t byte = data[pos + (fourBit ? i / 2 : i)];
-        put(x, y, fourBit ? ((i & 1) ? (byte & 0x0F) : (byte >> 4)) : byte);
+        put(x + static_cast<int>(i), y, fourBit ? ((i & 1) ? (byte & 0x0F) : (byte >> 4)) : byte);
       }
+      advance(x, value);
       pos += padded;
       break;
     }

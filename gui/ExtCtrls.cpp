@@ -8,7 +8,7 @@
 
 namespace {
 
-// The picture is not kept in text: its owner loads it at run time.
+// The picture is kept in text as its bitmap data (a picture holding an icon cannot be written).
 const bool kImagePublished = [] {
   auto table = PublishClass<TImage>();
   PublishBounds(table, 105, 105);

@@ -9,22 +9,29 @@
 #include "Screen.h"
 #include "SysApi.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 
-// While a form is modal: every other enabled, visible window of the thread is disabled, and the window
-// that was active before is remembered.
+// While a form is modal: every other enabled, visible window of the thread is disabled (also one that
+// shows up while the loop runs), and the window that was active before is remembered.
 class TModalWindows {
 public:
-  explicit TModalWindows(HWND modal) : m_modal(modal), m_previousActive(GetActiveWindow())
-  {
-    EnumThreadWindows(GetCurrentThreadId(), &TModalWindows::Collect, reinterpret_cast<LPARAM>(this));
-    for (HWND other : m_disabled)
-      EnableWindow(other, FALSE);
-  }
+  explicit TModalWindows(HWND modal) : m_modal(modal), m_previousActive(GetActiveWindow()) { DisableOthers(); }
   ~TModalWindows() { EnableOthers(); }
   TModalWindows(const TModalWindows&) = delete;
   TModalWindows& operator=(const TModalWindows&) = delete;
 
+  // Disables the windows that are visible and enabled now and were not disabled yet.
+  void DisableOthers()
+  {
+    m_found.clear();
+    EnumThreadWindows(GetCurrentThreadId(), &TModalWindows::Collect, reinterpret_cast<LPARAM>(this));
+    for (HWND other : m_found) {
+      EnableWindow(other, FALSE);
+      m_disabled.push_back(other);
+    }
+  }
   void EnableOthers()
   {
     for (auto it = m_disabled.rbegin(); it != m_disabled.rend(); ++it) {
@@ -40,18 +47,49 @@ public:
   }
 
 private:
+  // The modal form's own pop-ups (a form it shows) stay usable, and so do tooltips, which take no input
+  // (the application's one shows the modal form's hints too).
+  bool StaysEnabled(HWND window) const
+  {
+    for (HWND owner = GetWindow(window, GW_OWNER); owner; owner = GetWindow(owner, GW_OWNER)) {
+      if (owner == m_modal)
+        return true;
+    }
+    char className[64] = {};
+    GetClassNameA(window, className, sizeof(className));
+    return lstrcmpiA(className, TOOLTIPS_CLASSA) == 0;
+  }
   static BOOL CALLBACK Collect(HWND window, LPARAM data)
   {
     auto* self = reinterpret_cast<TModalWindows*>(data);
-    if (window != self->m_modal && IsWindowVisible(window) && IsWindowEnabled(window))
-      self->m_disabled.push_back(window);
+    if (window != self->m_modal && IsWindowVisible(window) && IsWindowEnabled(window) && !self->StaysEnabled(window))
+      self->m_found.push_back(window);
     return TRUE;
   }
 
   HWND m_modal;
   HWND m_previousActive;
   std::vector<HWND> m_disabled;
+  std::vector<HWND> m_found;
 };
+
+namespace {
+
+// A quit the application got before a modal loop belongs to the loop that got it: the modal loop waits
+// for one of its own, and the earlier one counts again afterwards.
+class TOwnQuit {
+public:
+  explicit TOwnQuit(bool& terminated) : m_terminated(terminated), m_before(terminated) { terminated = false; }
+  ~TOwnQuit() { m_terminated = m_terminated || m_before; }
+  TOwnQuit(const TOwnQuit&) = delete;
+  TOwnQuit& operator=(const TOwnQuit&) = delete;
+
+private:
+  bool& m_terminated;
+  bool m_before;
+};
+
+} // namespace
 
 TCustomForm* GetParentForm(const TControl* control)
 {
@@ -294,6 +332,8 @@ void TCustomForm::ApplyPosition()
 
 void TCustomForm::SetVisible(bool visible)
 {
+  if (DeferVisible(visible))
+    return;
   if (FParent) {
     TWinControl::SetVisible(visible);
     return;
@@ -378,13 +418,15 @@ int TCustomForm::ShowModal()
     ReleaseCapture();
   }
   const TLifeToken life(this);
+  const TOwnQuit ownQuit(Application->FTerminated);
   TModalWindows others(GetHandle());
   FModal = true;
   FModalResult = mrNone;
+  TCloseAction action = caHide;
   bool lives = true;
   try {
     Show();
-    lives = life.Alive() && RunModalLoop();
+    lives = life.Alive() && RunModalLoop(others, action);
   } catch (...) {
     if (life.Alive())
       EndModal(others);
@@ -393,11 +435,15 @@ int TCustomForm::ShowModal()
   // A handler freed the form: the other windows come back all the same.
   if (!lives)
     return mrCancel;
+  // Taken first: hiding raises OnHide, which may free the form.
+  const TModalResult result = FModalResult;
   EndModal(others);
-  return FModalResult;
+  if (action == caFree && life.Alive())
+    Release();
+  return result;
 }
 
-bool TCustomForm::RunModalLoop()
+bool TCustomForm::RunModalLoop(TModalWindows& others, TCloseAction& action)
 {
   const TLifeToken life(this);
   while (true) {
@@ -414,14 +460,16 @@ bool TCustomForm::RunModalLoop()
         FModalResult = mrCancel;
       return true;
     }
-    if (FModalResult == mrNone)
+    if (FModalResult == mrNone) {
+      others.DisableOthers();
       continue;
+    }
     // The form may still refuse to close.
     const bool canClose = CloseQuery();
     if (!life.Alive())
       return false;
     if (canClose) {
-      TCloseAction action = caHide;
+      action = caHide;
       DoClose(action);
       if (!life.Alive())
         return false;

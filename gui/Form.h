@@ -80,8 +80,10 @@ public:
   // OnClose chose). A modal form only sets ModalResult to mrCancel.
   void Close();
   bool CloseQuery();
-  // Shows the form modally: the application's other windows are disabled until ModalResult becomes
-  // nonzero (or the application terminates); then the form hides and the result is returned.
+  // Shows the form modally: the application's other windows (also those shown meanwhile) are disabled
+  // until ModalResult becomes nonzero (or the application gets WM_QUIT, which then stays noted for the
+  // loops outside); then the form hides, or is released when OnClose chose caFree, and the result is
+  // returned.
   int ShowModal();
 
   TModalResult GetModalResult() const { return FModalResult; }
@@ -122,8 +124,8 @@ protected:
 
 private:
   void WMActivate(TMessage& Message);
-  // The modal loop; false when a handler freed the form.
-  bool RunModalLoop();
+  // The modal loop; false when a handler freed the form. `action` is what OnClose chose at the end.
+  bool RunModalLoop(TModalWindows& others, TCloseAction& action);
   void EndModal(TModalWindows& others);
   void ApplyPosition();
   void FocusActiveControl();

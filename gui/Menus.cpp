@@ -176,6 +176,20 @@ void TMenuItem::Insert(int index, TMenuItem* item)
   item->FParent = this;
 }
 
+std::function<void()> TMenuItem::SaveState()
+{
+  return [item = this, parent = FParent, siblings = FParent ? FParent->FItems : std::vector<TMenuItem*>()] {
+    if (item->FParent != parent) {
+      if (item->FParent)
+        item->FParent->Remove(item);
+      if (parent)
+        parent->Add(item);
+    }
+    if (parent)
+      RestoreOrder(parent->FItems, siblings);
+  };
+}
+
 void TMenuItem::Delete(int index)
 {
   TMenuItem* item = Items(index);

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -80,6 +81,9 @@ public:
 
   // Raises OnClick with this item as Sender when the item is enabled.
   virtual void Click();
+
+  // The item it is an entry of and its place there.
+  std::function<void()> SaveState() override;
 
   TNotifyEvent OnClick;
 

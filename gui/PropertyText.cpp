@@ -101,6 +101,7 @@ std::string Shown(const TTextValue& value)
 {
   switch (value.Kind) {
   case TTextValue::String: return QuoteString(value.Text);
+  case TTextValue::Data: return "{...}";
   case TTextValue::Set: {
     std::string text = "[";
     for (size_t i = 0; i < value.Items.size(); ++i)

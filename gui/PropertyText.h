@@ -10,9 +10,9 @@
 
 // A value as it stands in text, before it meets a property.
 struct TTextValue {
-  enum TKind { Number, String, Name, Set };
+  enum TKind { Number, String, Name, Set, Data };
   TKind Kind = Number;
-  // The number's text, the string (escapes resolved) or the name.
+  // The number's text, the string (escapes resolved), the name, or the hexadecimal digits of data.
   std::string Text;
   // The names inside a set's brackets.
   std::vector<std::string> Items;

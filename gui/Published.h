@@ -147,7 +147,7 @@ enum class TPropertyKind {
   Enumeration,
   Set,
   Object,    // an owned persistent object, kept as its own published properties
-  Picture,   // an owned picture: listed and reachable, but not kept in text
+  Picture,   // an owned picture (a bitmap or a picture holder), kept in text as its file's data
   Reference, // another component, by name
   Event,
 };
@@ -220,6 +220,8 @@ public:
   // Object, Picture: copies `value` into the owned object through the class's Set member function;
   // EPropertyError when none is declared or `value` is not of the value class.
   void SetObject(TObject* object, TPersistent* value) const;
+  // Whether a Set member function is declared for SetObject.
+  bool CanSetObject() const { return static_cast<bool>(m_setObject); }
   // Reference: the component referred to (may be null).
   TComponent* GetReference(TObject* object) const;
   // Raises EPropertyError when `component` is not of the value class.
@@ -512,7 +514,7 @@ public:
     return *this;
   }
 
-  // An owned picture: listed and reachable through the table, but its pixels are not kept in text.
+  // An owned picture: a TBitmap, or a TPicture holding a bitmap; component text keeps its file's data.
   template <typename A>
   TPublisher& Picture(const char* name, A get)
   {

@@ -1,17 +1,40 @@
 #include "ReleaseQueue.h"
 
+#include "WinControl.h"
 #include "MessageWindow.h"
 #include "Messages.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
+
+// Whether `inner` is `outer` or lies inside it: owned by it or placed on it, at any depth and by any
+// mix of the two.
+bool IsWithin(TComponent* inner, const TComponent* outer)
+{
+  std::vector<TComponent*> seen;
+  std::vector<TComponent*> open{inner};
+  while (!open.empty()) {
+    TComponent* component = open.back();
+    open.pop_back();
+    if (!component || std::find(seen.begin(), seen.end(), component) != seen.end())
+      continue;
+    if (component == outer)
+      return true;
+    seen.push_back(component);
+    open.push_back(component->Owner());
+    if (auto* control = dynamic_cast<TControl*>(component))
+      open.push_back(control->GetParent());
+  }
+  return false;
+}
 
 class TReleaseQueue {
 public:
   void Add(TComponent* component)
   {
-    m_pending.push_back(TPending{component, TLifeToken(component)});
+    m_pending.push_back(TPending{component, TLifeToken(component), TWindowBinding::CurrentDispatch()});
     Post();
   }
 
@@ -24,7 +47,7 @@ public:
     for (const TPending& pending : batch) {
       if (!pending.m_life.Alive())
         continue;
-      if (pending.m_component->HandlingMessage()) {
+      if (MustWait(pending)) {
         waiting.push_back(pending);
         continue;
       }
@@ -36,8 +59,15 @@ public:
 
   void Resume()
   {
-    if (m_waiting)
-      Post();
+    if (!m_waiting)
+      return;
+    // Only when one may go now: the queue's own message would otherwise bring another one at once.
+    for (const TPending& pending : m_pending) {
+      if (!pending.m_life.Alive() || !MustWait(pending)) {
+        Post();
+        return;
+      }
+    }
   }
 
   int Count() const { return static_cast<int>(m_pending.size()); }
@@ -46,7 +76,23 @@ private:
   struct TPending {
     TComponent* m_component;
     TLifeToken m_life;
+    // The message whose handling released it.
+    uint64_t m_releasedIn;
   };
+
+  // While the handler that released the component runs, or a message of the component or of anything
+  // it owns or contains is being handled: each may still use it after a nested message loop.
+  static bool MustWait(const TPending& pending)
+  {
+    if (TWindowBinding::StillDispatching(pending.m_releasedIn) || pending.m_component->HandlingMessage())
+      return true;
+    for (TObject* sender : TWindowBinding::DispatchingSenders()) {
+      auto* component = dynamic_cast<TComponent*>(sender);
+      if (component && IsWithin(component, pending.m_component))
+        return true;
+    }
+    return false;
+  }
 
   void Post()
   {

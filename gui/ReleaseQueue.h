@@ -1,8 +1,10 @@
 #pragma once
 // Components freed later. TComponent::Release puts a component here; it is freed once the message being
 // handled is done, by a message the queue posts to a hidden window of its own, so it happens inside modal
-// loops too. A component that is still handling a message (a modal form, a control whose window is in the
-// middle of one of its messages) waits for it to end. Components freed meanwhile are skipped.
+// loops too. It waits while the handler that released it runs and while it or anything it owns or
+// contains is handling a message (a modal form, a control in the middle of one of its messages), since
+// such a handler may run a nested message loop and use it afterwards. Components freed meanwhile are
+// skipped.
 #include "Classes.h"
 
 // Frees `component` later, as described above.
@@ -11,6 +13,6 @@ void ReleaseComponent(TComponent* component);
 void FreeReleasedComponents();
 // Components released and not freed yet (those freed otherwise meanwhile may still count).
 int ReleasedComponentCount();
-// Called when a message of a library window has been handled: if a released component had to wait for
-// one, the queue tries again. Costs nothing when none waits.
+// Called when a message of a library window has been handled or a modal loop has ended: if a released
+// component that had to wait may go now, the queue tries again. Costs nothing when none waits.
 void ResumeWaitingReleases();

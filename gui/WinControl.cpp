@@ -3,7 +3,6 @@
 #include "Forms.h"
 #include "Assertion.h"
 #include "Handles.h"
-#include "ReleaseQueue.h"
 #include "WindowBinder.h"
 
 #include <windowsx.h>
@@ -177,8 +176,6 @@ void TWinControl::MainWndProc(TMessage& Message)
   if (IsMouseMessage(Message.Msg))
     RelayToHints(Message);
   WindowProc(Message);
-  // The control may be gone; only the queue is asked.
-  ResumeWaitingReleases();
 }
 
 void TWinControl::DefaultHandler(TMessage& Message)
@@ -584,7 +581,7 @@ TRect TWinControl::GetClientRect() const
 
 void TWinControl::SetVisible(bool visible)
 {
-  if (visible == FVisible)
+  if (DeferVisible(visible) || visible == FVisible)
     return;
   FVisible = visible;
   if (!visible) {
@@ -695,6 +692,28 @@ void TWinControl::ChangeScale(int M, int D)
   }
   RebaseChildren();
   EnableAlign();
+}
+
+void TWinControl::RestoreChildOrder(const std::vector<TControl*>& controls,
+                                    const std::vector<TWinControl*>& winControls,
+                                    const std::vector<TWinControl*>& tabList)
+{
+  RestoreOrder(FTabList, tabList);
+  const bool graphicMoved = RestoreOrder(FControls, controls);
+  const bool windowedMoved = RestoreOrder(FWinControls, winControls);
+  if (!graphicMoved && !windowedMoved)
+    return;
+  if (FBinding.Handle()) {
+    // A child that came back has no window yet; the windows then take the list's order, bottom first.
+    CreateChildWindows();
+    for (TWinControl* child : FWinControls) {
+      if (child->FBinding.Handle())
+        SetWindowPos(child->FBinding.Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    Invalidate();
+  }
+  // Aligned children take their edges in z-order.
+  Realign();
 }
 
 void TWinControl::SetZOrder(bool topMost)

@@ -210,6 +210,9 @@ private:
   bool AlignChild(TControl* child, TRect& rest);
   // Hands a mouse message of this window to the application's tooltip, which watches for hovering.
   void RelayToHints(const TMessage& Message) const;
+  // Puts the children back into a saved z-order and tab order (see TControl::SaveState).
+  void RestoreChildOrder(const std::vector<TControl*>& controls, const std::vector<TWinControl*>& winControls,
+                         const std::vector<TWinControl*>& tabList);
 
   TWindowBinding FBinding;
   bool FTabStop = false;

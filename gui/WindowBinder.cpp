@@ -1,5 +1,6 @@
 #include "WindowBinder.h"
 
+#include "ReleaseQueue.h"
 #include "SysApi.h"
 
 #include <exception>
@@ -62,15 +63,47 @@ thread_local TWindowBinding* t_creating = nullptr;
 
 } // namespace
 
-TWindowBinding::TFrame::TFrame(TWindowBinding* binding) : m_binding(binding), m_outer(binding->m_frames)
+thread_local TWindowBinding::TFrame* TWindowBinding::t_innermost = nullptr;
+thread_local uint64_t TWindowBinding::t_frameNumbers = 0;
+
+TWindowBinding::TFrame::TFrame(TWindowBinding* binding)
+    : m_binding(binding), m_outer(binding->m_frames), m_outerOnThread(t_innermost), m_number(++t_frameNumbers)
 {
   binding->m_frames = this;
+  t_innermost = this;
 }
 
 TWindowBinding::TFrame::~TFrame()
 {
+  t_innermost = m_outerOnThread;
   if (!m_bindingGone)
     m_binding->m_frames = m_outer;
+}
+
+uint64_t TWindowBinding::CurrentDispatch()
+{
+  return t_innermost ? t_innermost->m_number : 0;
+}
+
+bool TWindowBinding::StillDispatching(uint64_t dispatch)
+{
+  // Numbers grow inwards, so the walk can stop at the first older frame.
+  for (const TFrame* frame = t_innermost; frame && frame->m_number >= dispatch; frame = frame->m_outerOnThread) {
+    if (frame->m_number == dispatch)
+      return true;
+  }
+  return false;
+}
+
+std::vector<TObject*> TWindowBinding::DispatchingSenders()
+{
+  std::vector<TObject*> senders;
+  for (const TFrame* frame = t_innermost; frame; frame = frame->m_outerOnThread) {
+    // A binding gone, or one whose window went with its control's destruction, leads to no whole object.
+    if (!frame->m_bindingGone && frame->m_binding->m_window)
+      senders.push_back(frame->m_binding->m_sender);
+  }
+  return senders;
 }
 
 TWindowBinding::~TWindowBinding()
@@ -198,6 +231,8 @@ LRESULT TWindowBinding::Dispatch(HWND window, UINT msg, WPARAM wParam, LPARAM lP
     }
     gone = frame.BindingGone();
   }
+  // This binding may be gone: only the queue is asked, now that the message is no longer handled.
+  ResumeWaitingReleases();
   if (!gone && msg == WM_NCDESTROY && m_window == window)
     Detach();
   return message.Result;

@@ -9,7 +9,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 // An operation that cannot be carried out in the current state ("Cannot focus a disabled or invisible
 // window", a window class name taken by another procedure).
@@ -60,6 +62,15 @@ public:
   // While a message of this binding is being handled (nested calls included).
   bool Dispatching() const { return m_frames != nullptr; }
 
+  // The message handled innermost on this thread right now, as a number no other message gets; 0 when
+  // none is.
+  static uint64_t CurrentDispatch();
+  // Whether the message that CurrentDispatch named is still being handled (0: never).
+  static bool StillDispatching(uint64_t dispatch);
+  // The objects whose windows are handling a message on this thread right now, innermost first (null
+  // for windows bound without one).
+  static std::vector<TObject*> DispatchingSenders();
+
   // Called after the window's last message (WM_NCDESTROY), once the binding has let go of it. The
   // binding may be destroyed inside.
   TClosure<void()> OnDetached;
@@ -82,6 +93,9 @@ private:
     friend class TWindowBinding;
     TWindowBinding* m_binding;
     TFrame* m_outer;
+    // The next frame out on this thread, whatever its binding.
+    TFrame* m_outerOnThread;
+    uint64_t m_number;
     bool m_bindingGone = false;
   };
 
@@ -94,4 +108,8 @@ private:
   TWndMethod m_target;
   HWND m_window = nullptr;
   TFrame* m_frames = nullptr;
+
+  // The frames of every binding on this thread, innermost first, and the last number one got.
+  static thread_local TFrame* t_innermost;
+  static thread_local uint64_t t_frameNumbers;
 };

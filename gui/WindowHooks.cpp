@@ -4,7 +4,34 @@
 
 void TWindowHookLink::PassOn(TMessage& Message)
 {
-  m_chain->RunFrom(m_chain->PositionOf(this), Message);
+  m_chain->RunFrom(m_chain->EndAfter(this), Message);
+}
+
+// The calls are stack frames that unlink themselves when they end; GCC takes the frame's address kept in
+// the chain for a dangling one.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdangling-pointer"
+#endif
+TWindowProcChain::TCall::TCall(TWindowProcChain* chain, const TWindowHookLink* link)
+    : m_chain(chain), m_link(link), m_installation(link->m_installation), m_outer(chain->m_calls)
+{
+  chain->m_calls = this;
+}
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+
+TWindowProcChain::TCall::~TCall()
+{
+  if (!m_chainGone)
+    m_chain->m_calls = m_outer;
+}
+
+TWindowProcChain::~TWindowProcChain()
+{
+  for (TCall* call = m_calls; call; call = call->m_outer)
+    call->m_chainGone = true;
 }
 
 void TWindowProcChain::Dispatch(TMessage& Message)
@@ -18,6 +45,7 @@ void TWindowProcChain::RunFrom(size_t end, TMessage& Message)
     TWindowHookLink* link = m_links[i].get();
     if (!link->m_installed)
       continue;
+    const TCall call(this, link);
     if (link->m_proc) {
       // The hook passes the message on itself, through its link.
       const TWndMethod proc = link->m_proc;
@@ -25,21 +53,30 @@ void TWindowProcChain::RunFrom(size_t end, TMessage& Message)
       return;
     }
     const TWindowHook filter = link->m_filter;
-    if (filter(Message))
+    if (filter(Message) || call.ChainGone())
       return;
-    // The filter may have installed or removed hooks: go on below it, wherever it is now.
-    i = PositionOf(link);
+    // The filter may have installed or removed hooks, itself included: go on with those that stood below
+    // it when it was called.
+    i = EndBefore(call.m_installation);
   }
   m_own(Message);
 }
 
-size_t TWindowProcChain::PositionOf(const TWindowHookLink* link) const
+size_t TWindowProcChain::EndAfter(const TWindowHookLink* link) const
 {
-  for (size_t i = 0; i < m_links.size(); ++i) {
-    if (m_links[i].get() == link)
-      return i;
+  for (const TCall* call = m_calls; call; call = call->m_outer) {
+    if (call->m_link == link)
+      return EndBefore(call->m_installation);
   }
-  return 0;
+  return EndBefore(link->m_installation);
+}
+
+size_t TWindowProcChain::EndBefore(uint64_t installation) const
+{
+  size_t end = m_links.size();
+  while (end > 0 && m_links[end - 1]->m_installation >= installation)
+    --end;
+  return end;
 }
 
 TWindowHookLink* TWindowProcChain::Find(const TWndMethod& proc, const TWindowHook& filter) const
@@ -65,6 +102,7 @@ TWindowHookLink* TWindowProcChain::Install(const TWndMethod& proc, const TWindow
     link = std::make_unique<TWindowHookLink>(this, proc, filter);
   }
   link->m_installed = true;
+  link->m_installation = ++m_installations;
   m_links.push_back(std::move(link));
   return m_links.back().get();
 }

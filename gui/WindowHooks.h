@@ -4,6 +4,7 @@
 // restored closure cannot promise once two helpers hook the same window.
 #include "Messages.h"
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -24,7 +25,8 @@ public:
   TWindowHookLink(const TWindowHookLink&) = delete;
   TWindowHookLink& operator=(const TWindowHookLink&) = delete;
 
-  // Hands `Message` to whatever follows this hook now.
+  // Hands `Message` to whatever follows this hook now; while the hook handles a message, to what
+  // followed it when the message reached it, even if it has been installed again since (in front).
   void PassOn(TMessage& Message);
 
 private:
@@ -34,6 +36,9 @@ private:
   TWndMethod m_proc;
   TWindowHook m_filter;
   bool m_installed = true;
+  // When it was installed last: the chain's links are in this order, and what was installed after a
+  // hook stands in front of it.
+  uint64_t m_installation = 0;
 };
 
 // The window procedure of a control or of the application window: the hooks, newest first, then the
@@ -41,6 +46,7 @@ private:
 class TWindowProcChain {
 public:
   explicit TWindowProcChain(const TWndMethod& own) : m_own(own) {}
+  ~TWindowProcChain();
   TWindowProcChain(const TWindowProcChain&) = delete;
   TWindowProcChain& operator=(const TWindowProcChain&) = delete;
 
@@ -72,11 +78,37 @@ private:
 
   TWindowHookLink* Find(const TWndMethod& proc, const TWindowHook& filter) const;
   TWindowHookLink* Install(const TWndMethod& proc, const TWindowHook& filter);
+  // One hook handling a message, on the stack: it notes where the hook stood when the message reached
+  // it. A chain destroyed meanwhile (its control freed by a handler) marks its calls, so that nothing
+  // touches it afterwards.
+  class TCall {
+  public:
+    TCall(TWindowProcChain* chain, const TWindowHookLink* link);
+    ~TCall();
+    TCall(const TCall&) = delete;
+    TCall& operator=(const TCall&) = delete;
+    bool ChainGone() const { return m_chainGone; }
+
+  private:
+    friend class TWindowProcChain;
+    TWindowProcChain* m_chain;
+    const TWindowHookLink* m_link;
+    uint64_t m_installation;
+    TCall* m_outer;
+    bool m_chainGone = false;
+  };
+
   // Runs the message from the installed hook below position `end` (exclusive) down, then the own handling.
   void RunFrom(size_t end, TMessage& Message);
-  size_t PositionOf(const TWindowHookLink* link) const;
+  // The position below which the hooks installed before `installation` stand.
+  size_t EndBefore(uint64_t installation) const;
+  // Where a hook passes a message on to: below where it stood when the message reached it, if it is
+  // handling one; else below where it stands now.
+  size_t EndAfter(const TWindowHookLink* link) const;
 
   TWndMethod m_own;
+  uint64_t m_installations = 0;
+  TCall* m_calls = nullptr;
   // Oldest first; removed links stay (not installed) so that their pass-on closures remain valid.
   std::vector<std::unique_ptr<TWindowHookLink>> m_links;
 };

@@ -100,7 +100,11 @@ TBitmap* KoBar::GetIndicator() const
 
 void KoBar::SetIndicator(TBitmap* bitmap)
 {
-  GetIndicator()->Assign(bitmap);
+  // No bitmap empties the indicator.
+  if (bitmap)
+    GetIndicator()->Assign(bitmap);
+  else
+    GetIndicator()->FreeImage();
   LocateIndicator();
 }
 

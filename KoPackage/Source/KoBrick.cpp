@@ -67,7 +67,7 @@ const bool kBrickPublished = [] {
   return true;
 }();
 
-// Pictures are not kept in text: a program loads them from its skin files.
+// Pictures are kept in text as their bitmap data; a program usually loads them from its skin files instead.
 const auto kThreeStateTable =
     PublishClass<KoThreeStateAppearance>()
         .Picture("NormalBmp", &KoThreeStateAppearance::GetNormalBmp, &KoThreeStateAppearance::SetNormalBmp)

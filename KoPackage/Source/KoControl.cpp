@@ -301,7 +301,12 @@ bool KoCustomControl::IsStateEmpty(int index) const
 
 void KoCustomControl::SetStatePicture(TBitmap* bitmap, int index)
 {
-  if (index == 0 && bitmap)
+  // No bitmap empties the state.
+  if (!bitmap) {
+    GetStatePicture(index)->FreeImage();
+    return;
+  }
+  if (index == 0)
     FPictures->SetTransparentColor(bitmap->GetTransparentColor());
   FPictures->SetBitmap(bitmap, index);
 }
@@ -541,7 +546,7 @@ const auto kCustomControlTable =
         .Color("TransparentColor", &KoCustomControl::GetTransparentColor, &KoCustomControl::SetTransparentColor, 0)
         .Property("Transparent", &KoCustomControl::GetTransparent, &KoCustomControl::SetTransparent, false);
 
-// Pictures are not kept in text: the program loads them from its skin files.
+// Pictures are kept in text as their bitmap data; a program usually loads them from its skin files instead.
 const auto kFourStateTable =
     PublishClass<KoFourStateAppearance>()
         .Picture("RaisedBmp", &KoFourStateAppearance::GetRaisedBmp, &KoFourStateAppearance::SetRaisedBmp)

@@ -2,9 +2,31 @@
 
 #include "CallerMemory.h"
 
+#include <windows.h>
+
 #include <cstring>
 
 namespace {
+
+// Layouts keep texts as UTF-8; the BIOS interface speaks the ANSI code page. A character the code page
+// lacks becomes its default character. Bytes that are no UTF-8 pass as they are.
+std::string AnsiFromUtf8(const std::string& text)
+{
+  if (text.empty())
+    return text;
+  const int size = static_cast<int>(text.size());
+  const int wideSize = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+  if (wideSize <= 0)
+    return text;
+  std::wstring wide(static_cast<size_t>(wideSize), L'\0');
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), wideSize);
+  const int ansiSize = WideCharToMultiByte(CP_ACP, 0, wide.data(), wideSize, nullptr, 0, nullptr, nullptr);
+  if (ansiSize <= 0)
+    return text;
+  std::string ansi(static_cast<size_t>(ansiSize), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), wideSize, ansi.data(), ansiSize, nullptr, nullptr);
+  return ansi;
+}
 
 uint32_t ReadWord(const uint8_t* at)
 {
@@ -96,11 +118,12 @@ std::vector<uint8_t> BuildPackage(const PackageValues& elements)
   for (const PackageValue& value : elements) {
     const uint32_t offset = static_cast<uint32_t>(bytes.size());
     if (value.IsText) {
-      const uint32_t size = static_cast<uint32_t>((value.Text.size() + 1 + 3) / 4 * 4);
+      const std::string text = AnsiFromUtf8(value.Text);
+      const uint32_t size = static_cast<uint32_t>((text.size() + 1 + 3) / 4 * 4);
       AppendWord(bytes, kElementText);
       AppendWord(bytes, size);
       AppendWord(bytes, offset);
-      bytes.insert(bytes.end(), value.Text.begin(), value.Text.end());
+      bytes.insert(bytes.end(), text.begin(), text.end());
       bytes.resize(offset + kElementHeaderSize + size, 0);
     } else {
       AppendWord(bytes, kElementInteger);

@@ -35,6 +35,18 @@ void DebugLine(const std::string& line)
   OutputDebugStringA(line.c_str());
 }
 
+void ErrorLine(const std::string& line)
+{
+  DebugLine(line);
+  // A console tool's user sees this; a program without standard error has no handle and misses nothing.
+  const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+  if (!error || error == INVALID_HANDLE_VALUE)
+    return;
+  const std::string text = line + "\n";
+  DWORD done = 0;
+  WriteFile(error, text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
+}
+
 Simulator& Simulator::Instance()
 {
   static Simulator simulator;
@@ -52,8 +64,9 @@ bool Simulator::SwitchStore(const std::string& path)
   m_store = std::make_unique<SimStore>(path);
   StoreLoad load = m_store->Load();
   m_model = std::move(load.Model);
+  // A repaired or unreadable store changes what every later read sees, so it is said where the user looks.
   if (!load.Problem.empty())
-    DebugLine(load.Problem);
+    ErrorLine(load.Problem);
   return load.Usable;
 }
 

@@ -56,6 +56,8 @@ private:
 
 // One line for the debugger (OutputDebugStringA).
 void DebugLine(const std::string& line);
+// The same, also on standard error when the process has one.
+void ErrorLine(const std::string& line);
 
 // Runs one exported call. No exception may cross into the caller, which knows nothing of C++: it gets the
 // failure answer instead.

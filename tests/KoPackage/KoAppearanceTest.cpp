@@ -2,6 +2,8 @@
 // notifications.
 #include "KoFixture.h"
 
+#include "KoBar.h"
+
 #include "Graphics/GraphicUtility.h"
 
 #include <cstdio>
@@ -181,6 +183,35 @@ TEST_F(KoAppearance, CopiesBetweenUnrelatedClassesOrFromNothingAreRefusedAndChan
   EXPECT_EQ(two.GetDisabled(), -1);
   EXPECT_EQ(three.GetSunken(), clRed);
   EXPECT_EQ(PictureSummary(Button), pictures);
+}
+
+TEST_F(KoAppearance, ANullPictureGivenToASetterEmptiesThatPicture)
+{
+  KoFourStateAppearance* appearance = Button->GetAppearance();
+  const struct {
+    const char* what;
+    void (KoFourStateAppearance::*set)(TBitmap*);
+    int state;
+  } cases[] = {
+      {"SunkenBmp", &KoFourStateAppearance::SetSunkenBmp, lkSunken},
+      {"FocusedBmp", &KoFourStateAppearance::SetFocusedBmp, lkFocused},
+      {"DisabledBmp", &KoFourStateAppearance::SetDisabledBmp, lkDisabled},
+      {"RaisedBmp", &KoFourStateAppearance::SetRaisedBmp, lkRaised},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_FALSE(Button->GetStatePicture(c.state)->Empty());
+    EXPECT_NO_THROW((appearance->*c.set)(nullptr));
+    EXPECT_TRUE(Button->GetStatePicture(c.state)->Empty());
+  }
+  EXPECT_EQ(PictureSummary(Button), (std::vector<std::string>{"empty", "empty", "empty", "empty"}));
+
+  KoBar bar(Form);
+  TBitmap knob;
+  MakePicture(knob, 8, 6, clRed);
+  bar.SetIndicator(&knob);
+  EXPECT_NO_THROW(bar.SetIndicator(nullptr));
+  EXPECT_TRUE(bar.GetIndicator()->Empty());
 }
 
 TEST_F(KoAppearance, FontColourSetsCopyEveryColourAndTellTheirOwnerOnce)

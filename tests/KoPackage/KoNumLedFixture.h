@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-struct TGlyphSpec {
+struct TGlyphOutline {
   int Width;
   int Height;
   std::vector<std::vector<TPoint>> Figures;
@@ -39,19 +39,19 @@ inline std::vector<std::vector<TPoint>> Polygons(const char* text)
   return figures;
 }
 
-inline const TGlyphSpec& GlyphSpecOf(char character)
+inline const TGlyphOutline& GlyphOutlineOf(char character)
 {
-  static const TGlyphSpec digit{18, 22,
+  static const TGlyphOutline digit{18, 22,
                                 Polygons("4,2 12,2 12,3 4,3 | 14,4 15,4 15,9 14,9 | 14,12 15,12 15,17 14,17 | "
                                          "4,18 12,18 12,19 4,19 | 2,12 3,12 3,17 2,17 | 2,4 3,4 3,9 2,9 | "
                                          "4,10 12,10 12,11 4,11")};
-  static const TGlyphSpec point{6, 27, Polygons("2,22 4,22 4,24 2,24")};
-  static const TGlyphSpec degree{9, 27, Polygons("2,2 8,2 8,3 2,3 | 1,3 3,3 3,9 1,9 | 6,3 8,3 8,6 6,6 | "
+  static const TGlyphOutline point{6, 27, Polygons("2,22 4,22 4,24 2,24")};
+  static const TGlyphOutline degree{9, 27, Polygons("2,2 8,2 8,3 2,3 | 1,3 3,3 3,9 1,9 | 6,3 8,3 8,6 6,6 | "
                                                  "6,7 8,7 8,11 2,11 2,10 6,10")};
-  static const TGlyphSpec letterC{19, 27,
+  static const TGlyphOutline letterC{19, 27,
                                   Polygons("4,4 5,3 17,3 15,5 5,5 | 2,5 3,5 4,6 4,12 3,13 2,13 1,12 1,6 | "
                                            "1,16 2,15 3,15 4,16 4,21 3,22 2,22 1,21 | 4,23 5,22 15,22 17,24 5,24")};
-  static const TGlyphSpec rpm{
+  static const TGlyphOutline rpm{
       47, 27,
       Polygons("2,12 9,12 8,13 3,13 | 10,13 9,14 9,17 10,17 | 1,13 2,14 2,17 1,17 | 1,19 2,20 2,22 1,23 | "
                "3,18 9,18 9,19 3,19 | 8,20 10,23 6,20 | 14,13 15,14 15,17 14,17 | 15,12 23,12 22,13 16,13 | "
@@ -96,8 +96,8 @@ inline void DrawExpected(TBitmap& bitmap, const std::string& format, const std::
   int width = 0;
   int height = 0;
   for (char character : format) {
-    width += GlyphSpecOf(character).Width;
-    height = std::max(height, GlyphSpecOf(character).Height);
+    width += GlyphOutlineOf(character).Width;
+    height = std::max(height, GlyphOutlineOf(character).Height);
   }
   bitmap.SetPixelFormat(pf24bit);
   bitmap.SetSize(width * sx, height * sy);
@@ -107,7 +107,7 @@ inline void DrawExpected(TBitmap& bitmap, const std::string& format, const std::
   canvas->FillRect(Rect(0, 0, width * sx, height * sy));
   int x = 0;
   for (size_t i = 0; i < format.size(); ++i) {
-    const TGlyphSpec& glyph = GlyphSpecOf(format[i]);
+    const TGlyphOutline& glyph = GlyphOutlineOf(format[i]);
     const char show = i < shown.size() ? shown[i] : ' ';
     for (size_t f = 0; f < glyph.Figures.size(); ++f) {
       bool lit = show != ' ';

@@ -120,8 +120,12 @@ TEST_F(KoNumLedShows, TimesAndDatesTakeTheirDigitsWithoutBlanking)
       {"YYYY.MM.DD", nledDate, morning, "2026.03.07"},
       {"DD.MM.YY", nledDate, lateNight, "31.12.99"},
       {"yyyymmdd", nledDate, lateNight, "19991231"},
+      // The last moment of 1899-12-29 rounds up to the next day, not back.
+      {"YYYY.MM.DD", nledDate, TDateTime(-1.9999999999), "1899.12.30"},
+      {"hh.mm.ss", nledTime, TDateTime(-1.9999999999), "00.00.00"},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.shown);
     KoNumLed* led = ReadOut(c.format);
     led->SetType(c.type);
     led->SetValue(c.value);

@@ -236,6 +236,24 @@ TEST_F(Dialog, PrevAndNextWrapAndTheLabelIsUnderlinedOnlyOnTheBiosLevel)
   EXPECT_EQ(ControlForm->GetCurrentLevel(), 2u);
 }
 
+TEST_F(Dialog, PrevFromALevelBeyondTheSignedRangeWrapsToTheLastLevel)
+{
+  // Such levels only come from a BIOS that holds one; Prev counts them as negative.
+  const struct {
+    uint32_t Held;
+    DWORD Selected;
+  } cases[] = {{0x7FFFFFFFu, 0x7FFFFFFEu}, {0x80000000u, 4}, {0x80000001u, 4}, {0xFFFFFFFFu, 4}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Held);
+    Load(VantorLayout(0, R"({"id": "0x0F080000", "value": )" + std::to_string(c.Held) + R"(, "default": 2,
+                              "options": ["Standard", "Quiet", "Balanced", "Performance", "Maximum"]})"));
+    ControlForm->OnActivate(ControlForm);
+    ASSERT_EQ(ControlForm->GetSelectedLevel(), c.Held);
+    Press(ControlForm->PrevButton);
+    EXPECT_EQ(ControlForm->GetSelectedLevel(), c.Selected);
+  }
+}
+
 TEST_F(Dialog, ActivationGoesBackToTheLevelTheBiosHolds)
 {
   Press(ControlForm->NextButton);

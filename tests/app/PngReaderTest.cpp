@@ -37,49 +37,49 @@ std::vector<COLORREF> Colours(TBitmap& bitmap)
   return colours;
 }
 
-TPngSpec Spec(uint32_t width, uint32_t height, uint8_t colorType, std::vector<uint16_t> samples, TBytes palette = {},
+TPngLayout Layout(uint32_t width, uint32_t height, uint8_t colorType, std::vector<uint16_t> samples, TBytes palette = {},
               TBytes trns = {})
 {
-  TPngSpec spec;
-  spec.Width = width;
-  spec.Height = height;
-  spec.ColorType = colorType;
-  spec.Samples = std::move(samples);
-  spec.Palette = std::move(palette);
-  spec.Trns = std::move(trns);
-  return spec;
+  TPngLayout layout;
+  layout.Width = width;
+  layout.Height = height;
+  layout.ColorType = colorType;
+  layout.Samples = std::move(samples);
+  layout.Palette = std::move(palette);
+  layout.Trns = std::move(trns);
+  return layout;
 }
 
 TEST(PngReader, RowsBecomeBgraNotPremultipliedTopRowFirst)
 {
   const struct {
     const char* Name;
-    TPngSpec Spec;
+    TPngLayout Layout;
     std::vector<TBgra> Expected;
   } cases[] = {
-      {"half, no and full alpha", Spec(3, 1, PngRgbAlpha, {200, 100, 50, 128, 200, 100, 50, 0, 1, 2, 3, 255}),
+      {"half, no and full alpha", Layout(3, 1, PngRgbAlpha, {200, 100, 50, 128, 200, 100, 50, 0, 1, 2, 3, 255}),
        {{50, 100, 200, 128}, {0, 0, 0, 0}, {3, 2, 1, 255}}},
-      {"no alpha, two rows", Spec(2, 2, PngRgb, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}),
+      {"no alpha, two rows", Layout(2, 2, PngRgb, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}),
        {{3, 2, 1, 255}, {6, 5, 4, 255}, {9, 8, 7, 255}, {12, 11, 10, 255}}},
-      {"palette with a transparent entry", Spec(2, 1, PngPalette, {0, 1}, {9, 8, 7, 6, 5, 4}, {255, 0}),
+      {"palette with a transparent entry", Layout(2, 1, PngPalette, {0, 1}, {9, 8, 7, 6, 5, 4}, {255, 0}),
        {{7, 8, 9, 255}, {0, 0, 0, 0}}},
   };
   TBitmap bitmap;  // each picture replaces the one before, size included
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     TTempFile file(".png");
-    WriteBytes(file.Path(), EncodePngFile(c.Spec));
+    WriteBytes(file.Path(), EncodePngFile(c.Layout));
     LoadPngFile(file.Path(), bitmap);
     EXPECT_EQ(bitmap.GetPixelFormat(), pf32bit);
-    EXPECT_EQ(bitmap.GetWidth(), static_cast<int>(c.Spec.Width));
-    EXPECT_EQ(bitmap.GetHeight(), static_cast<int>(c.Spec.Height));
+    EXPECT_EQ(bitmap.GetWidth(), static_cast<int>(c.Layout.Width));
+    EXPECT_EQ(bitmap.GetHeight(), static_cast<int>(c.Layout.Height));
     EXPECT_EQ(Pixels(bitmap), c.Expected);
   }
 }
 
 TEST(PngReader, AFileThatDoesNotDecodeOrOpenLeavesThePixelsAsTheyWere)
 {
-  TBytes damaged = EncodePngFile(MakeSpec(6, 4, PngRgbAlpha, 8, 2));
+  TBytes damaged = EncodePngFile(MakeLayout(6, 4, PngRgbAlpha, 8, 2));
   damaged[damaged.size() - 20] ^= 0x40;  // image data under a checksum that no longer fits
   TTempFile file(".png");
   WriteBytes(file.Path(), damaged);

@@ -149,13 +149,13 @@ TEST(Bitmap, ScanLineZeroIsTheTopRowInBothStorageOrders)
   EXPECT_EQ(Bgr(static_cast<uint8_t*>(created.ScanLine(2))), 0xFFFFFFu);
 
   // Loaded from a top-down file: stays top-down.
-  TBmpSpec spec;
-  spec.Height = -3;
-  spec.Width = 1;
-  spec.BitCount = 24;
-  spec.Pixels = {0, 0, 255, 0, /**/ 0, 255, 0, 0, /**/ 255, 0, 0, 0};
+  TBmpLayout layout;
+  layout.Height = -3;
+  layout.Width = 1;
+  layout.BitCount = 24;
+  layout.Pixels = {0, 0, 255, 0, /**/ 0, 255, 0, 0, /**/ 255, 0, 0, 0};
   TTempFile file(".bmp");
-  WriteBytes(file.Path(), BuildBmp(spec));
+  WriteBytes(file.Path(), BuildBmp(layout));
   TBitmap loaded;
   loaded.LoadFromFile(file.Path());
   ASSERT_EQ(GetObjectA(loaded.GetHandle(), sizeof(section), &section), static_cast<int>(sizeof(section)));
@@ -416,12 +416,12 @@ TEST(Bitmap, ABorrowedSectionDrawsAndComesBack)
   for (bool topDown : {false, true}) {
     TBitmap owner;
     if (topDown) {
-      TBmpSpec spec;
-      spec.Width = 2;
-      spec.Height = -2;
-      spec.BitCount = 32;
-      spec.Pixels = {0, 0, 255, 0, 0, 0, 255, 0, /**/ 255, 0, 0, 0, 255, 0, 0, 0};  // red over blue
-      TBytesStream stream(BuildBmp(spec));
+      TBmpLayout layout;
+      layout.Width = 2;
+      layout.Height = -2;
+      layout.BitCount = 32;
+      layout.Pixels = {0, 0, 255, 0, 0, 0, 255, 0, /**/ 255, 0, 0, 0, 255, 0, 0, 0};  // red over blue
+      TBytesStream stream(BuildBmp(layout));
       owner.LoadFromStream(&stream);
     } else {
       owner.SetPixelFormat(pf32bit);
@@ -515,24 +515,24 @@ TEST(Bitmap, ABrokenFileLeavesTheBitmapAsItWas)
   bitmap.OnChange = counter.Event();
 
   std::vector<std::vector<uint8_t>> broken;
-  TBmpSpec spec;
-  spec.Width = 2;
-  spec.Height = 2;
-  spec.BitCount = 8;
-  spec.Palette = {Rgb(1, 1, 1)};
-  spec.Pixels = {0, 0, 0, 0, 0, 0, 0, 0};
-  std::vector<uint8_t> bytes = BuildBmp(spec);
+  TBmpLayout layout;
+  layout.Width = 2;
+  layout.Height = 2;
+  layout.BitCount = 8;
+  layout.Palette = {Rgb(1, 1, 1)};
+  layout.Pixels = {0, 0, 0, 0, 0, 0, 0, 0};
+  std::vector<uint8_t> bytes = BuildBmp(layout);
   bytes[1] = 'N';  // wrong magic
   broken.push_back(bytes);
-  bytes = BuildBmp(spec);
+  bytes = BuildBmp(layout);
   bytes.resize(bytes.size() - 3);  // truncated pixels
   broken.push_back(bytes);
-  bytes = BuildBmp(spec);
+  bytes = BuildBmp(layout);
   bytes.resize(30);  // truncated header
   broken.push_back(bytes);
-  spec.Width = 30000;  // absurd size for a tiny file
-  spec.Height = 30000;
-  broken.push_back(BuildBmp(spec));
+  layout.Width = 30000;  // absurd size for a tiny file
+  layout.Height = 30000;
+  broken.push_back(BuildBmp(layout));
   broken.push_back({});  // empty file
 
   for (const auto& file : broken) {
@@ -734,24 +734,24 @@ struct TBitFieldCase {
 };
 
 // A DIB section made from the same header and stored rows as a file.
-TBitmapHandle SectionLike(const TBmpSpec& spec)
+TBitmapHandle SectionLike(const TBmpLayout& layout)
 {
   BITMAPV5HEADER header{};
   header.bV5Size = sizeof(header);
-  header.bV5Width = spec.Width;
-  header.bV5Height = spec.Height;
+  header.bV5Width = layout.Width;
+  header.bV5Height = layout.Height;
   header.bV5Planes = 1;
-  header.bV5BitCount = spec.BitCount;
-  header.bV5Compression = spec.Compression;
-  header.bV5RedMask = spec.Masks[0];
-  header.bV5GreenMask = spec.Masks[1];
-  header.bV5BlueMask = spec.Masks[2];
-  header.bV5AlphaMask = spec.Masks[3];
+  header.bV5BitCount = layout.BitCount;
+  header.bV5Compression = layout.Compression;
+  header.bV5RedMask = layout.Masks[0];
+  header.bV5GreenMask = layout.Masks[1];
+  header.bV5BlueMask = layout.Masks[2];
+  header.bV5AlphaMask = layout.Masks[3];
   void* bits = nullptr;
   TBitmapHandle section(
       CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0));
   if (section && bits)
-    std::memcpy(bits, spec.Pixels.data(), spec.Pixels.size());
+    std::memcpy(bits, layout.Pixels.data(), layout.Pixels.size());
   return section;
 }
 
@@ -770,21 +770,21 @@ TEST(Bitmap, TheFileReaderAndAnAdoptedSectionAgreeOnBitFields)
   for (const TBitFieldCase& test : cases) {
     for (int height : {2, -2}) {
       const std::string name = std::string(test.Name) + (height < 0 ? ", top-down" : ", bottom-up");
-      TBmpSpec spec;
-      spec.HeaderSize = 124;
-      spec.Width = 3;
-      spec.Height = height;
-      spec.BitCount = test.BitCount;
-      spec.Compression = BI_BITFIELDS;
-      spec.Masks = {test.Masks.Red, test.Masks.Green, test.Masks.Blue, test.Masks.Alpha};
+      TBmpLayout layout;
+      layout.HeaderSize = 124;
+      layout.Width = 3;
+      layout.Height = height;
+      layout.BitCount = test.BitCount;
+      layout.Compression = BI_BITFIELDS;
+      layout.Masks = {test.Masks.Red, test.Masks.Green, test.Masks.Blue, test.Masks.Alpha};
       const size_t stride = static_cast<size_t>(Dib::Stride(3, test.BitCount));
       for (size_t i = 0; i < 2 * stride; ++i)
-        spec.Pixels.push_back(static_cast<uint8_t>(i * 29 + 64));
+        layout.Pixels.push_back(static_cast<uint8_t>(i * 29 + 64));
 
-      TBytesStream file(BuildBmp(spec));
+      TBytesStream file(BuildBmp(layout));
       TBitmap loaded;
       loaded.LoadFromStream(&file);
-      TBitmapHandle section = SectionLike(spec);
+      TBitmapHandle section = SectionLike(layout);
       ASSERT_TRUE(section) << name;
       TBitmap adopted;
       adopted.SetHandle(std::move(section));

@@ -1,4 +1,6 @@
+#include "Bitmap.h"
 #include "ComponentText.h"
+#include "PaintFixture.h"
 #include "Published.h"
 #include "PublishedFixture.h"
 
@@ -301,7 +303,11 @@ TEST(ComponentText, BadTextIsRejectedNamingTheCulpritAndItsLineAndLeavesNothingB
       {Design("PopupMenu = Menu9"), "no component named Menu9 for PopupMenu", 4},
       {Design("PopupMenu = Panel1"), "Panel1 is a TDemoPanel, not the TDemoMenu that PopupMenu needs", 4},
       {Design("Look = 1"), "Look is an object", 4},
-      {Design("Look.Glyph = 1"), "pictures are not kept in text", 4},
+      {Design("Look.Glyph = 1"), "Look.Glyph is a picture: write its data in braces", 4},
+      {Design("Look.Glyph = { 424D0 }"), "the data of Look.Glyph is not pairs of hexadecimal digits", 4},
+      {Design("Look.Glyph = { 42_4D }"), "the data of Look.Glyph is not pairs of hexadecimal digits", 4},
+      {Design("Look.Glyph = { 424D \"x\" }"), "expected hexadecimal digits or '}' in the data of Look.Glyph", 4},
+      {Design("Look.Glyph = {\n        0102030405060708\n      }"), "Look.Glyph: Bitmap image is not valid", 4},
       {Design("Caption.Size = 1"), "Caption of TDemoLabel is a string, not an object", 4},
       {Design("TDemoLabel Panel1 {\n}"), "two components are named Panel1", 4},
       {Design("TDemoMenu Menu2 {\n}"), "Menu2 (TDemoMenu) cannot be placed in Label1", 4},
@@ -332,6 +338,43 @@ TEST(ComponentText, BadTextIsRejectedNamingTheCulpritAndItsLineAndLeavesNothingB
     EXPECT_EQ(form.Name(), "");
     EXPECT_EQ(TDemoCount::Live, liveBefore + 1) << "only the form itself lives";
   }
+}
+
+TEST(ComponentText, PicturesAreKeptAsTheirBitmapData)
+{
+  TDemoForm form;
+  TDemoLabel* label = Make<TDemoLabel>(&form, "Label1");
+  label->SetParent(&form);
+  TBitmap* glyph = label->GetLook()->GetGlyph();
+  FillBitmap(*glyph, 20, 3, clRed, Rect(0, 0, 4, 1), clBlue);
+  const std::string text = WriteComponentText(&form);
+  ASSERT_NE(text.find("Look.Glyph = {\n"), std::string::npos) << text;
+
+  TDemoForm copy;
+  ReadComponentText(&copy, text);
+  TBitmap* copied = LabelNamed(copy, "Label1")->GetLook()->GetGlyph();
+  EXPECT_EQ(copied->SaveToBytes(), glyph->SaveToBytes()) << "the same pixels, size and format";
+  EXPECT_EQ(WriteComponentText(&copy), text);
+
+  // A failed read puts the picture it replaced back; an empty pair of braces empties one.
+  EXPECT_THROW(ReadComponentText(&copy, "TDemoForm {\n  TDemoLabel Label1 {\n    Look.Glyph = {}\n"
+                                        "    Look.Height = 0\n  }\n}\n"),
+               EComponentTextError);
+  EXPECT_EQ(copied->SaveToBytes(), glyph->SaveToBytes());
+  ReadComponentText(&copy, "TDemoForm {\n  TDemoLabel Label1 {\n    Look.Glyph = {}\n  }\n}\n");
+  EXPECT_TRUE(copied->Empty());
+  EXPECT_EQ(WriteComponentText(&copy).find("Glyph"), std::string::npos) << "an empty picture is the default";
+}
+
+TEST(ComponentText, AUtf8ByteOrderMarkAtTheStartIsAccepted)
+{
+  TDemoForm form;
+  ReadComponentText(&form, "\xEF\xBB\xBFTDemoForm Marked {\n  TDemoMenu Menu1 {\n  }\n}\n");
+  EXPECT_EQ(form.Name(), "Marked");
+  EXPECT_EQ(form.ComponentCount(), 1);
+  // Only at the start, and only whole.
+  EXPECT_THROW(ReadComponentText(&form, "TDemoForm \xEF\xBB\xBF{\n}\n"), EComponentTextError);
+  EXPECT_THROW(ReadComponentText(&form, "\xEF\xBBTDemoForm {\n}\n"), EComponentTextError);
 }
 
 TEST(ComponentText, AComponentOfAnotherClassUnderTheSameNameIsRejected)

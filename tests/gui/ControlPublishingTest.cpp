@@ -3,7 +3,9 @@
 #include "ControlPublishing.h"
 #include "ExtCtrls.h"
 #include "FormsFixture.h"
+#include "Icon.h"
 #include "Menus.h"
+#include "PaintFixture.h"
 #include "Published.h"
 #include "StdCtrls.h"
 
@@ -157,7 +159,191 @@ std::string DesignText()
 
 class GuiPublished : public TWindowTest {};
 
+// A control whose one property refuses every value: the last block of a text that must fail while it is
+// being applied, after everything before it has been set.
+class TRefusingBox : public TGraphicControl {
+public:
+  explicit TRefusingBox(TComponent* owner) : TGraphicControl(owner) {}
+  int GetRefusal() const { return 0; }
+  void SetRefusal(int) { throw EPropertyError("refused"); }
+};
+
+// A windowed control with nothing of its own.
+class TBox : public TCustomControl {
+public:
+  explicit TBox(TComponent* owner) : TCustomControl(owner) {}
+};
+
+const bool kTestControlsPublished = [] {
+  PublishClass<TRefusingBox>().Property("Refusal", &TRefusingBox::GetRefusal, &TRefusingBox::SetRefusal, 0);
+  RegisterCreatable(TCreatableClass::Of<TRefusingBox>());
+  auto box = PublishClass<TBox>();
+  PublishControlMembers(box, {"TabOrder"});
+  return true;
+}();
+
+// Notes the form's events, with what the form held when each came.
+struct TLoadWatch {
+  TCustomForm* Form = nullptr;
+  std::vector<std::string> Log;
+  std::string Note(const char* event) const
+  {
+    return std::string(event) + (Form->IsLoading() ? " while loading" : "") + " caption=" + Form->GetText() +
+           " children=" + std::to_string(Form->ControlCount());
+  }
+  void Show(TObject*) { Log.push_back(Note("show")); }
+  void Resize(TObject*) { Log.push_back(Note("resize")); }
+  void Watch(TCustomForm* form)
+  {
+    Form = form;
+    form->OnShow = TNotifyEvent(this, &TLoadWatch::Show);
+    form->OnResize = TNotifyEvent(this, &TLoadWatch::Resize);
+  }
+};
+
 } // namespace
+
+TEST_F(GuiPublished, AnImagesPictureIsKeptInTextUnlessItHoldsAnIcon)
+{
+  auto* form = Make<TStreamForm>(App.Get(), "StreamForm");
+  auto* image = Make<TImage>(form, "Image1");
+  image->SetParent(form);
+  FillBitmap(*image->GetPicture()->GetBitmap(), 8, 5, clGreen, Rect(2, 1, 4, 3), clYellow);
+  const std::string text = WriteComponentText(form);
+  ASSERT_NE(text.find("Picture = {\n"), std::string::npos) << text;
+  auto* copy = new TStreamForm(App.Get());
+  ReadComponentText(copy, text);
+  auto* copied = dynamic_cast<TImage*>(copy->FindComponent("Image1"));
+  ASSERT_NE(copied, nullptr);
+  EXPECT_EQ(copied->GetPicture()->GetBitmap()->SaveToBytes(), image->GetPicture()->GetBitmap()->SaveToBytes());
+
+  TIcon icon;
+  icon.SetHandle(CopyIcon(LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_WARNING))));
+  image->GetPicture()->SetIcon(&icon);
+  try {
+    WriteComponentText(form);
+    ADD_FAILURE() << "an icon written";
+  } catch (const EWriteError& error) {
+    EXPECT_NE(error.Message().find("Image1.Picture: a TIcon cannot be kept in text"), std::string::npos)
+        << error.Message();
+  }
+}
+
+TEST_F(GuiPublished, ReadingRaisesVisibleAndTheFormsEventsOnceEverythingIsLoaded)
+{
+  auto* form = new TStreamForm(App.Get());
+  form->SetBorderStyle(bsNone);
+  form->SetBounds(40, 30, 100, 60);
+  TLoadWatch watch;
+  watch.Watch(form);
+  ReadComponentText(form, "TStreamForm {\n"
+                          "  ClientWidth = 240\n"
+                          "  Visible = true\n"
+                          "  Caption = \"Loaded\"\n"
+                          "  TLabel Label1 {\n"
+                          "  }\n"
+                          "}\n");
+  EXPECT_EQ(watch.Log, (std::vector<std::string>{"resize caption=Loaded children=1", "show caption=Loaded children=1"}));
+  EXPECT_TRUE(IsWindowVisible(form->GetHandle()));
+}
+
+TEST_F(GuiPublished, AFailedReadLeavesNoSideEffectOfItsSettersBehind)
+{
+  struct TDesign {
+    TStreamForm* Form;
+    TLabel* Label;
+    TWinControl* Boxes[3];
+    TPopupMenu* Menu;
+  };
+  struct TCase {
+    const char* what;
+    // Settings of the existing components, before the block that fails.
+    const char* text;
+    std::function<void(const TDesign&)> check;
+  };
+  const TCase cases[] = {
+      {"a colour set on a label that followed its parent's", "  TLabel Label1 {\n    Color = clRed\n  }\n",
+       [](const TDesign& d) {
+         EXPECT_TRUE(d.Label->GetParentColor());
+         EXPECT_EQ(d.Label->GetColor(), clWhite);
+       }},
+      {"a font set on a label that followed its parent's", "  TLabel Label1 {\n    Font.Height = -20\n  }\n",
+       [](const TDesign& d) {
+         EXPECT_TRUE(d.Label->GetParentFont());
+         EXPECT_EQ(d.Label->GetFont()->GetHeight(), -15);
+       }},
+      {"hints set on a label that followed its parent's", "  TLabel Label1 {\n    ShowHint = false\n  }\n",
+       [](const TDesign& d) {
+         EXPECT_TRUE(d.Label->GetParentShowHint());
+         EXPECT_TRUE(d.Label->GetShowHint());
+       }},
+      {"a constraint that narrowed the label", "  TLabel Label1 {\n    Constraints.MaxWidth = 30\n  }\n",
+       [](const TDesign& d) {
+         EXPECT_EQ(d.Label->GetConstraints()->GetMaxWidth(), 0);
+         EXPECT_EQ(d.Label->GetWidth(), 100);
+       }},
+      {"the middle box moved into another",
+       "  TBox Box0 {\n  }\n  TBox Box2 {\n    TBox Box1 {\n    }\n  }\n",
+       [](const TDesign& d) {
+         EXPECT_EQ(d.Boxes[1]->GetParent(), d.Form);
+         EXPECT_EQ(d.Form->Controls(2), d.Boxes[1]) << "its place in z-order";
+         EXPECT_EQ(d.Boxes[1]->GetTabOrder(), 1);
+         // The windows too (the next window is the one below).
+         const HWND box1 = d.Boxes[1]->GetHandle();
+         EXPECT_EQ(GetWindow(box1, GW_HWNDNEXT), d.Boxes[0]->GetHandle());
+         EXPECT_EQ(GetWindow(box1, GW_HWNDPREV), d.Boxes[2]->GetHandle());
+       }},
+      {"the first menu item moved into the last",
+       "  TPopupMenu Menu1 {\n    TMenuItem Item3 {\n      TMenuItem Item1 {\n      }\n    }\n  }\n",
+       [](const TDesign& d) {
+         ASSERT_EQ(d.Menu->Items()->Count(), 3);
+         EXPECT_EQ(d.Menu->Items()->Items(0)->Name(), "Item1");
+         EXPECT_EQ(d.Menu->Items()->Items(2)->Count(), 0);
+       }},
+      {"the form made visible", "  Visible = true\n",
+       [](const TDesign& d) {
+         EXPECT_FALSE(d.Form->GetVisible());
+         EXPECT_FALSE(d.Form->HandleAllocated() && IsWindowVisible(d.Form->GetHandle()));
+       }},
+      {"the form made wider", "  ClientWidth = 300\n", [](const TDesign& d) { EXPECT_EQ(d.Form->GetWidth(), 200); }},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    TDesign d{};
+    d.Form = Make<TStreamForm>(App.Get(), "StreamForm");
+    d.Form->SetBorderStyle(bsNone);
+    d.Form->SetBounds(40, 30, 200, 120);
+    d.Form->SetColor(clWhite);
+    d.Form->GetFont()->SetHeight(-15);
+    d.Form->SetShowHint(true);
+    TLoadWatch watch;
+    watch.Watch(d.Form);
+    for (int i = 0; i < 2; ++i) {
+      // Box0 and Box1 windowed, a label between them in the graphic list, Box2 last.
+      d.Boxes[i] = Make<TBox>(d.Form, ("Box" + std::to_string(i)).c_str());
+      d.Boxes[i]->SetParent(d.Form);
+    }
+    d.Label = Make<TLabel>(d.Form, "Label1");
+    d.Label->SetParent(d.Form);
+    d.Label->SetAutoSize(false);
+    d.Label->SetBounds(10, 10, 100, 20);
+    d.Boxes[2] = Make<TBox>(d.Form, "Box2");
+    d.Boxes[2]->SetParent(d.Form);
+    d.Menu = Make<TPopupMenu>(d.Form, "Menu1");
+    for (int i = 1; i <= 3; ++i)
+      d.Menu->Items()->Add(Make<TMenuItem>(d.Form, ("Item" + std::to_string(i)).c_str()));
+    d.Form->HandleNeeded();
+    ASSERT_EQ(d.Form->Controls(2), d.Boxes[1]);
+    ASSERT_EQ(d.Boxes[1]->GetTabOrder(), 1);
+    watch.Log.clear();
+    EXPECT_THROW(ReadComponentText(d.Form, std::string("TStreamForm {\n") + c.text +
+                                               "  TRefusingBox Boom {\n    Refusal = 1\n  }\n}\n"),
+                 EComponentTextError);
+    c.check(d);
+    EXPECT_TRUE(watch.Log.empty()) << watch.Log.front();
+    delete d.Form;
+  }
+}
 
 TEST(GuiTables, StreamingDefaultsAreWhatTheConstructorsMake)
 {

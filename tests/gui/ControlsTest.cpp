@@ -247,6 +247,45 @@ TEST_F(Controls, TheParentRoutesMouseInputToItsTopmostEnabledGraphicChild)
                                                    "down lower L 25,25", "up lower L 25,25", "click lower"}));
 }
 
+TEST_F(Controls, ACanvasHeldOutsidePaintingFollowsItsControlWhenItMoves)
+{
+  auto* graphic = new TSolidGraphic(Form, Form, "graphic", Bounds(10, 40, 40, 40), clRed);
+  auto* box = new TTestBox(Form, Form, "box", 100, 10);
+  Form->HandleNeeded();
+  struct TCase {
+    const char* what;
+    TControl* control;
+    TCanvas* canvas;
+    // Where the canvas's origin lies in the window its DC draws on.
+    bool ownWindow;
+  };
+  const TCase cases[] = {
+      {"a graphic control, drawing on its parent's window", graphic, graphic->GetCanvas(), false},
+      {"a windowed control", box, box->GetCanvas(), true},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto expectDrawsOn = [&](TRect bounds) {
+      HDC dc = c.canvas->GetHandle();
+      POINT origin{};
+      GetWindowOrgEx(dc, &origin);
+      // The clipping the canvas set, in the window's coordinates.
+      TRegionHandle clip(CreateRectRgn(0, 0, 0, 0));
+      ASSERT_EQ(GetClipRgn(dc, clip.Get()), 1);
+      RECT box{};
+      GetRgnBox(clip.Get(), &box);
+      const TRect expected = c.ownWindow ? Rect(0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top) : bounds;
+      EXPECT_EQ(origin.x, -expected.left);
+      EXPECT_EQ(origin.y, -expected.top);
+      EXPECT_EQ(box, expected) << "clipped to the control";
+    };
+    expectDrawsOn(c.control->GetBoundsRect());
+    c.control->SetBounds(c.control->GetLeft() + 50, c.control->GetTop() + 20, 30, 25);
+    expectDrawsOn(c.control->GetBoundsRect());
+    FreeDeviceContexts();
+  }
+}
+
 TEST_F(Controls, GraphicChildrenPaintInZOrderAtTheirOwnOriginAndOpaqueOnesAreNotErased)
 {
   Form->SetColor(clWhite);

@@ -189,6 +189,19 @@ TEST(DateTime, DateAndTimeRoundToTheSameMillisecond)
   const TDateTime lastMillisecond(1.0 - 0.6 / 86400000);
   EXPECT_EQ(DateOfValue(lastMillisecond), "1899-12-30");
   EXPECT_EQ(TimeOfValue(lastMillisecond), "23:59:59.999");
+
+  // Before 1899-12-30 the time of day is the fraction's magnitude, so the next day is one whole day less
+  // negative: -1.9999999999 is the end of 1899-12-29, which rounds to 1899-12-30.
+  const TDateTime almostMidnightBefore(-2.0 + 0.4 / 86400000);
+  EXPECT_EQ(DateOfValue(almostMidnightBefore), "1899-12-30");
+  EXPECT_EQ(TimeOfValue(almostMidnightBefore), "0:0:0.0");
+  EXPECT_EQ(DateOf(almostMidnightBefore).Value(), 0.0);
+  EXPECT_EQ(TimeOf(almostMidnightBefore).Value(), 0.0);
+  EXPECT_EQ(DateOfValue(TDateTime(-1.9999999999)), "1899-12-30");
+  const TDateTime lastMillisecondBefore(-2.0 + 0.6 / 86400000);
+  EXPECT_EQ(DateOfValue(lastMillisecondBefore), "1899-12-29");
+  EXPECT_EQ(TimeOfValue(lastMillisecondBefore), "23:59:59.999");
+  EXPECT_EQ(DateOfValue(TDateTime(-0.9999999999)), "1899-12-31") << "-0.x is the day of 0.x";
 }
 
 TEST(DateTime, SplittingAndComposingGiveTheSameMoment)

@@ -16,9 +16,9 @@ uint32_t PixelAt(const Dib::TImage& image, int x, int y)
   return row[static_cast<size_t>(x)];
 }
 
-Dib::TImage Read(const TBmpSpec& spec)
+Dib::TImage Read(const TBmpLayout& layout)
 {
-  const std::vector<uint8_t> bytes = BuildBmp(spec);
+  const std::vector<uint8_t> bytes = BuildBmp(layout);
   return Dib::ReadBmp(bytes.data(), bytes.size());
 }
 
@@ -32,18 +32,18 @@ void ExpectInvalid(const std::vector<uint8_t>& bytes)
   }
 }
 
-void ExpectInvalid(const TBmpSpec& spec) { ExpectInvalid(BuildBmp(spec)); }
+void ExpectInvalid(const TBmpLayout& layout) { ExpectInvalid(BuildBmp(layout)); }
 
 // 3 x 2, 24-bit, bottom-up: top row red, green, blue; bottom row white, black, grey. Rows padded to 12 bytes.
-TBmpSpec Small24()
+TBmpLayout Small24()
 {
-  TBmpSpec spec;
-  spec.Width = 3;
-  spec.Height = 2;
-  spec.BitCount = 24;
-  spec.Pixels = {0xFF, 0xFF, 0xFF, 0, 0, 0, 0x80, 0x80, 0x80, 0, 0, 0,    // bottom row first
+  TBmpLayout layout;
+  layout.Width = 3;
+  layout.Height = 2;
+  layout.BitCount = 24;
+  layout.Pixels = {0xFF, 0xFF, 0xFF, 0, 0, 0, 0x80, 0x80, 0x80, 0, 0, 0,    // bottom row first
                  0, 0, 0xFF,       0, 0xFF, 0, 0xFF, 0, 0,       0, 0, 0};
-  return spec;
+  return layout;
 }
 
 }  // namespace
@@ -65,14 +65,14 @@ TEST(Dib, Reads24BitBottomUpRowsInPictureOrder)
 TEST(Dib, ReadsTopDownFilesWithEveryHeaderVersion)
 {
   for (uint32_t headerSize : {40u, 52u, 56u, 108u, 124u}) {
-    TBmpSpec spec = Small24();
-    spec.HeaderSize = headerSize;
-    spec.Height = -2;
+    TBmpLayout layout = Small24();
+    layout.HeaderSize = headerSize;
+    layout.Height = -2;
     // Stored rows now run top to bottom: swap them.
-    std::vector<uint8_t> rows(spec.Pixels.begin() + 12, spec.Pixels.end());
-    rows.insert(rows.end(), spec.Pixels.begin(), spec.Pixels.begin() + 12);
-    spec.Pixels = rows;
-    const Dib::TImage image = Read(spec);
+    std::vector<uint8_t> rows(layout.Pixels.begin() + 12, layout.Pixels.end());
+    rows.insert(rows.end(), layout.Pixels.begin(), layout.Pixels.begin() + 12);
+    layout.Pixels = rows;
+    const Dib::TImage image = Read(layout);
     EXPECT_TRUE(image.TopDown) << headerSize;
     EXPECT_EQ(PixelAt(image, 0, 0), 0xFF0000u) << headerSize;
     EXPECT_EQ(PixelAt(image, 2, 1), 0x808080u) << headerSize;
@@ -82,7 +82,7 @@ TEST(Dib, ReadsTopDownFilesWithEveryHeaderVersion)
 TEST(Dib, ReadsPaletteDepthsWithTheirColourTables)
 {
   // 1-bit, 10 wide (two bytes per row, padded to 4), colours red and blue.
-  TBmpSpec mono;
+  TBmpLayout mono;
   mono.Width = 10;
   mono.Height = 1;
   mono.BitCount = 1;
@@ -97,7 +97,7 @@ TEST(Dib, ReadsPaletteDepthsWithTheirColourTables)
   EXPECT_EQ(PixelAt(image, 9, 0), 0x0000FFu);
 
   // 4-bit, odd width, a palette of three used colours.
-  TBmpSpec nibbles;
+  TBmpLayout nibbles;
   nibbles.Width = 3;
   nibbles.Height = 1;
   nibbles.BitCount = 4;
@@ -111,7 +111,7 @@ TEST(Dib, ReadsPaletteDepthsWithTheirColourTables)
   EXPECT_EQ(PixelAt(image, 2, 0), 0x000000u);
 
   // 8-bit with the old core header and three-byte palette entries.
-  TBmpSpec core;
+  TBmpLayout core;
   core.HeaderSize = 12;
   core.Width = 2;
   core.Height = 1;
@@ -129,7 +129,7 @@ TEST(Dib, ReadsPaletteDepthsWithTheirColourTables)
 TEST(Dib, Reads16BitLayoutsAndBitFields)
 {
   // 5-5-5 without masks: pure red and a mid grey.
-  TBmpSpec rgb555;
+  TBmpLayout rgb555;
   rgb555.Width = 2;
   rgb555.Height = 1;
   rgb555.BitCount = 16;
@@ -140,7 +140,7 @@ TEST(Dib, Reads16BitLayoutsAndBitFields)
   EXPECT_EQ(PixelAt(image, 1, 0), 0x848484u);
 
   // 5-6-5 bit fields after a 40-byte header: pure green and pure blue.
-  TBmpSpec rgb565;
+  TBmpLayout rgb565;
   rgb565.Width = 2;
   rgb565.Height = 1;
   rgb565.BitCount = 16;
@@ -153,7 +153,7 @@ TEST(Dib, Reads16BitLayoutsAndBitFields)
   EXPECT_EQ(PixelAt(image, 1, 0), 0x0000FFu);
 
   // 4-4-4-4 in a V5 header: decoded into 24-bit pixels.
-  TBmpSpec rgb444;
+  TBmpLayout rgb444;
   rgb444.HeaderSize = 124;
   rgb444.Width = 1;
   rgb444.Height = 1;
@@ -168,7 +168,7 @@ TEST(Dib, Reads16BitLayoutsAndBitFields)
 
 TEST(Dib, Reads32BitPixelsWithTheirAlpha)
 {
-  TBmpSpec plain;
+  TBmpLayout plain;
   plain.Width = 1;
   plain.Height = 1;
   plain.BitCount = 32;
@@ -178,7 +178,7 @@ TEST(Dib, Reads32BitPixelsWithTheirAlpha)
   EXPECT_EQ(PixelAt(image, 0, 0), 0x80C86432u);
 
   // Red in the lowest byte (R, G, B, A in memory), as some tools write: decoded into B, G, R, A.
-  TBmpSpec swapped;
+  TBmpLayout swapped;
   swapped.HeaderSize = 108;
   swapped.Width = 1;
   swapped.Height = -1;
@@ -201,7 +201,7 @@ TEST(Dib, DecodesRunLengthEncodedFiles)
     return static_cast<int>(((argb >> 16) & 0xFF) / 16);
   };
 
-  TBmpSpec rle8;
+  TBmpLayout rle8;
   rle8.Width = 4;
   rle8.Height = 3;
   rle8.BitCount = 8;
@@ -217,7 +217,7 @@ TEST(Dib, DecodesRunLengthEncodedFiles)
     for (int x = 0; x < 4; ++x)
       EXPECT_EQ(index(image, x, y), expected8[y][x]) << x << "," << y;
 
-  TBmpSpec rle4;
+  TBmpLayout rle4;
   rle4.Width = 5;
   rle4.Height = 2;
   rle4.BitCount = 4;
@@ -235,16 +235,39 @@ TEST(Dib, DecodesRunLengthEncodedFiles)
 
 TEST(Dib, RunsThatLeaveThePictureAreClipped)
 {
-  TBmpSpec spec;
-  spec.Width = 2;
-  spec.Height = 1;
-  spec.BitCount = 8;
-  spec.Compression = BI_RLE8;
-  spec.Palette = {Rgb(0, 0, 0), Rgb(255, 255, 255)};
-  spec.Pixels = {255, 1, 0, 2, 200, 200, 3, 1, 0, 1};  // 255 pixels into a 2-pixel row, a jump far away
-  const Dib::TImage image = Read(spec);
+  TBmpLayout layout;
+  layout.Width = 2;
+  layout.Height = 1;
+  layout.BitCount = 8;
+  layout.Compression = BI_RLE8;
+  layout.Palette = {Rgb(0, 0, 0), Rgb(255, 255, 255)};
+  layout.Pixels = {255, 1, 0, 2, 200, 200, 3, 1, 0, 1};  // 255 pixels into a 2-pixel row, a jump far away
+  const Dib::TImage image = Read(layout);
   EXPECT_EQ(PixelAt(image, 0, 0), 0xFFFFFFu);
   EXPECT_EQ(PixelAt(image, 1, 0), 0xFFFFFFu);
+}
+
+TEST(Dib, LongRunsPastTheRowsEndAreDroppedHoweverManyThereAre)
+{
+  // 2^32 - 1 pixels of runs past a 2-pixel row: a column counter that kept counting would come round
+  // to column 0 again and take the last run's red there.
+  TBmpLayout layout;
+  layout.Width = 2;
+  layout.Height = 1;
+  layout.BitCount = 8;
+  layout.Compression = BI_RLE8;
+  layout.Palette = {Rgb(0, 0, 0), Rgb(255, 255, 255), Rgb(255, 0, 0)};
+  constexpr size_t kRuns = 16843009;  // 255 * kRuns == 2^32 - 1
+  layout.Pixels.reserve(kRuns * 2 + 6);
+  layout.Pixels = {1, 1};  // white at column 0
+  for (size_t i = 0; i < kRuns; ++i) {
+    layout.Pixels.push_back(255);
+    layout.Pixels.push_back(0);
+  }
+  layout.Pixels.insert(layout.Pixels.end(), {1, 2, 0, 1});  // one red pixel, end of bitmap
+  const Dib::TImage image = Read(layout);
+  EXPECT_EQ(PixelAt(image, 0, 0), 0xFFFFFFu);
+  EXPECT_EQ(PixelAt(image, 1, 0), 0x000000u);
 }
 
 TEST(Dib, RejectsBrokenFilesWithOneClearError)
@@ -260,39 +283,39 @@ TEST(Dib, RejectsBrokenFilesWithOneClearError)
   bytes.pop_back();  // one pixel byte missing
   ExpectInvalid(bytes);
 
-  TBmpSpec spec = Small24();
-  spec.HeaderSize = 64;  // not a header this reader knows
-  ExpectInvalid(spec);
-  spec = Small24();
-  spec.Width = 0;
-  ExpectInvalid(spec);
-  spec = Small24();
-  spec.Height = 0;
-  ExpectInvalid(spec);
-  spec = Small24();
-  spec.Width = 0x7FFFFFFF;  // absurd: rejected before any allocation
-  ExpectInvalid(spec);
-  spec = Small24();
-  spec.Height = static_cast<int32_t>(0x80000000u);
-  ExpectInvalid(spec);
-  spec = Small24();
-  spec.Width = 20000;  // each side allowed, the area not
-  spec.Height = 20000;
-  ExpectInvalid(spec);
-  spec = Small24();
-  spec.BitCount = 7;
-  ExpectInvalid(spec);
-  spec = Small24();
-  spec.Compression = 4;  // embedded JPEG
-  ExpectInvalid(spec);
-  spec = Small24();
-  spec.Compression = BI_RLE8;  // RLE8 needs 8 bits per pixel
-  ExpectInvalid(spec);
+  TBmpLayout layout = Small24();
+  layout.HeaderSize = 64;  // not a header this reader knows
+  ExpectInvalid(layout);
+  layout = Small24();
+  layout.Width = 0;
+  ExpectInvalid(layout);
+  layout = Small24();
+  layout.Height = 0;
+  ExpectInvalid(layout);
+  layout = Small24();
+  layout.Width = 0x7FFFFFFF;  // absurd: rejected before any allocation
+  ExpectInvalid(layout);
+  layout = Small24();
+  layout.Height = static_cast<int32_t>(0x80000000u);
+  ExpectInvalid(layout);
+  layout = Small24();
+  layout.Width = 20000;  // each side allowed, the area not
+  layout.Height = 20000;
+  ExpectInvalid(layout);
+  layout = Small24();
+  layout.BitCount = 7;
+  ExpectInvalid(layout);
+  layout = Small24();
+  layout.Compression = 4;  // embedded JPEG
+  ExpectInvalid(layout);
+  layout = Small24();
+  layout.Compression = BI_RLE8;  // RLE8 needs 8 bits per pixel
+  ExpectInvalid(layout);
   bytes = BuildBmp(Small24());
   bytes[12] = 0x10;  // pixel offset far beyond the end of the file
   ExpectInvalid(bytes);
 
-  TBmpSpec palette;
+  TBmpLayout palette;
   palette.Width = 1;
   palette.Height = 1;
   palette.BitCount = 8;
@@ -301,7 +324,7 @@ TEST(Dib, RejectsBrokenFilesWithOneClearError)
   palette.Pixels = {0, 0, 0, 0};
   ExpectInvalid(palette);
 
-  TBmpSpec fields;
+  TBmpLayout fields;
   fields.Width = 1;
   fields.Height = 1;
   fields.BitCount = 32;
@@ -315,21 +338,21 @@ TEST(Dib, RejectsBrokenFilesWithOneClearError)
 
 TEST(Dib, RejectsTruncatedRunLengthData)
 {
-  TBmpSpec spec;
-  spec.Width = 4;
-  spec.Height = 2;
-  spec.BitCount = 8;
-  spec.Compression = BI_RLE8;
-  spec.Palette = {Rgb(0, 0, 0), Rgb(255, 255, 255)};
-  spec.Pixels = {0, 4, 1, 1};  // absolute run of four announced, two bytes present
-  ExpectInvalid(spec);
-  spec.Pixels = {4, 1, 0, 0, 4};  // data ends in the middle of the second row's command
-  ExpectInvalid(spec);
-  spec.Pixels = {4, 1};  // no end of bitmap and a row still missing
-  ExpectInvalid(spec);
-  spec.Height = -2;  // run-length files are bottom-up only
-  spec.Pixels = {4, 1, 0, 0, 4, 1, 0, 1};
-  ExpectInvalid(spec);
+  TBmpLayout layout;
+  layout.Width = 4;
+  layout.Height = 2;
+  layout.BitCount = 8;
+  layout.Compression = BI_RLE8;
+  layout.Palette = {Rgb(0, 0, 0), Rgb(255, 255, 255)};
+  layout.Pixels = {0, 4, 1, 1};  // absolute run of four announced, two bytes present
+  ExpectInvalid(layout);
+  layout.Pixels = {4, 1, 0, 0, 4};  // data ends in the middle of the second row's command
+  ExpectInvalid(layout);
+  layout.Pixels = {4, 1};  // no end of bitmap and a row still missing
+  ExpectInvalid(layout);
+  layout.Height = -2;  // run-length files are bottom-up only
+  layout.Pixels = {4, 1, 0, 0, 4, 1, 0, 1};
+  ExpectInvalid(layout);
 }
 
 TEST(Dib, WrittenFilesReadBackPixelForPixel)

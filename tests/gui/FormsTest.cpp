@@ -363,6 +363,105 @@ TEST_F(Forms, ShowModalDisablesTheOtherWindowsUntilAModalResultIsSet)
   EXPECT_THROW(main->ShowModal(), EInvalidOperation) << "a visible form cannot become modal";
 }
 
+TEST_F(Forms, AModalFormEndsSoundlyWhateverItsCloseAndHideHandlersDo)
+{
+  TThrowingAsserts asserts;
+  // Leaves a mark where the result was when it goes, so that a result read afterwards shows.
+  class TMarkingForm : public TTrackedForm {
+  public:
+    using TTrackedForm::TTrackedForm;
+    ~TMarkingForm() override { SetModalResult(mrAbort); }
+  };
+  struct THandlers {
+    TCustomForm* Form;
+    void Answer(TObject*) { Form->SetModalResult(mrOk); }
+    void FreeOnHide(TObject* sender) { delete sender; }
+    void FreeOnClose(TObject*, TCloseAction& action) { action = caFree; }
+  };
+  struct TCase {
+    const char* what;
+    void (*arm)(TCustomForm*, THandlers*);
+    bool goneOnReturn;
+  };
+  const TCase cases[] = {
+      {"OnHide frees the form", [](TCustomForm* f, THandlers* h) { f->OnHide = TNotifyEvent(h, &THandlers::FreeOnHide); },
+       true},
+      {"OnClose picks caFree", [](TCustomForm* f, THandlers* h) { f->OnClose = TCloseEvent(h, &THandlers::FreeOnClose); },
+       false},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    bool destroyed = false;
+    auto* form = new TMarkingForm(App.Get(), &destroyed);
+    THandlers handlers{form};
+    c.arm(form, &handlers);
+    form->OnShow = TNotifyEvent(&handlers, &THandlers::Answer);
+    EXPECT_EQ(form->ShowModal(), mrOk);
+    EXPECT_EQ(destroyed, c.goneOnReturn);
+    EXPECT_TRUE(PumpUntil([&] { return destroyed; })) << "the form is freed";
+    EXPECT_EQ(App->ComponentCount(), 0);
+  }
+}
+
+TEST_F(Forms, AModalLoopRunsAfterTheApplicationGotWmQuitAndKeepsTheQuit)
+{
+  App->Terminate();
+  App->ProcessMessages();
+  ASSERT_TRUE(App->GetTerminated());
+  auto* dialog = new TMyForm(App.Get());
+  struct TAnswer {
+    TCustomForm* Dialog;
+    bool Handle(TMessage& message)
+    {
+      // The answer comes with the second message, so the loop has to go on after the first.
+      if (message.Msg == WM_APP + 9) {
+        PostMessageA(Application->GetHandle(), WM_APP + 10, 0, 0);
+        return true;
+      }
+      if (message.Msg != WM_APP + 10)
+        return false;
+      Dialog->SetModalResult(mrYes);
+      return true;
+    }
+  } answer{dialog};
+  App->HookMainWindow(TWindowHook(&answer, &TAnswer::Handle));
+  PostMessageA(App->GetHandle(), WM_APP + 9, 0, 0);
+  EXPECT_EQ(dialog->ShowModal(), mrYes) << "the dialog ran (a question asked on the way out)";
+  App->UnhookMainWindow(TWindowHook(&answer, &TAnswer::Handle));
+  EXPECT_TRUE(App->GetTerminated()) << "the loop that got the quit still ends";
+}
+
+TEST_F(Forms, AWindowShownWhileAFormIsModalIsDisabledUntilTheLoopEnds)
+{
+  auto* dialog = new TMyForm(App.Get());
+  auto* late = new TMyForm(App.Get());
+  struct TScript {
+    TCustomForm* Dialog;
+    TCustomForm* Late;
+    bool LateWasDisabled = false;
+    bool Handle(TMessage& message)
+    {
+      if (message.Msg == WM_APP + 10) {
+        Late->Show();
+        PostMessageA(Application->GetHandle(), WM_APP + 11, 0, 0);
+        return true;
+      }
+      if (message.Msg == WM_APP + 11) {
+        LateWasDisabled = !IsWindowEnabled(Late->GetHandle());
+        Dialog->SetModalResult(mrOk);
+        return true;
+      }
+      return false;
+    }
+  } script{dialog, late};
+  App->HookMainWindow(TWindowHook(&script, &TScript::Handle));
+  PostMessageA(App->GetHandle(), WM_APP + 10, 0, 0);
+  EXPECT_EQ(dialog->ShowModal(), mrOk);
+  App->UnhookMainWindow(TWindowHook(&script, &TScript::Handle));
+  EXPECT_TRUE(script.LateWasDisabled);
+  EXPECT_TRUE(IsWindowEnabled(late->GetHandle()));
+}
+
 TEST_F(Forms, AFormFreedInItsOwnHandlerIsNotTouchedAgain)
 {
   TThrowingAsserts asserts;

@@ -1,5 +1,6 @@
 #include "FormsFixture.h"
 #include "Menus.h"
+#include "MessageWindow.h"
 #include "ReleaseQueue.h"
 
 namespace {
@@ -70,6 +71,70 @@ TEST_F(ReleaseQueue, AReleaseWaitsForANestedLoopInTheControlsOwnMessage)
   ClickAt(Box->GetHandle(), 5, 5);
   EXPECT_TRUE(waiter.StillHereAfterLoop) << "the queue's message came in the handler's loop, but had to wait";
   EXPECT_TRUE(PumpUntil([&] { return Gone; })) << "and freed it once the click was handled";
+}
+
+TEST_F(ReleaseQueue, AFormWaitsWhileAHandlerThatReleasedItRunsANestedLoop)
+{
+  // The form is released from a handler that is not the form's own message, and the handler then runs a
+  // message loop (as a message box would); the form and its controls must outlast the handler.
+  struct TForeignWindow {
+    TCustomForm* Form = nullptr;
+    void Receive(TMessage& message)
+    {
+      if (message.Msg == WM_APP + 70)
+        Form->Release();
+    }
+  };
+  struct TCase {
+    const char* what;
+    // Releases the form while `box` (on the form, maybe in a panel) handles a click.
+    void (*release)(TCustomForm* form, HWND foreign);
+    bool inPanel;
+  };
+  const TCase cases[] = {
+      {"the child's own click", [](TCustomForm* form, HWND) { form->Release(); }, false},
+      {"a child inside a panel", [](TCustomForm* form, HWND) { form->Release(); }, true},
+      {"a window the child's click sends to",
+       [](TCustomForm*, HWND foreign) { SendMessageA(foreign, WM_APP + 70, 0, 0); }, false},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    bool formGone = false;
+    bool boxGone = false;
+    struct TTracked : TForm {
+      TTracked(TComponent* owner, bool* gone) : TForm(owner), Gone(gone) {}
+      ~TTracked() override { *Gone = true; }
+      bool* Gone;
+    };
+    auto* form = new TTracked(App.Get(), &formGone);
+    TWinControl* parent = form;
+    if (c.inPanel) {
+      auto* panel = new TTestBox(form, form, "p", 0, 0);
+      panel->SetBounds(0, 0, 100, 60);
+      parent = panel;
+    }
+    auto* box = new TReleasingBox(form, parent, &boxGone);
+    TForeignWindow foreign{form};
+    TMessageWindowHandle foreignWindow(AllocateHWnd(TWndMethod(&foreign, &TForeignWindow::Receive)));
+    struct TWaiter {
+      const TCase* Case;
+      TCustomForm* Form;
+      HWND Foreign;
+      const bool* FormGone;
+      const bool* BoxGone;
+      bool StillHereAfterLoop = false;
+      void Click(TObject*)
+      {
+        Case->release(Form, Foreign);
+        PumpUntil([] { return false; }, 5, 1);
+        StillHereAfterLoop = !*FormGone && !*BoxGone;
+      }
+    } waiter{&c, form, foreignWindow.Get(), &formGone, &boxGone};
+    box->OnClick = TNotifyEvent(&waiter, &TWaiter::Click);
+    ClickAt(box->GetHandle(), 5, 5);
+    EXPECT_TRUE(waiter.StillHereAfterLoop) << "freed under the handler";
+    EXPECT_TRUE(PumpUntil([&] { return formGone && boxGone; })) << "freed once the click was handled";
+  }
 }
 
 TEST_F(ReleaseQueue, ReleasedComponentsGoInsideAModalLoop)

@@ -159,6 +159,45 @@ TEST_F(WindowHooks, LookingHooksAndRelayingHooksShareOneOrder)
   EXPECT_EQ(chain.HookCount(), 0);
 }
 
+TEST_F(WindowHooks, AHookThatInstallsItselfAgainWhileItRunsPassesEachMessageOnOnce)
+{
+  // It comes to the front for the next message; the hooks that were in front of it do not run again.
+  struct TRehooking {
+    TWindowProcChain* Chain;
+    TWndMethod Next;
+    void Proc(TMessage& message)
+    {
+      g_trail.push_back("r");
+      Next = Chain->Hook(TWndMethod(this, &TRehooking::Proc));
+      Next(message);
+    }
+    bool Look(TMessage&)
+    {
+      g_trail.push_back("r");
+      Chain->Hook(TWindowHook(this, &TRehooking::Look));
+      return false;
+    }
+  } rehooking{&chain, TWndMethod()};
+  struct TCase {
+    const char* what;
+    std::function<void()> install;
+  };
+  const TCase cases[] = {
+      {"a relaying hook", [&] { rehooking.Next = chain.Hook(TWndMethod(&rehooking, &TRehooking::Proc)); }},
+      {"a looking hook", [&] { chain.Hook(TWindowHook(&rehooking, &TRehooking::Look)); }},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    chain.UnhookAll();
+    a.Install(chain);
+    c.install();
+    b.Install(chain);
+    this->c.Install(chain);
+    EXPECT_EQ(Send(), (Trail{"c", "b", "r", "a", "own"}));
+    EXPECT_EQ(Send(), (Trail{"r", "c", "b", "a", "own"}));
+  }
+}
+
 TEST_F(WindowHooks, EmptyHooksAreIgnored)
 {
   EXPECT_FALSE(chain.Hook(TWndMethod()));

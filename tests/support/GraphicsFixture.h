@@ -15,7 +15,7 @@
 #include <vector>
 
 // A Windows BMP file as a paint program writes it, or broken on purpose.
-struct TBmpSpec {
+struct TBmpLayout {
   uint32_t HeaderSize = 40;  // 12 (core), 40, 52, 56, 108, 124
   int32_t Width = 0;
   int32_t Height = 0;  // negative: top-down
@@ -41,51 +41,51 @@ inline void Put32(std::vector<uint8_t>& out, uint32_t v)
   Put16(out, v >> 16);
 }
 
-inline std::vector<uint8_t> BuildBmp(const TBmpSpec& spec)
+inline std::vector<uint8_t> BuildBmp(const TBmpLayout& layout)
 {
   std::vector<uint8_t> out;
   auto put16 = [&](uint32_t v) { Put16(out, v); };
   auto put32 = [&](uint32_t v) { Put32(out, v); };
-  const bool core = spec.HeaderSize == 12;
-  const size_t masksAfter = (spec.HeaderSize == 40) ? spec.Masks.size() * 4 : 0;
-  const size_t paletteBytes = spec.Palette.size() * (core ? 3 : 4);
-  const uint32_t offBits = spec.OffBits >= 0 ? static_cast<uint32_t>(spec.OffBits)
-                                             : static_cast<uint32_t>(14 + spec.HeaderSize + masksAfter + paletteBytes);
+  const bool core = layout.HeaderSize == 12;
+  const size_t masksAfter = (layout.HeaderSize == 40) ? layout.Masks.size() * 4 : 0;
+  const size_t paletteBytes = layout.Palette.size() * (core ? 3 : 4);
+  const uint32_t offBits = layout.OffBits >= 0 ? static_cast<uint32_t>(layout.OffBits)
+                                             : static_cast<uint32_t>(14 + layout.HeaderSize + masksAfter + paletteBytes);
   out.push_back('B');
   out.push_back('M');
-  put32(static_cast<uint32_t>(offBits + spec.Pixels.size()));
+  put32(static_cast<uint32_t>(offBits + layout.Pixels.size()));
   put32(0);
   put32(offBits);
   const size_t headerStart = out.size();
-  put32(spec.HeaderSize);
+  put32(layout.HeaderSize);
   if (core) {
-    put16(static_cast<uint32_t>(spec.Width));
-    put16(static_cast<uint32_t>(spec.Height));
+    put16(static_cast<uint32_t>(layout.Width));
+    put16(static_cast<uint32_t>(layout.Height));
     put16(1);
-    put16(spec.BitCount);
+    put16(layout.BitCount);
   } else {
-    put32(static_cast<uint32_t>(spec.Width));
-    put32(static_cast<uint32_t>(spec.Height));
+    put32(static_cast<uint32_t>(layout.Width));
+    put32(static_cast<uint32_t>(layout.Height));
     put16(1);
-    put16(spec.BitCount);
-    put32(spec.Compression);
-    put32(static_cast<uint32_t>(spec.Pixels.size()));
+    put16(layout.BitCount);
+    put32(layout.Compression);
+    put32(static_cast<uint32_t>(layout.Pixels.size()));
     put32(2835);
     put32(2835);
-    put32(spec.ColorsUsed >= 0 ? static_cast<uint32_t>(spec.ColorsUsed) : static_cast<uint32_t>(spec.Palette.size()));
+    put32(layout.ColorsUsed >= 0 ? static_cast<uint32_t>(layout.ColorsUsed) : static_cast<uint32_t>(layout.Palette.size()));
     put32(0);
-    if (spec.HeaderSize >= 52) {
-      for (size_t i = 0; i < 4 && 40 + 4 * i < spec.HeaderSize; ++i)
-        put32(i < spec.Masks.size() ? spec.Masks[i] : 0);
+    if (layout.HeaderSize >= 52) {
+      for (size_t i = 0; i < 4 && 40 + 4 * i < layout.HeaderSize; ++i)
+        put32(i < layout.Masks.size() ? layout.Masks[i] : 0);
     }
-    while (out.size() < headerStart + spec.HeaderSize)
+    while (out.size() < headerStart + layout.HeaderSize)
       out.push_back(0);
-    if (spec.HeaderSize == 40) {
-      for (uint32_t mask : spec.Masks)
+    if (layout.HeaderSize == 40) {
+      for (uint32_t mask : layout.Masks)
         put32(mask);
     }
   }
-  for (const RGBQUAD& q : spec.Palette) {
+  for (const RGBQUAD& q : layout.Palette) {
     out.push_back(q.rgbBlue);
     out.push_back(q.rgbGreen);
     out.push_back(q.rgbRed);
@@ -94,7 +94,7 @@ inline std::vector<uint8_t> BuildBmp(const TBmpSpec& spec)
   }
   while (out.size() < offBits)
     out.push_back(0);
-  out.insert(out.end(), spec.Pixels.begin(), spec.Pixels.end());
+  out.insert(out.end(), layout.Pixels.begin(), layout.Pixels.end());
   return out;
 }
 
@@ -108,31 +108,6 @@ inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& byte
   if (file)
     WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
-
-// A read-only stream over bytes in memory.
-class TBytesStream : public TStream {
-public:
-  explicit TBytesStream(std::vector<uint8_t> bytes) : FBytes(std::move(bytes)) {}
-  long Read(void* buffer, long count) override
-  {
-    const int64_t left = static_cast<int64_t>(FBytes.size()) - FPosition;
-    const long n = static_cast<long>(std::max<int64_t>(0, std::min<int64_t>(count, left)));
-    if (n > 0)
-      std::memcpy(buffer, FBytes.data() + FPosition, static_cast<size_t>(n));
-    FPosition += n;
-    return n;
-  }
-  int64_t Seek(int64_t offset, TSeekOrigin origin) override
-  {
-    const int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? FPosition : int64_t(FBytes.size());
-    FPosition = std::max<int64_t>(0, base + offset);
-    return FPosition;
-  }
-
-private:
-  std::vector<uint8_t> FBytes;
-  int64_t FPosition = 0;
-};
 
 // Counts OnChange / OnChanging notifications.
 struct TCounter : TObject {

@@ -44,22 +44,22 @@ TBytes StoredZlib(const TBytes& raw)
 }
 
 // One unfiltered scanline of the pixels at x = x0, x0 + step, ... of row y, packed MSB first.
-void AppendScanline(const TPngSpec& spec, uint32_t y, uint32_t x0, uint32_t step, TBytes& out)
+void AppendScanline(const TPngLayout& layout, uint32_t y, uint32_t x0, uint32_t step, TBytes& out)
 {
-  out.push_back(spec.Filter);
-  const int channels = SampleCount(spec.ColorType);
+  out.push_back(layout.Filter);
+  const int channels = SampleCount(layout.ColorType);
   uint32_t bits = 0;
   int used = 0;
-  for (uint32_t x = x0; x < spec.Width; x += step) {
+  for (uint32_t x = x0; x < layout.Width; x += step) {
     for (int c = 0; c < channels; ++c) {
-      const uint16_t v = spec.Samples[(size_t{y} * spec.Width + x) * channels + c];
-      if (spec.BitDepth == 16) {
+      const uint16_t v = layout.Samples[(size_t{y} * layout.Width + x) * channels + c];
+      if (layout.BitDepth == 16) {
         out.push_back(static_cast<uint8_t>(v >> 8));
         out.push_back(static_cast<uint8_t>(v));
         continue;
       }
-      bits = (bits << spec.BitDepth) | v;
-      used += spec.BitDepth;
+      bits = (bits << layout.BitDepth) | v;
+      used += layout.BitDepth;
       if (used == 8) {
         out.push_back(static_cast<uint8_t>(bits));
         bits = 0;
@@ -71,12 +71,12 @@ void AppendScanline(const TPngSpec& spec, uint32_t y, uint32_t x0, uint32_t step
     out.push_back(static_cast<uint8_t>(bits << (8 - used)));
 }
 
-TBytes Scanlines(const TPngSpec& spec)
+TBytes Scanlines(const TPngLayout& layout)
 {
   TBytes raw;
-  if (!spec.Interlaced) {
-    for (uint32_t y = 0; y < spec.Height; ++y)
-      AppendScanline(spec, y, 0, 1, raw);
+  if (!layout.Interlaced) {
+    for (uint32_t y = 0; y < layout.Height; ++y)
+      AppendScanline(layout, y, 0, 1, raw);
     return raw;
   }
   struct TPass {
@@ -85,10 +85,10 @@ TBytes Scanlines(const TPngSpec& spec)
   static const TPass kAdam7[7] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
                                   {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
   for (const TPass& pass : kAdam7) {
-    if (pass.X0 >= spec.Width)
+    if (pass.X0 >= layout.Width)
       continue;  // an empty pass has no scanlines at all
-    for (uint32_t y = pass.Y0; y < spec.Height; y += pass.DY)
-      AppendScanline(spec, y, pass.X0, pass.DX, raw);
+    for (uint32_t y = pass.Y0; y < layout.Height; y += pass.DY)
+      AppendScanline(layout, y, pass.X0, pass.DX, raw);
   }
   return raw;
 }
@@ -116,25 +116,25 @@ int SampleCount(uint8_t colorType)
   throw std::invalid_argument("colour type");
 }
 
-TPngSpec MakeSpec(uint32_t width, uint32_t height, uint8_t colorType, uint8_t bitDepth, uint32_t seed,
+TPngLayout MakeLayout(uint32_t width, uint32_t height, uint8_t colorType, uint8_t bitDepth, uint32_t seed,
                   int paletteSize, const std::vector<uint16_t>& key)
 {
-  TPngSpec spec;
-  spec.Width = width;
-  spec.Height = height;
-  spec.ColorType = colorType;
-  spec.BitDepth = bitDepth;
+  TPngLayout layout;
+  layout.Width = width;
+  layout.Height = height;
+  layout.ColorType = colorType;
+  layout.BitDepth = bitDepth;
   std::mt19937 random(seed);
   const int channels = SampleCount(colorType);
   const uint32_t limit = colorType == PngPalette ? paletteSize : 1u << bitDepth;
   for (size_t i = 0; i < size_t{width} * height; ++i) {
     const bool keyed = !key.empty() && i % 3 == 0;
     for (int c = 0; c < channels; ++c)
-      spec.Samples.push_back(keyed ? key[c] : static_cast<uint16_t>(random() % limit));
+      layout.Samples.push_back(keyed ? key[c] : static_cast<uint16_t>(random() % limit));
   }
   for (int i = 0; i < paletteSize * 3; ++i)
-    spec.Palette.push_back(static_cast<uint8_t>(random()));
-  return spec;
+    layout.Palette.push_back(static_cast<uint8_t>(random()));
+  return layout;
 }
 
 TBytes TrnsKey(const std::vector<uint16_t>& key)
@@ -147,20 +147,20 @@ TBytes TrnsKey(const std::vector<uint16_t>& key)
   return out;
 }
 
-TBytes EncodePngFile(const TPngSpec& spec)
+TBytes EncodePngFile(const TPngLayout& layout)
 {
   TBytes file{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
   TBytes header;
-  Append32(header, spec.Width);
-  Append32(header, spec.Height);
-  header.insert(header.end(), {spec.BitDepth, spec.ColorType, 0, 0, static_cast<uint8_t>(spec.Interlaced)});
-  const TBytes image = StoredZlib(Scanlines(spec));
+  Append32(header, layout.Width);
+  Append32(header, layout.Height);
+  header.insert(header.end(), {layout.BitDepth, layout.ColorType, 0, 0, static_cast<uint8_t>(layout.Interlaced)});
+  const TBytes image = StoredZlib(Scanlines(layout));
   std::vector<TBytes> chunks{Chunk("IHDR", header)};
-  if (!spec.Palette.empty())
-    chunks.push_back(Chunk("PLTE", spec.Palette));
-  if (!spec.Trns.empty())
-    chunks.push_back(Chunk("tRNS", spec.Trns));
-  const size_t piece = spec.IdatPiece ? spec.IdatPiece : image.size();
+  if (!layout.Palette.empty())
+    chunks.push_back(Chunk("PLTE", layout.Palette));
+  if (!layout.Trns.empty())
+    chunks.push_back(Chunk("tRNS", layout.Trns));
+  const size_t piece = layout.IdatPiece ? layout.IdatPiece : image.size();
   for (size_t at = 0; at < image.size(); at += piece)
     chunks.push_back(Chunk("IDAT", TBytes(&image[at], &image[0] + std::min(image.size(), at + piece))));
   chunks.push_back(Chunk("IEND", {}));
@@ -169,28 +169,28 @@ TBytes EncodePngFile(const TPngSpec& spec)
   return file;
 }
 
-TExpectedPicture ExpectedPicture(const TPngSpec& spec)
+TExpectedPicture ExpectedPicture(const TPngLayout& layout)
 {
-  const bool paletteAlpha = spec.ColorType == PngPalette && !spec.Trns.empty();
-  const bool keyAlpha = (spec.ColorType == PngGrey || spec.ColorType == PngRgb) && !spec.Trns.empty();
+  const bool paletteAlpha = layout.ColorType == PngPalette && !layout.Trns.empty();
+  const bool keyAlpha = (layout.ColorType == PngGrey || layout.ColorType == PngRgb) && !layout.Trns.empty();
   TExpectedPicture expected;
-  expected.Alpha = paletteAlpha || keyAlpha || spec.ColorType == PngGreyAlpha || spec.ColorType == PngRgbAlpha;
-  const int channels = SampleCount(spec.ColorType);
-  for (size_t i = 0; i < size_t{spec.Width} * spec.Height; ++i) {
-    const uint16_t* s = &spec.Samples[i * channels];
+  expected.Alpha = paletteAlpha || keyAlpha || layout.ColorType == PngGreyAlpha || layout.ColorType == PngRgbAlpha;
+  const int channels = SampleCount(layout.ColorType);
+  for (size_t i = 0; i < size_t{layout.Width} * layout.Height; ++i) {
+    const uint16_t* s = &layout.Samples[i * channels];
     uint8_t rgba[4] = {0, 0, 0, 255};
-    if (spec.ColorType == PngPalette) {
+    if (layout.ColorType == PngPalette) {
       for (int c = 0; c < 3; ++c)
-        rgba[c] = spec.Palette[s[0] * 3 + c];
-      if (s[0] < spec.Trns.size())
-        rgba[3] = spec.Trns[s[0]];
+        rgba[c] = layout.Palette[s[0] * 3 + c];
+      if (s[0] < layout.Trns.size())
+        rgba[3] = layout.Trns[s[0]];
     } else {
       const bool colour = channels >= 3;
       for (int c = 0; c < 3; ++c)
-        rgba[c] = To8(s[colour ? c : 0], spec.BitDepth);
+        rgba[c] = To8(s[colour ? c : 0], layout.BitDepth);
       if (channels == 2 || channels == 4)
-        rgba[3] = To8(s[channels - 1], spec.BitDepth);
-      if (keyAlpha && TrnsKey(std::vector<uint16_t>(s, s + channels)) == spec.Trns)
+        rgba[3] = To8(s[channels - 1], layout.BitDepth);
+      if (keyAlpha && TrnsKey(std::vector<uint16_t>(s, s + channels)) == layout.Trns)
         rgba[3] = 0;
     }
     expected.Pixels.insert(expected.Pixels.end(), rgba, rgba + (expected.Alpha ? 4 : 3));

@@ -10,7 +10,7 @@ using TBytes = std::vector<uint8_t>;
 
 enum TPngColorType : uint8_t { PngGrey = 0, PngRgb = 2, PngPalette = 3, PngGreyAlpha = 4, PngRgbAlpha = 6 };
 
-struct TPngSpec {
+struct TPngLayout {
   uint32_t Width = 0;
   uint32_t Height = 0;
   uint8_t ColorType = PngRgbAlpha;
@@ -25,23 +25,23 @@ struct TPngSpec {
 
 int SampleCount(uint8_t colorType);
 
-// A spec with `seed`-made samples: in range for the bit depth, palette indices within `paletteSize`, and
+// A layout with `seed`-made samples: in range for the bit depth, palette indices within `paletteSize`, and
 // (with `key`) every third pixel set to the key colour so that a tRNS key actually hits.
-TPngSpec MakeSpec(uint32_t width, uint32_t height, uint8_t colorType, uint8_t bitDepth, uint32_t seed,
+TPngLayout MakeLayout(uint32_t width, uint32_t height, uint8_t colorType, uint8_t bitDepth, uint32_t seed,
                   int paletteSize = 0, const std::vector<uint16_t>& key = {});
 
 // The tRNS data for a grey (one value) or colour (three values) key.
 TBytes TrnsKey(const std::vector<uint16_t>& key);
 
-TBytes EncodePngFile(const TPngSpec& spec);
+TBytes EncodePngFile(const TPngLayout& layout);
 
-// What the library must deliver for `spec`: 8-bit R, G, B(, A) rows, with A exactly when the picture
+// What the library must deliver for `layout`: 8-bit R, G, B(, A) rows, with A exactly when the picture
 // carries transparency.
 struct TExpectedPicture {
   bool Alpha = false;
   TBytes Pixels;
 };
-TExpectedPicture ExpectedPicture(const TPngSpec& spec);
+TExpectedPicture ExpectedPicture(const TPngLayout& layout);
 
 // Chunk-level access for damaging files on purpose.
 uint32_t Crc32(const uint8_t* bytes, size_t size);

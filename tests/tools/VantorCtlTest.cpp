@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -123,8 +124,9 @@ TKernelHandle InheritableFile(const std::string& path, DWORD access, DWORD dispo
 }
 
 // Runs vantorctl with `args`, pumping this thread's messages meanwhile so that the stand-in can answer.
-// Its output goes to files: a pipe nobody reads while the child runs could fill up and stall it.
-TCtlRun RunCtl(const std::string& args, TStandInWindow* busy = nullptr)
+// Its output goes to files: a pipe nobody reads while the child runs could fill up and stall it. `folder`
+// (with a trailing backslash) holds the vantorctl.exe to run and is its working folder.
+TCtlRun RunCtl(const std::string& args, TStandInWindow* busy = nullptr, const std::string& folder = ExeDir())
 {
   TTempFile outPath(".out"), errPath(".err");
   TCtlRun run;
@@ -138,14 +140,14 @@ TCtlRun RunCtl(const std::string& args, TStandInWindow* busy = nullptr)
     startup.hStdInput = in.Get();
     startup.hStdOutput = out.Get();
     startup.hStdError = err.Get();
-    std::string command = "\"" + ExeDir() + "vantorctl.exe\" " + args;
+    std::string command = "\"" + folder + "vantorctl.exe\" " + args;
     PROCESS_INFORMATION info{};
     // Under load Wine now and then fails a process start with an internal error before the program runs;
     // the start is tried again, never a run that took place.
     bool started = false;
     for (int attempt = 0; attempt < 3 && !started; ++attempt)
       started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                               nullptr, &startup, &info) != FALSE;
+                               folder.c_str(), &startup, &info) != FALSE;
     if (!started) {
       ADD_FAILURE() << "cannot start " << command << " (error " << GetLastError() << ")";
       return run;
@@ -262,9 +264,9 @@ TEST_F(VantorCtl, BadArgumentsGetAUsageLineExitCodeTwoAndSendNothing)
       {"Show", "unknown command \"Show\""},
       {"show now", "unexpected argument \"now\""},
       {"apply", "apply needs a level"},
-      {"apply 4", "level 4 is out of range: the BIOS offers levels 0 to 3"},
-      {"apply 4294967296", "out of range"},
-      {"apply 99999999999999999999999", "out of range"},
+      {"apply 4", "level \"4\" is out of range: the BIOS offers levels 0 to 3"},
+      {"apply 4294967296", "level \"4294967296\" is out of range"},
+      {"apply 99999999999999999999999", "level \"99999999999999999999999\" is out of range"},
       {"apply -1", "level \"-1\" is not a whole number"},
       {"apply 1.5", "not a whole number"},
       {"apply 0x1", "not a whole number"},
@@ -356,6 +358,45 @@ TEST_F(VantorCtl, HelpDocumentsEveryCommandItsMessageAndTheExitCodes)
   EXPECT_EQ(version.Out, "vantorctl " KO_VERSION "\n");
 }
 
+TEST_F(VantorCtl, CopiedAwayFromTheBiosLibraryOnlyTheBiosCommandsFailAndSayWhy)
+{
+  TTempFile place(".dir");
+  const std::string folder = place.Path() + "\\";
+  ASSERT_TRUE(CreateDirectoryA(place.Path().c_str(), nullptr));
+  ASSERT_TRUE(CopyFileA((ExeDir() + "vantorctl.exe").c_str(), (folder + "vantorctl.exe").c_str(), TRUE));
+  const TCtlRun help = RunCtl("--help", nullptr, folder);
+  const TCtlRun hide = RunCtl("hide", nullptr, folder);
+  const TCtlRun status = RunCtl("status", nullptr, folder);
+  const TCtlRun apply = RunCtl("apply 1", nullptr, folder);
+  DeleteFileA((folder + "vantorctl.exe").c_str());
+  RemoveDirectoryA(place.Path().c_str());
+
+  EXPECT_EQ(help.ExitCode, 0u);
+  EXPECT_TRUE(Contains(help.Out, "usage: vantorctl")) << help.Out;
+  EXPECT_EQ(hide.ExitCode, 1u) << "no running copy, found without the library: " << hide.Err;
+  for (const TCtlRun* run : {&status, &apply}) {
+    EXPECT_EQ(run->ExitCode, 3u);
+    EXPECT_TRUE(Contains(run->Err, "vantorctl: KOACPI.DLL cannot be loaded")) << run->Err;
+    EXPECT_EQ(std::count(run->Err.begin(), run->Err.end(), '\n'), 1) << run->Err;
+  }
+}
+
+TEST_F(VantorCtl, ADamagedStoreIsRepairedSayingWhichFileAndWhereItWasKept)
+{
+  const std::string damaged = "{\"info\": [1, 0,";
+  {
+    std::ofstream file(m_store.Path(), std::ios::binary | std::ios::trunc);
+    file << damaged;
+  }
+  const std::string backup = m_store.Path() + ".bad";
+  const TCtlRun run = RunCtl("status");
+  const std::string kept = ReadWholeFile(backup);
+  DeleteFileA(backup.c_str());
+  EXPECT_TRUE(Contains(run.Err, "store " + m_store.Path() + " is damaged")) << run.Err;
+  EXPECT_TRUE(Contains(run.Err, "kept as " + backup)) << run.Err;
+  EXPECT_EQ(kept, damaged);
+}
+
 // --- status --------------------------------------------------------------------------------------------
 
 TEST_F(VantorCtl, StatusPrintsTheLevelsAndTheCurrentOneAndWritesNothing)
@@ -385,11 +426,27 @@ TEST_F(VantorCtl, StatusJsonParsesBackToWhatTheBiosHolds)
   EXPECT_TRUE(target.Received.empty());
 }
 
+// `text` (UTF-8) as it comes back after a trip through the ANSI code page.
+std::string ThroughAnsi(const std::string& text)
+{
+  const auto convert = [](UINT from, UINT to, const std::string& in) {
+    std::wstring wide(in.size(), L'\0');
+    wide.resize(MultiByteToWideChar(from, 0, in.data(), static_cast<int>(in.size()), wide.data(),
+                                    static_cast<int>(wide.size())));
+    std::string out(wide.size() * 3, '\0');
+    out.resize(WideCharToMultiByte(to, 0, wide.data(), static_cast<int>(wide.size()), out.data(),
+                                   static_cast<int>(out.size()), nullptr, nullptr));
+    return out;
+  };
+  return convert(CP_ACP, CP_UTF8, convert(CP_UTF8, CP_ACP, text));
+}
+
 TEST_F(VantorCtl, StatusJsonEscapesNamesAndStaysAscii)
 {
-  // Option texts reach the BIOS as the bytes the layout spells; the program reads them as ANSI text.
+  // The layout keeps names as UTF-8; the program reads them as ANSI text and the JSON carries them escaped.
   const std::vector<std::string> names = {"say \"hi\"",  "back\\slash",       "two\nlines\ttab",
                                           "bell\x01",    "caf\xc3\xa9", "/slash/"};
+  ASSERT_EQ(ThroughAnsi("caf\xc3\xa9"), "caf\xc3\xa9") << "the ANSI code page here has no e acute";
   nlohmann::json layout = {{"id", "0x0F080000"}, {"value", 0}, {"options", names}};
   Load(layout.dump());
   const TCtlRun run = RunCtl("status --json");
@@ -399,16 +456,8 @@ TEST_F(VantorCtl, StatusJsonEscapesNamesAndStaysAscii)
 
   const nlohmann::json status = nlohmann::json::parse(run.Out);
   ASSERT_EQ(status["levels"].size(), names.size());
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    // The same text as UTF-8: through the ANSI code page to UTF-16 and on.
-    const int size = static_cast<int>(names[i].size());
-    std::wstring wide(names[i].size(), L'\0');
-    wide.resize(MultiByteToWideChar(CP_ACP, 0, names[i].data(), size, wide.data(), size));
-    std::string utf8(wide.size() * 3, '\0');
-    utf8.resize(WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(),
-                                    static_cast<int>(utf8.size()), nullptr, nullptr));
-    EXPECT_EQ(status["levels"][i].get<std::string>(), utf8) << i;
-  }
+  for (std::size_t i = 0; i < names.size(); ++i)
+    EXPECT_EQ(status["levels"][i].get<std::string>(), names[i]) << i;
   EXPECT_EQ(status["current_name"], status["levels"][0]);
 }
 
@@ -425,6 +474,9 @@ TEST_F(VantorCtl, StatusReportsWhatTheBiosDoesNotAnswer)
       {R"({"id": "0x0F080000", "value": 1, "options": ["A", "B"], "readable": false})", "null",
        R"(["A", "B"])", 3, "did not answer the current level"},
       {R"({"id": "0x0F080000", "value": 7, "max": 9, "options": ["A", "B"]})", "7", R"(["A", "B"])", 0, ""},
+      // The highest value is a level like any other, not the sign of an unanswered read.
+      {R"({"id": "0x0F080000", "value": 4294967295, "max": 4294967295, "options": ["A", "B"]})", "4294967295",
+       R"(["A", "B"])", 0, ""},
       {"", "null", "[]", 3, "offers no CPU levels"},
   };
   for (const TCase& c : cases) {

@@ -10,11 +10,10 @@ int main()
 {
   AcpiInit(); // the library needs it first; its result tells nothing
 
-  // The level keeps this when the BIOS does not answer; no listed level is ever this large.
-  constexpr DWORD kUnread = 0xFFFFFFFF;
   std::vector<std::string> names;
-  DWORD level = kUnread;
-  if (!LoadLevelNames(names, level)) {
+  DWORD level = 0;
+  bool levelRead = false;
+  if (!LoadLevelNames(names, level, levelRead)) {
     if (!HasLevelItem())
       std::fprintf(stderr, "levels: the BIOS has no level item (group 0x0F, index 0)\n");
     else
@@ -23,8 +22,8 @@ int main()
   }
 
   for (std::size_t i = 0; i < names.size(); ++i)
-    std::printf("%c %2u  %s\n", i == level ? '*' : ' ', static_cast<unsigned>(i), names[i].c_str());
-  if (level == kUnread) {
+    std::printf("%c %2u  %s\n", levelRead && i == level ? '*' : ' ', static_cast<unsigned>(i), names[i].c_str());
+  if (!levelRead) {
     std::fprintf(stderr, "levels: the BIOS did not answer the current level\n");
     return 2;
   }

@@ -159,6 +159,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, TCtlRequest& request
       return Fail(error, "apply needs a level: a whole number from 0 (vantorctl status lists them)");
     if (!ParseWholeNumber(options.Words[1], request.Level))
       return Fail(error, "level \"" + options.Words[1] + "\" is not a whole number from 0");
+    request.LevelText = options.Words[1];
     expected = 2;
   }
   if (options.Words.size() > expected)

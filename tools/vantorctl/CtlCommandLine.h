@@ -16,6 +16,8 @@ struct TCtlRequest {
   TCtlCommand Command = TCtlCommand::Help;
   // apply: the level as written, saturated; checked against the BIOS before anything is sent.
   std::uint64_t Level = 0;
+  // apply: the level as it was typed, for messages about it.
+  std::string LevelText;
   // status --json
   bool Json = false;
   // the commands that send a message

@@ -82,7 +82,8 @@ Exit codes:
   2  bad arguments: an unknown command or option, a missing, extra or
      non-numeric argument, or a level the BIOS does not offer; a usage line
      goes to stderr and nothing is sent
-  3  the BIOS could not be read: apply found no levels to check against
+  3  the BIOS could not be read: KOACPI.DLL is not beside vantorctl.exe
+     (status and apply need it), apply found no levels to check against
      (nothing was sent), or status could not read the levels or the current
      level (it prints what it read)
   4  the running copy did not answer in time (hung or busy), or the message
@@ -95,6 +96,18 @@ int UsageError(const std::string& reason)
   return kExitUsage;
 }
 
+// The BIOS library is bound on first use; this loads it first so that a missing one is reported in one
+// line instead of ending the process at the first call. The module stays loaded for the binding.
+bool BiosLibraryLoaded()
+{
+  if (LoadLibraryA("KOACPI.DLL"))
+    return true;
+  std::fprintf(stderr, "vantorctl: KOACPI.DLL cannot be loaded (error %lu); it belongs in the folder of "
+                       "vantorctl.exe; nothing read\n",
+               static_cast<unsigned long>(GetLastError()));
+  return false;
+}
+
 HWND FindRunningCopy()
 {
   return FindWindowA(kMainWindowClass, kMainWindowCaption);
@@ -102,25 +115,23 @@ HWND FindRunningCopy()
 
 // What status reports; every field is read afresh from the BIOS.
 struct TStatus {
-  // The level keeps this when the BIOS does not answer; no listed level is ever this large.
-  static constexpr DWORD kUnread = 0xFFFFFFFF;
-
   std::vector<std::string> Levels;
   bool LevelsRead = false;
-  DWORD Current = kUnread;
+  DWORD Current = 0;
+  // Kept apart from the value: the BIOS may hold any number, 0xFFFFFFFF too.
+  bool CurrentRead = false;
   bool TpxRead = false;
   bool TpxMode = false;
   bool Running = false;
 
-  bool CurrentRead() const { return Current != kUnread; }
-  bool CurrentListed() const { return CurrentRead() && Current < Levels.size(); }
+  bool CurrentListed() const { return CurrentRead && Current < Levels.size(); }
 };
 
 TStatus ReadStatus()
 {
   TStatus status;
   AcpiInit(); // the library needs it first; its result tells nothing
-  status.LevelsRead = LoadLevelNames(status.Levels, status.Current);
+  status.LevelsRead = LoadLevelNames(status.Levels, status.Current, status.CurrentRead);
   status.TpxRead = ReadTpxMode(status.TpxMode);
   status.Running = FindRunningCopy() != nullptr;
   return status;
@@ -132,7 +143,7 @@ void PrintStatusJson(const TStatus& status)
   for (std::size_t i = 0; i < status.Levels.size(); ++i)
     out += (i ? ", " : "") + JsonString(status.Levels[i]);
   out += "], \"current\": ";
-  out += status.CurrentRead() ? std::to_string(status.Current) : "null";
+  out += status.CurrentRead ? std::to_string(status.Current) : "null";
   out += ", \"current_name\": ";
   out += status.CurrentListed() ? JsonString(status.Levels[status.Current]) : "null";
   out += ", \"tpx_mode\": ";
@@ -145,12 +156,12 @@ void PrintStatusJson(const TStatus& status)
 void PrintStatusText(const TStatus& status)
 {
   for (std::size_t i = 0; i < status.Levels.size(); ++i)
-    std::printf("%c %2u  %s\n", i == status.Current ? '*' : ' ', static_cast<unsigned>(i),
+    std::printf("%c %2u  %s\n", status.CurrentRead && i == status.Current ? '*' : ' ', static_cast<unsigned>(i),
                 status.Levels[i].c_str());
   if (status.CurrentListed())
     std::printf("current level: %u (%s)\n", static_cast<unsigned>(status.Current),
                 status.Levels[status.Current].c_str());
-  else if (status.CurrentRead())
+  else if (status.CurrentRead)
     std::printf("current level: %u (not one of the levels)\n", static_cast<unsigned>(status.Current));
   else
     std::printf("current level: unknown\n");
@@ -160,6 +171,8 @@ void PrintStatusText(const TStatus& status)
 
 int RunStatus(bool json)
 {
+  if (!BiosLibraryLoaded())
+    return kExitBios;
   const TStatus status = ReadStatus();
   if (json)
     PrintStatusJson(status);
@@ -171,7 +184,7 @@ int RunStatus(bool json)
                          "options)\n");
     return kExitBios;
   }
-  if (!status.CurrentRead()) {
+  if (!status.CurrentRead) {
     std::fprintf(stderr, "vantorctl: the BIOS did not answer the current level\n");
     return kExitBios;
   }
@@ -180,8 +193,10 @@ int RunStatus(bool json)
 
 // The running copy ignores levels it does not list, so an out-of-range level is refused here, where the
 // script can still be told, rather than sent to be dropped without a word.
-int CheckLevel(std::uint64_t level)
+int CheckLevel(std::uint64_t level, const std::string& typed)
 {
+  if (!BiosLibraryLoaded())
+    return kExitBios;
   AcpiInit(); // the library needs it first; its result tells nothing
   std::vector<std::string> names;
   DWORD current = 0;
@@ -191,7 +206,7 @@ int CheckLevel(std::uint64_t level)
     return kExitBios;
   }
   if (level >= names.size())
-    return UsageError("level " + std::to_string(level) + " is out of range: the BIOS offers levels 0 to " +
+    return UsageError("level \"" + typed + "\" is out of range: the BIOS offers levels 0 to " +
                       std::to_string(names.size() - 1));
   return kExitDone;
 }
@@ -200,7 +215,7 @@ int SendToRunningCopy(const TCtlRequest& request)
 {
   const TMessageCommand& command = *FindMessageCommand(request.Command);
   if (request.Command == TCtlCommand::Apply) {
-    const int checked = CheckLevel(request.Level);
+    const int checked = CheckLevel(request.Level, request.LevelText);
     if (checked != kExitDone)
       return checked;
   }

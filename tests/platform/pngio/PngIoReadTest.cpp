@@ -11,7 +11,7 @@ namespace {
 
 struct TVariant {
   std::string Name;
-  TPngSpec Spec;
+  TPngLayout Layout;
 };
 
 // Test names carry the variant's name; its bytes say nothing.
@@ -20,57 +20,57 @@ void PrintTo(const TVariant& variant, std::ostream* out)
   *out << variant.Name;
 }
 
-TPngSpec WithTrns(TPngSpec spec, TBytes trns)
+TPngLayout WithTrns(TPngLayout layout, TBytes trns)
 {
-  spec.Trns = std::move(trns);
-  return spec;
+  layout.Trns = std::move(trns);
+  return layout;
 }
 
-TPngSpec Interlaced(TPngSpec spec)
+TPngLayout Interlaced(TPngLayout layout)
 {
-  spec.Interlaced = true;
-  return spec;
+  layout.Interlaced = true;
+  return layout;
 }
 
 std::vector<TVariant> Variants()
 {
   const std::vector<uint16_t> grey8Key{77}, grey16Key{0x1234}, grey2Key{2}, rgbKey{10, 20, 30};
   const std::vector<uint16_t> rgb16Key{0x0102, 0x0304, 0x0506};
-  TPngSpec split = MakeSpec(17, 9, PngRgbAlpha, 8, 31);
+  TPngLayout split = MakeLayout(17, 9, PngRgbAlpha, 8, 31);
   split.IdatPiece = 7;
   return {
-      {"Grey1", MakeSpec(13, 11, PngGrey, 1, 1)},
-      {"Grey2", MakeSpec(13, 11, PngGrey, 2, 2)},
-      {"Grey4", MakeSpec(13, 11, PngGrey, 4, 3)},
-      {"Grey8", MakeSpec(13, 11, PngGrey, 8, 4)},
-      {"Grey16", MakeSpec(13, 11, PngGrey, 16, 5)},
-      {"Grey2Keyed", WithTrns(MakeSpec(13, 11, PngGrey, 2, 6, 0, grey2Key), TrnsKey(grey2Key))},
-      {"Grey8Keyed", WithTrns(MakeSpec(13, 11, PngGrey, 8, 7, 0, grey8Key), TrnsKey(grey8Key))},
-      {"Grey16Keyed", WithTrns(MakeSpec(13, 11, PngGrey, 16, 8, 0, grey16Key), TrnsKey(grey16Key))},
-      {"GreyAlpha8", MakeSpec(13, 11, PngGreyAlpha, 8, 9)},
-      {"GreyAlpha16", MakeSpec(13, 11, PngGreyAlpha, 16, 10)},
-      {"Rgb8", MakeSpec(13, 11, PngRgb, 8, 11)},
-      {"Rgb16", MakeSpec(13, 11, PngRgb, 16, 12)},
-      {"Rgb8Keyed", WithTrns(MakeSpec(13, 11, PngRgb, 8, 13, 0, rgbKey), TrnsKey(rgbKey))},
-      {"Rgb16Keyed", WithTrns(MakeSpec(13, 11, PngRgb, 16, 14, 0, rgb16Key), TrnsKey(rgb16Key))},
-      {"Palette1", MakeSpec(13, 11, PngPalette, 1, 15, 2)},
-      {"Palette2", MakeSpec(13, 11, PngPalette, 2, 16, 4)},
-      {"Palette4", MakeSpec(13, 11, PngPalette, 4, 17, 16)},
-      {"Palette8", MakeSpec(13, 11, PngPalette, 8, 18, 200)},
-      {"Palette8Trns", WithTrns(MakeSpec(13, 11, PngPalette, 8, 19, 200), {0, 128, 255, 1, 254})},
-      {"Palette4Trns", WithTrns(MakeSpec(13, 11, PngPalette, 4, 20, 16), {255, 0})},
-      {"Rgba8", MakeSpec(13, 11, PngRgbAlpha, 8, 21)},
-      {"Rgba16", MakeSpec(13, 11, PngRgbAlpha, 16, 22)},
-      {"Rgba8Adam7", Interlaced(MakeSpec(13, 11, PngRgbAlpha, 8, 23))},
-      {"Rgb16Adam7", Interlaced(MakeSpec(13, 11, PngRgb, 16, 24))},
-      {"Palette2TrnsAdam7", Interlaced(WithTrns(MakeSpec(13, 11, PngPalette, 2, 25, 4), {40, 0}))},
-      {"Grey8KeyedAdam7", Interlaced(WithTrns(MakeSpec(13, 11, PngGrey, 8, 26, 0, grey8Key), TrnsKey(grey8Key)))},
-      {"GreyAlpha8Adam7", Interlaced(MakeSpec(13, 11, PngGreyAlpha, 8, 27))},
-      {"Rgba8Adam7Tiny", Interlaced(MakeSpec(3, 2, PngRgbAlpha, 8, 28))},
-      {"Rgb8Adam7OnePixel", Interlaced(MakeSpec(1, 1, PngRgb, 8, 29))},
+      {"Grey1", MakeLayout(13, 11, PngGrey, 1, 1)},
+      {"Grey2", MakeLayout(13, 11, PngGrey, 2, 2)},
+      {"Grey4", MakeLayout(13, 11, PngGrey, 4, 3)},
+      {"Grey8", MakeLayout(13, 11, PngGrey, 8, 4)},
+      {"Grey16", MakeLayout(13, 11, PngGrey, 16, 5)},
+      {"Grey2Keyed", WithTrns(MakeLayout(13, 11, PngGrey, 2, 6, 0, grey2Key), TrnsKey(grey2Key))},
+      {"Grey8Keyed", WithTrns(MakeLayout(13, 11, PngGrey, 8, 7, 0, grey8Key), TrnsKey(grey8Key))},
+      {"Grey16Keyed", WithTrns(MakeLayout(13, 11, PngGrey, 16, 8, 0, grey16Key), TrnsKey(grey16Key))},
+      {"GreyAlpha8", MakeLayout(13, 11, PngGreyAlpha, 8, 9)},
+      {"GreyAlpha16", MakeLayout(13, 11, PngGreyAlpha, 16, 10)},
+      {"Rgb8", MakeLayout(13, 11, PngRgb, 8, 11)},
+      {"Rgb16", MakeLayout(13, 11, PngRgb, 16, 12)},
+      {"Rgb8Keyed", WithTrns(MakeLayout(13, 11, PngRgb, 8, 13, 0, rgbKey), TrnsKey(rgbKey))},
+      {"Rgb16Keyed", WithTrns(MakeLayout(13, 11, PngRgb, 16, 14, 0, rgb16Key), TrnsKey(rgb16Key))},
+      {"Palette1", MakeLayout(13, 11, PngPalette, 1, 15, 2)},
+      {"Palette2", MakeLayout(13, 11, PngPalette, 2, 16, 4)},
+      {"Palette4", MakeLayout(13, 11, PngPalette, 4, 17, 16)},
+      {"Palette8", MakeLayout(13, 11, PngPalette, 8, 18, 200)},
+      {"Palette8Trns", WithTrns(MakeLayout(13, 11, PngPalette, 8, 19, 200), {0, 128, 255, 1, 254})},
+      {"Palette4Trns", WithTrns(MakeLayout(13, 11, PngPalette, 4, 20, 16), {255, 0})},
+      {"Rgba8", MakeLayout(13, 11, PngRgbAlpha, 8, 21)},
+      {"Rgba16", MakeLayout(13, 11, PngRgbAlpha, 16, 22)},
+      {"Rgba8Adam7", Interlaced(MakeLayout(13, 11, PngRgbAlpha, 8, 23))},
+      {"Rgb16Adam7", Interlaced(MakeLayout(13, 11, PngRgb, 16, 24))},
+      {"Palette2TrnsAdam7", Interlaced(WithTrns(MakeLayout(13, 11, PngPalette, 2, 25, 4), {40, 0}))},
+      {"Grey8KeyedAdam7", Interlaced(WithTrns(MakeLayout(13, 11, PngGrey, 8, 26, 0, grey8Key), TrnsKey(grey8Key)))},
+      {"GreyAlpha8Adam7", Interlaced(MakeLayout(13, 11, PngGreyAlpha, 8, 27))},
+      {"Rgba8Adam7Tiny", Interlaced(MakeLayout(3, 2, PngRgbAlpha, 8, 28))},
+      {"Rgb8Adam7OnePixel", Interlaced(MakeLayout(1, 1, PngRgb, 8, 29))},
       {"Rgba8ManyIdat", split},
-      {"Grey1Widest", MakeSpec(PngMaxSide, 1, PngGrey, 1, 32)},
-      {"Grey1Tallest", MakeSpec(1, PngMaxSide, PngGrey, 1, 33)},
+      {"Grey1Widest", MakeLayout(PngMaxSide, 1, PngGrey, 1, 32)},
+      {"Grey1Tallest", MakeLayout(1, PngMaxSide, PngGrey, 1, 33)},
   };
 }
 
@@ -92,18 +92,18 @@ class PngVariant : public testing::TestWithParam<TVariant> {};
 // transparency, 16-bit samples by their high byte, palette indices by their entries.
 TEST_P(PngVariant, DecodesToExactEightBitRows)
 {
-  const TPngSpec& spec = GetParam().Spec;
-  const TBytes file = EncodePngFile(spec);
-  const TExpectedPicture expected = ExpectedPicture(spec);
+  const TPngLayout& layout = GetParam().Layout;
+  const TBytes file = EncodePngFile(layout);
+  const TExpectedPicture expected = ExpectedPicture(layout);
   for (size_t piece : {SIZE_MAX, size_t{1}}) {
     SCOPED_TRACE("pieces of " + std::to_string(piece));
     TDecoded picture;
     ASSERT_TRUE(Decode(file, picture, piece));
-    EXPECT_EQ(spec.Width, picture.Width);
-    EXPECT_EQ(spec.Height, picture.Height);
+    EXPECT_EQ(layout.Width, picture.Width);
+    EXPECT_EQ(layout.Height, picture.Height);
     EXPECT_EQ(8u, picture.BitDepth);
     EXPECT_EQ(expected.Alpha ? 6u : 2u, picture.ColorType);
-    EXPECT_EQ(spec.Width * (expected.Alpha ? 4 : 3), picture.RowBytes);
+    EXPECT_EQ(layout.Width * (expected.Alpha ? 4 : 3), picture.RowBytes);
     EXPECT_EQ("", FirstDifference(picture.Pixels, expected.Pixels, picture.RowBytes));
   }
 }
@@ -113,16 +113,16 @@ INSTANTIATE_TEST_SUITE_P(EveryKind, PngVariant, testing::ValuesIn(Variants()),
 
 TBytes SmallRgba()
 {
-  return EncodePngFile(MakeSpec(5, 4, PngRgbAlpha, 8, 40));
+  return EncodePngFile(MakeLayout(5, 4, PngRgbAlpha, 8, 40));
 }
 
 TEST(PngRead, PiecesOfEveryAwkwardSizeGiveTheSamePicture)
 {
-  TPngSpec spec = MakeSpec(21, 13, PngPalette, 4, 41, 16);
-  spec.Trns = {0, 100};
-  spec.IdatPiece = 50;
-  const TBytes file = EncodePngFile(spec);
-  const TExpectedPicture expected = ExpectedPicture(spec);
+  TPngLayout layout = MakeLayout(21, 13, PngPalette, 4, 41, 16);
+  layout.Trns = {0, 100};
+  layout.IdatPiece = 50;
+  const TBytes file = EncodePngFile(layout);
+  const TExpectedPicture expected = ExpectedPicture(layout);
   for (size_t piece : {2, 3, 7, 8, 12, 13, 33, 4095, 65537}) {
     TDecoded picture;
     ASSERT_TRUE(Decode(file, picture, piece)) << "pieces of " << piece;
@@ -218,16 +218,16 @@ TEST(PngRead, RefusesCorruptFiles)
 
 TEST(PngRead, RefusesBadScanlinesAndPalettes)
 {
-  TPngSpec badFilter = MakeSpec(6, 5, PngRgb, 8, 42);
+  TPngLayout badFilter = MakeLayout(6, 5, PngRgb, 8, 42);
   badFilter.Filter = 5;
-  TPngSpec noPalette = MakeSpec(6, 5, PngPalette, 8, 43, 4);
+  TPngLayout noPalette = MakeLayout(6, 5, PngPalette, 8, 43, 4);
   noPalette.Palette.clear();
-  TPngSpec indexPastPalette = MakeSpec(6, 5, PngPalette, 8, 44, 4);
+  TPngLayout indexPastPalette = MakeLayout(6, 5, PngPalette, 8, 44, 4);
   indexPastPalette.Samples[7] = 9;
-  TPngSpec shortPalette = MakeSpec(6, 5, PngPalette, 8, 45, 4);
+  TPngLayout shortPalette = MakeLayout(6, 5, PngPalette, 8, 45, 4);
   shortPalette.Palette.pop_back();
-  for (const TPngSpec* spec : {&badFilter, &noPalette, &shortPalette})
-    EXPECT_TRUE(Refused(EncodePngFile(*spec))) << "spec " << (spec - &badFilter);
+  for (const TPngLayout* layout : {&badFilter, &noPalette, &shortPalette})
+    EXPECT_TRUE(Refused(EncodePngFile(*layout))) << "layout " << (layout - &badFilter);
   // An index past the palette is decoded by some decoders (as black) and refused by others; either way it
   // must not crash or leave anything behind.
   TDecoded picture;

@@ -171,12 +171,12 @@ struct TMutationRun {
 // system codec keeps when it decodes that same file by itself.
 TMutationRun RunMutations(uint32_t seed, int count, bool account)
 {
-  TPngSpec palette = MakeSpec(19, 14, PngPalette, 4, 70, 16);
+  TPngLayout palette = MakeLayout(19, 14, PngPalette, 4, 70, 16);
   palette.Trns = {0, 60, 200};
   palette.Interlaced = true;
-  TPngSpec deep = MakeSpec(12, 9, PngGreyAlpha, 16, 71);
+  TPngLayout deep = MakeLayout(12, 9, PngGreyAlpha, 16, 71);
   deep.IdatPiece = 100;
-  const TBytes bases[] = {EncodePngFile(MakeSpec(24, 17, PngRgbAlpha, 8, 72)), EncodePngFile(palette),
+  const TBytes bases[] = {EncodePngFile(MakeLayout(24, 17, PngRgbAlpha, 8, 72)), EncodePngFile(palette),
                           EncodePngFile(deep)};
   std::mt19937 random(seed);
   TMutationRun run;
@@ -218,7 +218,7 @@ TEST(PngResources, MutatedFilesNeverCrashNorLeak)
   constexpr int kMutations = 300;
   // The first run loads and warms what the decoder and COM set up once per process.
   const TMutationRun warm = RunMutations(7, kMutations, false);
-  DecodeWithCodecOnly(EncodePngFile(MakeSpec(2, 2, PngRgb, 8, 73)));
+  DecodeWithCodecOnly(EncodePngFile(MakeLayout(2, 2, PngRgb, 8, 73)));
   const TResourceCounts before = CountResources();
   const TMutationRun run = RunMutations(7, kMutations, true);
   const TResourceCounts after = CountResources();
@@ -244,7 +244,7 @@ std::string UseFrom(TApartment apartment)
         CoInitializeEx(nullptr, apartment == TApartment::Single ? single : multi) != S_OK)
       problems += "test thread could not enter its apartment; ";
     TDecoded picture;
-    if (!Decode(EncodePngFile(MakeSpec(6, 5, PngRgbAlpha, 8, 80)), picture))
+    if (!Decode(EncodePngFile(MakeLayout(6, 5, PngRgbAlpha, 8, 80)), picture))
       problems += "decode failed; ";
     PngData data;
     TByteSink sink;
