@@ -20,34 +20,41 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
 TEST(PremultiplyAlpha, EveryColourAndAlphaPairIsScaledAndTruncated)
 {
-  // Column: colour value (blue; green and red get others); row: alpha.
-  TBitmap bitmap;
-  bitmap.SetPixelFormat(pf32bit);
-  bitmap.SetSize(256, 256);
+  // Every colour value meets every alpha (column: colour, blue; green and red get others). The sizes also
+  // leave one to three pixels over a multiple of four, which take another path than the rest.
   auto colours = [](int c) { return std::array<int, 3>{c, 255 - c, (c * 7) & 0xFF}; };
-  for (int a = 0; a < 256; ++a)
-    for (int c = 0; c < 256; ++c) {
-      auto* p = static_cast<uint8_t*>(bitmap.ScanLine(a)) + 4 * c;
-      for (int i = 0; i < 3; ++i)
-        p[i] = static_cast<uint8_t>(colours(c)[i]);
-      p[3] = static_cast<uint8_t>(a);
-    }
-  PremultiplyAlpha(bitmap);
-  int wrong = 0;
-  for (int a = 0; a < 256; ++a)
-    for (int c = 0; c < 256; ++c) {
-      const auto* p = static_cast<const uint8_t*>(bitmap.ScanLine(a)) + 4 * c;
-      for (int i = 0; i < 3; ++i)
-        wrong += p[i] != colours(c)[i] * a / 255;
-      wrong += p[3] != a;
-    }
-  EXPECT_EQ(wrong, 0);
+  for (const auto& [width, height] : std::vector<std::pair<int, int>>{{256, 256}, {257, 255}, {3, 1}, {6, 3}}) {
+    TBitmap bitmap;
+    bitmap.SetPixelFormat(pf32bit);
+    bitmap.SetSize(width, height);
+    auto colourAt = [&](int x, int y) { return (x + y * width) & 0xFF; };
+    auto alphaAt = [&](int x, int y) { return ((x + y * width) >> 8) & 0xFF; };
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) {
+        auto* p = static_cast<uint8_t*>(bitmap.ScanLine(y)) + 4 * x;
+        for (int i = 0; i < 3; ++i)
+          p[i] = static_cast<uint8_t>(colours(colourAt(x, y))[i]);
+        p[3] = static_cast<uint8_t>(alphaAt(x, y));
+      }
+    PremultiplyAlpha(bitmap);
+    int wrong = 0;
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) {
+        const auto* p = static_cast<const uint8_t*>(bitmap.ScanLine(y)) + 4 * x;
+        const int a = alphaAt(x, y);
+        for (int i = 0; i < 3; ++i)
+          wrong += p[i] != colours(colourAt(x, y))[i] * a / 255;
+        wrong += p[3] != a;
+      }
+    EXPECT_EQ(wrong, 0) << width << " x " << height;
+  }
 }
 
 TEST(PremultiplyAlpha, ABitmapOfAnotherFormatIsLeftAlone)
