@@ -16,7 +16,7 @@ struct TCtlRequest {
   TCtlCommand Command = TCtlCommand::Help;
   // apply: the level as written, saturated; checked against the BIOS before anything is sent.
   std::uint64_t Level = 0;
-  // status --json
+  // status --json, apply --json
   bool Json = false;
   // the commands that send a message
   DWORD TimeoutMs = kDefaultTimeoutMs;
