@@ -352,6 +352,19 @@ protected:
       text += WindowText(child);
     return text;
   }
+  // The main window once it is on the screen; null (and the failure said) when an error box came instead.
+  static HWND WaitForStart(const TVantorProcess& program)
+  {
+    HWND main = nullptr;
+    PumpUntil([&] { return (main = program.MainWindow()) != nullptr || program.VisibleWindow("#32770") || program.Ended(0); },
+              3000);
+    if (const HWND box = program.VisibleWindow("#32770")) {
+      ADD_FAILURE() << "error box: " << BoxText(box);
+      PostMessageA(box, WM_COMMAND, IDOK, 0);
+      return nullptr;
+    }
+    return main && WaitVisible(main, true) ? main : nullptr;
+  }
   // The program's first activation reads the BIOS level again: a press before it would be undone.
   static void WaitUntilActive(const TVantorProcess& program, HWND main)
   {
@@ -726,15 +739,8 @@ TEST_F(VantorProgram, ALibraryPlantedBesideTheProgramIsNotTakenForASystemOne)
   RegSetValueExA(overrides, "windowscodecs", 0, REG_SZ, reinterpret_cast<const BYTE*>(order), sizeof order);
   RegCloseKey(overrides);
   TVantorProcess program(copy.Exe(), "");
-  HWND main = nullptr;
-  PumpUntil([&] { return (main = program.MainWindow()) != nullptr || program.VisibleWindow("#32770") || program.Ended(0); },
-            3000);
-  const HWND box = program.VisibleWindow("#32770");
-  EXPECT_FALSE(box) << BoxText(box);
-  if (box)
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
+  const HWND main = WaitForStart(program);
   ASSERT_TRUE(main) << "the program did not start";
-  ASSERT_TRUE(WaitVisible(main, true));
   EXPECT_GT(BluePixels(main, kLevelLabel), 40);
   EXPECT_EQ(GetFileAttributesW((copy.Folder() + L"planted-codecs-loaded").c_str()), INVALID_FILE_ATTRIBUTES)
       << "the planted library was loaded";
@@ -749,15 +755,8 @@ TEST_F(VantorProgram, AFolderNameOutsideTheAnsiCodePageWorks)
   TProgramCopy copy("", L"\u03A9-\u6D4B\u8BD5");
   ASSERT_NE(copy.Path().find('?'), std::string::npos) << "the name is spelt in the ANSI code page";
   TVantorProcess program(copy.Exe(), "");
-  HWND main = nullptr;
-  PumpUntil([&] { return (main = program.MainWindow()) != nullptr || program.VisibleWindow("#32770") || program.Ended(0); },
-            3000);
-  const HWND box = program.VisibleWindow("#32770");
-  EXPECT_FALSE(box) << BoxText(box);
-  if (box)
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
+  const HWND main = WaitForStart(program);
   ASSERT_TRUE(main) << "the program did not start";
-  ASSERT_TRUE(WaitVisible(main, true));
   WaitUntilActive(program, main);
   ExpectTheDialogWorks(main, 3);
 }
