@@ -48,7 +48,7 @@ cleanup() {
     wait "$pid" 2>/dev/null
   done
 }
-trap cleanup EXIT
+trap "cleanup 2>/dev/null" EXIT
 trap 'exit 130' INT TERM
 
 fail() {
@@ -86,6 +86,8 @@ make_template() {
       "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f &&
       "$wineserver" -w
   ) >"$state/template.log" 2>&1 || fail "cannot make a Wine prefix (see $state/template.log)"
+  # Without it every hidden or destroyed window costs two seconds; a lost setting once went unnoticed.
+  grep -q '^"Managed"="N"' "$template/user.reg" || fail "the template prefix did not keep Managed=N"
   # Wine's own versions of the standard Windows fonts ("MS Sans Serif", Tahoma, ...), from Debian's
   # fonts-wine: this Wine build does not look for them in its data folder, so each prefix gets them in its
   # Fonts folder, where Windows keeps them. Without them every font name falls back to a wide Linux font.
