@@ -10,6 +10,7 @@
 
 #include "Application.h"
 #include "Bitmap.h"
+#include "Classes.h"
 #include "ExtCtrls.h"
 #include "Icon.h"
 #include "Menus.h"
@@ -290,7 +291,7 @@ void TMainForm::CreateTrayIcon()
   TrayIcon->OnClick = TNotifyEvent(this, &TMainForm::TrayIconClick);
 
   TIcon icon;
-  TWideFileStream file(SkinPath(kTrayIconFile));
+  TFileStream file(SkinPath(kTrayIconFile), fmOpenRead);
   icon.LoadFromStream(&file);
   TrayIcon->SetIcon(&icon);
   TrayIcon->Refresh();

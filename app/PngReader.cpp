@@ -84,45 +84,6 @@ std::wstring WidePath(const std::string& path)
   return wide;
 }
 
-std::string AnsiPath(const std::wstring& path)
-{
-  if (path.empty())
-    return {};
-  const int length =
-      WideCharToMultiByte(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0, nullptr, nullptr);
-  std::string ansi(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_ACP, 0, path.data(), static_cast<int>(path.size()), ansi.data(), length, nullptr, nullptr);
-  return ansi;
-}
-
-TWideFileStream::TWideFileStream(const std::wstring& fileName)
-    : m_handle(CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr))
-{
-  // The message box that shows the error speaks the ANSI code page.
-  if (!m_handle)
-    throw EFOpenError(AnsiPath(fileName));
-}
-
-long TWideFileStream::Read(void* buffer, long count)
-{
-  DWORD read = 0;
-  if (count <= 0 || !ReadFile(m_handle.Get(), buffer, static_cast<DWORD>(count), &read, nullptr))
-    return 0;
-  return static_cast<long>(read);
-}
-
-int64_t TWideFileStream::Seek(int64_t offset, TSeekOrigin origin)
-{
-  LARGE_INTEGER distance;
-  distance.QuadPart = offset;
-  LARGE_INTEGER position{};
-  const DWORD method = origin == soBeginning ? FILE_BEGIN : origin == soCurrent ? FILE_CURRENT : FILE_END;
-  if (!SetFilePointerEx(m_handle.Get(), distance, &position, method))
-    return -1;
-  return position.QuadPart;
-}
-
 PngManager& PngManager::Instance()
 {
   // Never destroyed, so that the library stays loaded until the process ends.
@@ -224,7 +185,7 @@ void LoadPngFile(const std::string& fileName, TBitmap& bitmap)
 void LoadPngFile(PngManager& manager, const std::wstring& fileName, TBitmap& bitmap)
 {
   bitmap.SetPixelFormat(pf32bit);
-  TWideFileStream stream(fileName);
+  TFileStream stream(fileName, fmOpenRead);
   // The result is not used: a file that does not decode leaves the bitmap as it was.
   manager.ReadToBitmap(&stream, bitmap);
 }

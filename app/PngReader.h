@@ -2,35 +2,19 @@
 // Skin pictures: PNG files decoded by pngio.dll into 32-bit bitmaps. The library is loaded from the
 // program's folder at the first picture and stays loaded until the process ends; nothing of it is linked in.
 // Paths are wide: the program's folder may have a name the ANSI code page cannot spell.
-#include "Classes.h"
 #include "Handles.h"
 #include "PngIo.h"
 
 #include <string>
 
 class TBitmap;
+class TStream;
 
 // The running executable's full path, and its folder with the trailing backslash.
 std::wstring ProgramPath();
 std::wstring ProgramFolder();
-// A path in the ANSI code page as a wide one, and back (what the code page cannot spell becomes '?').
+// A path in the ANSI code page as a wide one.
 std::wstring WidePath(const std::string& path);
-std::string AnsiPath(const std::wstring& path);
-
-// A file opened for reading by its wide path, shared as TFileStream shares it; one that cannot be opened
-// raises EFOpenError naming it.
-class TWideFileStream : public TStream {
-public:
-  explicit TWideFileStream(const std::wstring& fileName);
-  TWideFileStream(const TWideFileStream&) = delete;
-  TWideFileStream& operator=(const TWideFileStream&) = delete;
-
-  long Read(void* buffer, long count) override;
-  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
-
-private:
-  TKernelHandle m_handle;
-};
 
 // The process's connection to the PNG codec library.
 class PngManager {
