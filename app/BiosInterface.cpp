@@ -763,6 +763,10 @@ bool ApplyLevel(DWORD level)
       accepted = (AcpiSetItem(reader.ItemId(), level, 1) & 1) != 0;
     reader.Close();
   }
+  // The defaults and the companion belong to a level the firmware took; after a refusal they would leave
+  // it inconsistent with the level it still holds.
+  if (!accepted)
+    return false;
 
   if (level == 0 && !IsInfoCodeThree())
     RestoreGroupDefaults();

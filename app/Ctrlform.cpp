@@ -6,7 +6,6 @@
 
 #include "KoButton.h"
 #include "KoButtonTx.h"
-#include "System/PowerMgr.h"
 
 #include "Bitmap.h"
 #include "Canvas.h"
@@ -46,6 +45,21 @@ inline uint8_t BlendChannel(uint8_t background, uint8_t colour, double a)
 {
   return static_cast<uint8_t>(static_cast<int>(background * (1.0 - a) + colour * a));
 }
+
+// The level's name on one line: a name too long for the label ends in an ellipsis instead of being cut at
+// both sides of the centred text.
+class TLevelLabel : public TLabel {
+public:
+  using TLabel::TLabel;
+
+protected:
+  void DoDrawText(HDC dc, TRect& rect, UINT flags) override
+  {
+    if (!(flags & DT_CALCRECT))
+      flags |= DT_END_ELLIPSIS;
+    TLabel::DoDrawText(dc, rect, flags);
+  }
+};
 
 } // namespace
 
@@ -94,9 +108,9 @@ struct TDecodedSkin {
 };
 
 // Never destroyed: the process may end with windows still composing.
-std::map<std::string, TDecodedSkin>& DecodedSkins()
+std::map<std::wstring, TDecodedSkin>& DecodedSkins()
 {
-  static auto* skins = new std::map<std::string, TDecodedSkin>;
+  static auto* skins = new std::map<std::wstring, TDecodedSkin>;
   return *skins;
 }
 
@@ -107,10 +121,10 @@ bool SameFile(const TDecodedSkin& skin, const WIN32_FILE_ATTRIBUTE_DATA& info)
 }
 
 // The skin file as LoadPngFile and PremultiplyAlpha make it, into a 32-bit `skin`.
-void LoadPremultipliedSkin(const std::string& path, TBitmap& skin)
+void LoadPremultipliedSkin(const std::wstring& path, TBitmap& skin)
 {
   WIN32_FILE_ATTRIBUTE_DATA info{};
-  const bool known = GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &info) != 0;
+  const bool known = GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &info) != 0;
   auto& cache = DecodedSkins();
   const auto found = cache.find(path);
   if (known && found != cache.end() && SameFile(found->second, info)) {
@@ -141,6 +155,11 @@ void LoadPremultipliedSkin(const std::string& path, TBitmap& skin)
 } // namespace
 
 void ComposeSkinFile(const std::string& path, TBitmap* target, TBitmap& background, int left, int top)
+{
+  ComposeSkinFile(WidePath(path), target, background, left, top);
+}
+
+void ComposeSkinFile(const std::wstring& path, TBitmap* target, TBitmap& background, int left, int top)
 {
   TBitmap skin;
   target->SetPixelFormat(pf32bit);
@@ -203,7 +222,7 @@ TControlForm::TControlForm(TComponent* AOwner) : TForm(AOwner)
   FShapeMaker.Attach(Background);
 
   if (HasLevelItem() && HasCompanionItem()) {
-    LoadLevelNames(LevelNames, FSelectedLevel); // without names the label keeps its design caption
+    LoadLevelNames(LevelNames, FSelectedLevel); // without names the level is unknown
     FCurrentLevel = FSelectedLevel;
   }
   ShowSelectedLevel();
@@ -231,9 +250,8 @@ void TControlForm::CreateComponents()
   Background->SetParent(this);
 
   // Both labels lie on the key colour: smoothed edges would be blended with it and show as a fringe.
-  const auto makeLabel = [this](const char* name, int left, int top, int width, int height, int fontHeight,
-                                TColor color) {
-    auto* label = new TLabel(this);
+  const auto makeLabel = [this](TLabel* label, const char* name, int left, int top, int width, int height,
+                                int fontHeight, TColor color) {
     label->SetName(name);
     label->SetAutoSize(false);
     label->SetBounds(left, top, width, height);
@@ -247,10 +265,10 @@ void TControlForm::CreateComponents()
     label->SetParent(this);
     return label;
   };
-  CpuLabel = makeLabel("CpuLabel", 76, 72, 225, 24, -20, kLevelBlue);
+  CpuLabel = makeLabel(new TLevelLabel(this), "CpuLabel", 76, 72, 225, 24, -20, kLevelBlue);
   CpuLabel->SetLayout(tlCenter);
   CpuLabel->GetFont()->SetStyle(kBiosLevelStyle);
-  MsgLabel = makeLabel("MsgLabel", 70, 144, 210, 36, -13, clRed);
+  MsgLabel = makeLabel(new TLabel(this), "MsgLabel", 70, 144, 210, 36, -13, clRed);
   MsgLabel->SetVisible(false);
 
   const auto makeTextButton = [this](const char* name, const char* caption, int left, int tabOrder,
@@ -299,28 +317,33 @@ void TControlForm::CreateParams(TCreateParams& Params)
 
 void TControlForm::ShowSelectedLevel()
 {
-  if (FSelectedLevel < LevelNames.size())
-    CpuLabel->SetCaption(LevelNames[FSelectedLevel]);
+  // A level the BIOS holds but does not list is not one of the names, whatever the label showed before.
+  const bool listed = FSelectedLevel < LevelNames.size();
+  CpuLabel->SetCaption(listed ? LevelNames[FSelectedLevel] : kUnknownLevel);
+  CpuLabel->GetFont()->SetStyle(listed && FSelectedLevel == FCurrentLevel ? kBiosLevelStyle : kOtherLevelStyle);
 }
 
-void TControlForm::FormShow(TObject* /*Sender*/)
+void TControlForm::ShowBiosLevel()
 {
   ReadLevel(FSelectedLevel); // an unreadable level leaves the selection as it was
   FCurrentLevel = FSelectedLevel;
   ShowSelectedLevel();
 }
 
+void TControlForm::FormShow(TObject* /*Sender*/)
+{
+  ShowBiosLevel();
+}
+
 // A selection made with Prev and Next is dropped whenever the dialog is activated anew: it shows the
 // level the BIOS holds again.
-void TControlForm::FormActivate(TObject* Sender)
+void TControlForm::FormActivate(TObject* /*Sender*/)
 {
-  FormShow(Sender);
-  CpuLabel->GetFont()->SetStyle(kBiosLevelStyle);
+  ShowBiosLevel();
 }
 
 void TControlForm::SelectionStepped()
 {
-  CpuLabel->GetFont()->SetStyle(FSelectedLevel == FCurrentLevel ? kBiosLevelStyle : kOtherLevelStyle);
   ShowSelectedLevel();
   MainForm->SetBackground(false);
   ReloadSkins(false);
@@ -365,15 +388,26 @@ void TControlForm::SetQuestionMode()
   MsgLabel->SetVisible(true);
 }
 
+void TControlForm::LevelRefused()
+{
+  ShowBiosLevel();
+  TellUser(GetHandle(), kLevelNotApplied, MB_ICONWARNING);
+}
+
 void TControlForm::OkButtonClick(TObject* /*Sender*/)
 {
   const std::string caption = OkButton->GetText();
   if (caption == "Yes") {
     MainForm->SetBackground(false);
     SetNormalMode();
-    ApplyLevel(FSelectedLevel);               // failures are not reported to the user
-    orvo::RestartSystem(orvo::kForceNone, 0); // the program closes even when the restart is refused
-    MainForm->Close();
+    // Only an accepted level is worth a restart; without it nothing closes.
+    if (!ApplyLevel(FSelectedLevel)) {
+      ReloadSkins(false);
+      LevelRefused();
+      return;
+    }
+    if (!MainForm->RequestRestart())
+      MainForm->LevelPendingRestart();
     return;
   }
   if (caption != "OK")
@@ -386,7 +420,10 @@ void TControlForm::OkButtonClick(TObject* /*Sender*/)
     ReloadSkins(false);
     return;
   }
-  ApplyLevel(FSelectedLevel); // failures are not reported to the user
+  if (!ApplyLevel(FSelectedLevel)) {
+    LevelRefused();
+    return;
+  }
   MainForm->HideForms();
 }
 

@@ -25,6 +25,7 @@ class TLabel;
 // leaves `target` empty.
 void ComposeSkin(const std::string& fileName, TBitmap* target, int left, int top);
 // The same with the file's full path and the background given.
+void ComposeSkinFile(const std::wstring& path, TBitmap* target, TBitmap& background, int left, int top);
 void ComposeSkinFile(const std::string& path, TBitmap* target, TBitmap& background, int left, int top);
 // The blend of ComposeSkin on a premultiplied 32-bit skin. Skin pixels beyond the background's edges are
 // blended over black (nothing is read outside it); they lie outside the dialog's window as well.
@@ -36,6 +37,8 @@ void LoadButtonSkins(KoFourStateAppearance* appearance, int left, int top, const
 
 // The dialog's two modes, told apart by the OK button's caption.
 constexpr const char* kRestartQuestion = "The setting needs a system restart,\nDo you want to apply it?";
+// The label's text when the BIOS holds a level that is not one of the levels (or offers none).
+constexpr const char* kUnknownLevel = "Unknown level";
 
 class TControlForm : public TForm {
 public:
@@ -67,7 +70,12 @@ protected:
 
 private:
   void CreateComponents();
+  // The selected level's name (or that it is unknown), underlined when it is the level the BIOS holds.
   void ShowSelectedLevel();
+  // Back to the level the BIOS holds.
+  void ShowBiosLevel();
+  // The BIOS refused the level: the dialog shows what it holds, and says so.
+  void LevelRefused();
   void SetNormalMode();
   void SetQuestionMode();
   // The selection moved: label style, caption, next frame, pictures.

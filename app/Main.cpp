@@ -10,12 +10,15 @@
 
 #include "Application.h"
 #include "Bitmap.h"
+#include "Classes.h"
 #include "ExtCtrls.h"
 #include "Icon.h"
 #include "Menus.h"
 #include "Picture.h"
 #include "SysApi.h"
 #include "SysUtils.h"
+
+#include <new>
 
 namespace {
 
@@ -61,24 +64,58 @@ BOOL AllowMessage(UINT message, DWORD action)
 }
 
 namespace {
-std::string g_skinFolder;
+std::wstring g_skinFolder;
 } // namespace
 
-void SetSkinFolder(const std::string& folder)
+void SetSkinFolder(const std::wstring& folder)
 {
   g_skinFolder = folder;
 }
 
-std::string SkinPath(const std::string& fileName)
+void SetSkinFolder(const std::string& folder)
 {
+  SetSkinFolder(WidePath(folder));
+}
+
+std::wstring SkinPath(const std::string& fileName)
+{
+  // The names are plain ASCII; the folder may be anything.
+  const std::wstring name = WidePath(fileName);
   if (!g_skinFolder.empty())
-    return g_skinFolder + fileName;
-  return ExtractFilePath(ApplicationExeName()) + "Resource\\" + fileName;
+    return g_skinFolder + name;
+  return ProgramFolder() + L"Resource\\" + name;
 }
 
 bool IsSystemVariant(const std::string& exePath)
 {
   return ExtractFileName(exePath) == "SystemVantor.exe";
+}
+
+bool IsSystemVariant(const std::wstring& exePath)
+{
+  return exePath.substr(exePath.find_last_of(L"\\/:") + 1) == L"SystemVantor.exe";
+}
+
+std::string ProgramName()
+{
+  return IsSystemVariant(ProgramPath()) ? "System Vantor" : "CPU Vantor";
+}
+
+void RestrictDllSearch()
+{
+  using TSetDefaultDllDirectories = BOOL(WINAPI*)(DWORD);
+  const HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+  // Looked up by name: systems without it must still start the program.
+  const auto setDefault = reinterpret_cast<TSetDefaultDllDirectories>(
+      reinterpret_cast<void (*)()>(GetProcAddress(kernel32, "SetDefaultDllDirectories")));
+  if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32))
+    return;
+  SetDllDirectoryW(L"");
+}
+
+void TellUser(HWND owner, const char* text, UINT icon)
+{
+  SysApi().MessageBoxA(owner, text, ProgramName().c_str(), MB_OK | icon | (owner ? 0u : MB_TOPMOST | MB_SETFOREGROUND));
 }
 
 bool HasStartHiddenSwitch(const std::vector<std::string>& params)
@@ -88,7 +125,7 @@ bool HasStartHiddenSwitch(const std::vector<std::string>& params)
 
 // --- start-up ---
 
-TStartOutcome CheckStartup(const char* mutexName, TKernelHandle& mutex)
+TStartOutcome CheckStartup(const char* mutexName, TKernelHandle& mutex, UINT showTimeoutMs)
 {
   // Before the mutex exists: a blocked copy never signals a running one.
   if (IsStartupBlocked())
@@ -96,10 +133,13 @@ TStartOutcome CheckStartup(const char* mutexName, TKernelHandle& mutex)
   const HANDLE created = CreateMutexA(nullptr, TRUE, mutexName);
   const DWORD error = GetLastError();
   mutex.Reset(created);
-  if (error == ERROR_ALREADY_EXISTS) {
-    // Synchronous: this copy ends once the running one has shown itself, fade included.
-    if (HWND running = FindWindowA(kMainWindowClass, kMainWindowCaption))
-      SendMessageA(running, UM_SHOW_INSTANCE, UM_TAG, 0);
+  // A copy started with other rights (an elevated installer's) holds a mutex this one may not open.
+  if (error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED) {
+    // This copy ends once the running one has shown itself, fade included, but never hangs with it.
+    if (HWND running = FindWindowA(kMainWindowClass, kMainWindowCaption)) {
+      DWORD_PTR result = 0;
+      SendMessageTimeoutA(running, UM_SHOW_INSTANCE, UM_TAG, 0, SMTO_ABORTIFHUNG, showTimeoutMs, &result);
+    }
     return TStartOutcome::SecondCopy;
   }
   AcpiInit(); // again, as the library's own start-up asks; the answer changes nothing here
@@ -108,17 +148,30 @@ TStartOutcome CheckStartup(const char* mutexName, TKernelHandle& mutex)
   return TStartOutcome::Run;
 }
 
+int RunGuarded(void (*body)())
+{
+  try {
+    body();
+  } catch (const std::bad_alloc&) {
+    // Its own text ("std::bad_alloc") says nothing to a user.
+    Application->ShowException(Exception("Out of memory"));
+  } catch (...) {
+    Application->HandleException(Application.Get());
+  }
+  return 0;
+}
+
 int RunVantor()
 {
   // The program never has a taskbar button.
   AddToolWindowStyle(Application->GetHandle());
-  try {
+  return RunGuarded([] {
     TKernelHandle mutex;
     const TStartOutcome outcome = CheckStartup(kInstanceMutexName, mutex);
     // The mutex marks the running copy for as long as the process lives; the system frees it then.
     mutex.Extract();
     if (outcome != TStartOutcome::Run)
-      return 0;
+      return;
     Application->Initialize();
     Application->SetTitle(kApplicationTitle);
     // The dialog reads the main window's position and picture, and its window is owned by the main
@@ -129,10 +182,7 @@ int RunVantor()
     if (MainForm->StartHidden)
       Application->SetShowMainForm(false);
     Application->Run();
-  } catch (const Exception& error) {
-    Application->ShowException(error);
-  }
-  return 0;
+  });
 }
 
 // --- TMainForm ---
@@ -202,16 +252,17 @@ void TMainForm::CreateTrayIcon()
 {
   TrayIcon = new TsTrayIcon(Application.Get(), kTrayIconId, UM_TRAY_CALLBACK);
   TrayIcon->FreeNotification(this);
-  const char* name = IsSystemVariant(ApplicationExeName()) ? "System Vantor" : "CPU Vantor";
+  const std::string name = ProgramName();
   TrayIcon->SetTip(name);
-  TrayIcon->SetBalloonText(std::string(name) + " can't run under TPX mode");
+  TrayIcon->SetBalloonText(name + " can't run under TPX mode");
   TrayIcon->SetVisible(true);
   TrayIcon->PopupMenu = TrayPopupMenu;
   TrayIcon->PopupOn = tckRightUp;
   TrayIcon->OnClick = TNotifyEvent(this, &TMainForm::TrayIconClick);
 
   TIcon icon;
-  icon.LoadFromFile(SkinPath(kTrayIconFile));
+  TFileStream file(SkinPath(kTrayIconFile), fmOpenRead);
+  icon.LoadFromStream(&file);
   TrayIcon->SetIcon(&icon);
   TrayIcon->Refresh();
 }
@@ -247,6 +298,13 @@ void TMainForm::Recentre()
   SetWindowPos(GetHandle(), HWND_TOPMOST, x, y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
+void TMainForm::DoClose(TCloseAction& Action)
+{
+  TForm::DoClose(Action);
+  if (Action != caNone)
+    FClosing = true;
+}
+
 void TMainForm::FormActivate(TObject* /*Sender*/)
 {
   TControlForm* dialog = Dialog();
@@ -260,6 +318,10 @@ void TMainForm::FormActivate(TObject* /*Sender*/)
       dialog->SetVisible(false);
     return;
   }
+  // A hidden window is activated too (a notification-icon menu takes the foreground through it, and so does
+  // UM_FOREGROUND); it stays hidden: only a show request brings it back, with its fade.
+  if (!IsWindowVisible(GetHandle()))
+    return;
   FPlainShowPending = 0;
   SetVisible(true);
   if (dialog)
@@ -283,6 +345,9 @@ void TMainForm::ShowForms()
   TControlForm* dialog = Dialog();
   if (!dialog)
     return;
+  // A show request ends a hidden start: its hiding must not run in the middle of this show (the main window
+  // hidden and shown again would come back above its dialog).
+  StartHidden = false;
   if (GetVisible() || dialog->GetVisible()) {
     SetVisible(true);
     dialog->SetVisible(true);
@@ -380,14 +445,34 @@ void TMainForm::RefreshShape()
   FShapeMaker.Reapply();
 }
 
-void TMainForm::ApplyLevelMessage(WPARAM level)
+bool TMainForm::RequestRestart()
+{
+  if (!orvo::RestartSystem(orvo::kForceNone, 0))
+    return false;
+  Close();
+  return true;
+}
+
+void TMainForm::LevelPendingRestart()
+{
+  HideForms();
+  TellUser(nullptr, kLevelPendingRestart, MB_ICONINFORMATION);
+}
+
+LRESULT TMainForm::ApplyLevelMessage(WPARAM level)
 {
   TControlForm* dialog = Dialog();
-  if (!dialog || level >= dialog->LevelNames.size())
-    return;
-  ApplyLevel(static_cast<DWORD>(level));          // a refused write is not reported to the sender
-  orvo::RestartSystem(orvo::kForceNone, 0);         // closing follows even when the restart is refused
-  Close();
+  // Two applies posted at once write once: the first closes the program.
+  if (FClosing || !dialog || level >= dialog->LevelNames.size())
+    return UM_APPLY_REFUSED;
+  if (!ApplyLevel(static_cast<DWORD>(level)))
+    return UM_APPLY_REFUSED;
+  if (RequestRestart())
+    return UM_APPLY_RESTARTING;
+  // The sender has its answer before the fade and the notice.
+  ReplyMessage(UM_APPLY_PENDING);
+  LevelPendingRestart();
+  return UM_APPLY_PENDING;
 }
 
 void TMainForm::DisplayChanged()
@@ -415,8 +500,7 @@ void TMainForm::WndProc(TMessage& Message)
     Message.Result = 0;
     return;
   case UM_APPLY_LEVEL:
-    Message.Result = 0;
-    ApplyLevelMessage(Message.WParam);
+    Message.Result = ApplyLevelMessage(Message.WParam);
     return;
   case UM_EXIT:
   case UM_HIDE:

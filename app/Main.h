@@ -33,11 +33,19 @@ BOOL AllowMessage(UINT message, DWORD action);
 
 // Path of a skin file: the skin folder, then the name. The folder is "Resource\" beside the executable;
 // tests may point it elsewhere (with its trailing backslash; empty puts the usual one back).
-std::string SkinPath(const std::string& fileName);
+std::wstring SkinPath(const std::string& fileName);
+void SetSkinFolder(const std::wstring& folder);
 void SetSkinFolder(const std::string& folder);
 
 // The executable runs under the name that calls the program "System Vantor" (letter case matters).
 bool IsSystemVariant(const std::string& exePath);
+bool IsSystemVariant(const std::wstring& exePath);
+// The name the program gives itself to the user: "CPU Vantor", or "System Vantor" under that name.
+std::string ProgramName();
+
+// Before anything loads a library at run time: only the program's folder and the system folder are
+// searched (not the current folder, nor PATH). Systems without the call drop the current folder only.
+void RestrictDllSearch();
 // The start-hidden switch among parameters 1 to the last: "-r" or "-R", nothing else.
 bool HasStartHiddenSwitch(const std::vector<std::string>& params);
 
@@ -48,11 +56,21 @@ enum class TStartOutcome {
   LacksLevelSetting, // the BIOS offers no CPU level setting (or its companion)
   Run,              // this copy runs
 };
+// How long a second copy waits for the running one to show itself; a hung one is not waited for at all.
+constexpr UINT kShowRequestTimeoutMs = 5000;
 // The checks of the start-up sequence, in order: the excluded configuration, the single-instance mutex
 // `mutexName` (kept in `mutex` from then on, whatever follows) and the BIOS's level setting. Silent.
-TStartOutcome CheckStartup(const char* mutexName, TKernelHandle& mutex);
+TStartOutcome CheckStartup(const char* mutexName, TKernelHandle& mutex, UINT showTimeoutMs = kShowRequestTimeoutMs);
+// Runs `body`; whatever it throws is shown in the application's error box. Always 0.
+int RunGuarded(void (*body)());
 // The whole program: the checks, both windows, the message loop. Always 0.
 int RunVantor();
+
+// A message box with the program's name as caption, owned by `owner` (none: on top of everything).
+void TellUser(HWND owner, const char* text, UINT icon);
+// What the user is told when the BIOS refuses a level, and when the system refuses the restart after one.
+constexpr const char* kLevelNotApplied = "The CPU level could not be applied.";
+constexpr const char* kLevelPendingRestart = "The CPU level is applied. It takes effect at the next restart.";
 
 // The main window: borderless, always on top, shaped and blended by its 32-bit picture. It shows and hides
 // itself together with the level dialog, with fades; refuses to show while the machine runs in TPX mode;
@@ -73,6 +91,14 @@ public:
   void SetBackground(bool question);
   // Pushes the current picture to the window again.
   void RefreshShape();
+  // Asks the system to restart so that an applied level takes effect, and closes the program. True when
+  // the system took the request; otherwise nothing closes.
+  bool RequestRestart();
+  // The restart was refused: the windows go, the user is told the level waits for the next restart, and
+  // the program runs on in the notification area.
+  void LevelPendingRestart();
+  // The main window has begun to close: nothing more is applied or restarted.
+  bool IsClosing() const { return FClosing; }
 
   int GetFrameIndex() const { return FFrameIndex; }
   bool GetPlainShowPending() const { return FPlainShowPending != 0; }
@@ -94,6 +120,7 @@ public:
 
 protected:
   void Notification(TComponent* component, TOperation operation) override;
+  void DoClose(TCloseAction& Action) override;
 
 private:
   void Construct();
@@ -104,7 +131,8 @@ private:
   // Loads a skin picture into the window's picture and premultiplies it; a file that does not decode
   // leaves the picture as it was.
   void LoadPicture(const std::string& fileName);
-  void ApplyLevelMessage(WPARAM level);
+  // The answer to UM_APPLY_LEVEL.
+  LRESULT ApplyLevelMessage(WPARAM level);
   void DisplayChanged();
 
   void FormActivate(TObject* Sender);
@@ -118,6 +146,7 @@ private:
   TsPerPixelLayeredFormMaker FShapeMaker;
   std::int32_t FFrameIndex = 0;
   std::uint32_t FPlainShowPending = 1;
+  bool FClosing = false;
 };
 
 // The program's main window, made first by start-up.

@@ -55,14 +55,58 @@ private:
 
 } // namespace
 
+std::wstring ProgramPath()
+{
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+std::wstring ProgramFolder()
+{
+  const std::wstring path = ProgramPath();
+  return path.substr(0, path.find_last_of(L"\\/:") + 1);
+}
+
+std::wstring WidePath(const std::string& path)
+{
+  if (path.empty())
+    return {};
+  const int length = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(), length);
+  return wide;
+}
+
 PngManager& PngManager::Instance()
 {
   // Never destroyed, so that the library stays loaded until the process ends.
-  static PngManager* const instance = new PngManager(ExtractFilePath(ApplicationExeName()) + "pngio.dll");
+  static PngManager* const instance = new PngManager(ProgramFolder() + L"pngio.dll");
   return *instance;
 }
 
-PngManager::PngManager(const std::string& libraryPath) : m_hinst(LoadLibraryA(libraryPath.c_str()))
+namespace {
+
+// The codec by its full path, and what it imports from the system folder only: a library of the same name
+// as one of those, put beside the program, is never picked up. Systems that do not know the flag (without
+// the update that brought it) take the folder of the codec instead of the current one.
+HMODULE LoadCodec(const std::wstring& path)
+{
+  HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (!module && GetLastError() == ERROR_INVALID_PARAMETER)
+    module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  return module;
+}
+
+} // namespace
+
+PngManager::PngManager(const std::wstring& libraryPath) : m_hinst(LoadCodec(libraryPath))
 {
   KO_ASSERT(m_hinst);
   const HMODULE module = m_hinst.Get();
@@ -128,15 +172,25 @@ void ConvertPngRows(const PngData& data, TBitmap& bitmap)
   }
 }
 
-void LoadPngFile(const std::string& fileName, TBitmap& bitmap)
+void LoadPngFile(const std::wstring& fileName, TBitmap& bitmap)
 {
   LoadPngFile(PngManager::Instance(), fileName, bitmap);
 }
 
-void LoadPngFile(PngManager& manager, const std::string& fileName, TBitmap& bitmap)
+void LoadPngFile(const std::string& fileName, TBitmap& bitmap)
+{
+  LoadPngFile(WidePath(fileName), bitmap);
+}
+
+void LoadPngFile(PngManager& manager, const std::wstring& fileName, TBitmap& bitmap)
 {
   bitmap.SetPixelFormat(pf32bit);
   TFileStream stream(fileName, fmOpenRead);
   // The result is not used: a file that does not decode leaves the bitmap as it was.
   manager.ReadToBitmap(&stream, bitmap);
+}
+
+void LoadPngFile(PngManager& manager, const std::string& fileName, TBitmap& bitmap)
+{
+  LoadPngFile(manager, WidePath(fileName), bitmap);
 }

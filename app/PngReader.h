@@ -1,6 +1,7 @@
 #pragma once
 // Skin pictures: PNG files decoded by pngio.dll into 32-bit bitmaps. The library is loaded from the
 // program's folder at the first picture and stays loaded until the process ends; nothing of it is linked in.
+// Paths are wide: the program's folder may have a name the ANSI code page cannot spell.
 #include "Handles.h"
 #include "PngIo.h"
 
@@ -8,6 +9,12 @@
 
 class TBitmap;
 class TStream;
+
+// The running executable's full path, and its folder with the trailing backslash.
+std::wstring ProgramPath();
+std::wstring ProgramFolder();
+// A path in the ANSI code page as a wide one.
+std::wstring WidePath(const std::string& path);
 
 // The process's connection to the PNG codec library.
 class PngManager {
@@ -24,9 +31,10 @@ public:
   // first call and never destroyed.
   static PngManager& Instance();
 
-  // Loads the library at `libraryPath` and finds its entry points. A library that cannot be loaded fails
-  // the assertion "m_hinst".
-  explicit PngManager(const std::string& libraryPath);
+  // Loads the library at `libraryPath` (a full path; the libraries it imports come from the system folder
+  // only) and finds its entry points. A library that cannot be loaded fails the assertion "m_hinst".
+  explicit PngManager(const std::wstring& libraryPath);
+  explicit PngManager(const std::string& libraryPath) : PngManager(WidePath(libraryPath)) {}
   // Uses entry points that are already at hand (no library is loaded).
   explicit PngManager(const TEntryPoints& entryPoints);
   PngManager(const PngManager&) = delete;
@@ -48,8 +56,10 @@ private:
 // Loads the PNG file `fileName` (a full path) into `bitmap` through the process's manager. The bitmap is
 // 32 bits per pixel afterwards; a file that does not decode leaves it otherwise as it was, and a file that
 // cannot be opened raises EFOpenError.
+void LoadPngFile(const std::wstring& fileName, TBitmap& bitmap);
 void LoadPngFile(const std::string& fileName, TBitmap& bitmap);
 // The same through a given manager.
+void LoadPngFile(PngManager& manager, const std::wstring& fileName, TBitmap& bitmap);
 void LoadPngFile(PngManager& manager, const std::string& fileName, TBitmap& bitmap);
 
 // Copies decoded rows into a 32-bit bitmap of the same size: B, G, R, A from R, G, B(, A); alpha 255 for a

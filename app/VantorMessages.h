@@ -23,6 +23,16 @@ constexpr WPARAM UM_TAG = 85; // 'U'
 // Whether a private message's wParam carries the tag (only its low byte counts).
 constexpr bool IsTagged(WPARAM wParam) { return (wParam & 0xFF) == UM_TAG; }
 
+// UM_APPLY_LEVEL's answers.
+// Nothing was written: the BIOS refused the level, the level is not one of the levels, or the program is
+// already closing.
+constexpr LRESULT UM_APPLY_REFUSED = 0;
+// The level was written and the system took the restart request; the program closes.
+constexpr LRESULT UM_APPLY_RESTARTING = 1;
+// The level was written but the system refused the restart: it takes effect at the next one. The program
+// runs on, its windows hidden.
+constexpr LRESULT UM_APPLY_PENDING = 2;
+
 // The notification-area icon's callback message and id.
 constexpr UINT UM_TRAY_CALLBACK = WM_USER + 90;
 constexpr UINT kTrayIconId = 1;

@@ -6,5 +6,7 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
+  // First of all: no library loaded from here on may come from the current folder or PATH.
+  RestrictDllSearch();
   return RunVantor();
 }

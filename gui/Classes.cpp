@@ -316,19 +316,43 @@ int64_t TBytesStream::Seek(int64_t offset, TSeekOrigin origin)
   return FPosition;
 }
 
+namespace {
+
+DWORD ShareOf(unsigned mode)
+{
+  if (mode & fmShareExclusive)
+    return 0;
+  if (mode & fmShareDenyWrite)
+    return FILE_SHARE_READ;
+  return FILE_SHARE_READ | FILE_SHARE_WRITE;
+}
+
+std::string AnsiOf(const std::wstring& text)
+{
+  const int size = static_cast<int>(text.size());
+  const int length = WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string ansi(static_cast<size_t>(length > 0 ? length : 0), '\0');
+  if (length > 0)
+    WideCharToMultiByte(CP_ACP, 0, text.data(), size, ansi.data(), length, nullptr, nullptr);
+  return ansi;
+}
+
+} // namespace
+
 TFileStream::TFileStream(const std::string& fileName, unsigned mode) : FFileName(fileName)
 {
-  DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
-  if (mode & fmShareExclusive)
-    share = 0;
-  else if (mode & fmShareDenyWrite)
-    share = FILE_SHARE_READ;
-  else if (mode & fmShareDenyNone)
-    share = FILE_SHARE_READ | FILE_SHARE_WRITE;
-  FHandle.Reset(
-      CreateFileA(fileName.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  FHandle.Reset(CreateFileA(fileName.c_str(), GENERIC_READ, ShareOf(mode), nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!FHandle)
     throw EFOpenError(fileName);
+}
+
+TFileStream::TFileStream(const std::wstring& fileName, unsigned mode) : FFileName(AnsiOf(fileName))
+{
+  FHandle.Reset(CreateFileW(fileName.c_str(), GENERIC_READ, ShareOf(mode), nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!FHandle)
+    throw EFOpenError(FFileName);
 }
 
 long TFileStream::Read(void* buffer, long count)

@@ -312,6 +312,8 @@ enum : unsigned {
 class TFileStream : public TStream {
 public:
   explicit TFileStream(const std::string& fileName, unsigned mode = fmOpenRead);
+  // By a wide path, for folders the ANSI code page cannot spell; FileName() is its ANSI spelling.
+  explicit TFileStream(const std::wstring& fileName, unsigned mode = fmOpenRead);
   TFileStream(const TFileStream&) = delete;
   TFileStream& operator=(const TFileStream&) = delete;
 

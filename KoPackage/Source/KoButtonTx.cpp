@@ -2,36 +2,11 @@
 
 #include "ComponentPalette.h"
 #include "ControlPublishing.h"
-#include "Handles.h"
 #include "Published.h"
 
 #include <windows.h>
 
-KoButtonTx::KoButtonTx(TComponent* AOwner) : KoButton(AOwner)
-{
-  FPrevFontChange = GetFont()->OnChange;
-  GetFont()->OnChange = TNotifyEvent(this, &KoButtonTx::FontChange);
-  FFontColors = std::make_unique<KoThreeStateFontColor>();
-  FFontColors->OnChange = TNotifyEvent(this, &KoButtonTx::FontColorChange);
-}
-
-KoButtonTx::~KoButtonTx()
-{
-  GetFont()->OnChange = FPrevFontChange;
-  FFontColors.reset();
-}
-
-void KoButtonTx::SetDisp(int x, int y)
-{
-  FDispX = x;
-  FDispY = y;
-}
-
-void KoButtonTx::SetTextBounds(int left, int top, int width, int height)
-{
-  FTextRect = Rect(left, top, left + width, top + height);
-  DoRepaint();
-}
+KoButtonTx::KoButtonTx(TComponent* AOwner) : KoCaptioned(AOwner) {}
 
 void KoButtonTx::SetWordWrap(bool wordWrap)
 {
@@ -39,27 +14,9 @@ void KoButtonTx::SetWordWrap(bool wordWrap)
   DoRepaint();
 }
 
-void KoButtonTx::SetBounds(int left, int top, int width, int height)
-{
-  // Picture 0 holds the size; centring the caption in a size the button will not take would put it off
-  // its face.
-  if (!IsStateEmpty(0)) {
-    width = GetStatePicture(0)->GetWidth();
-    height = GetStatePicture(0)->GetHeight();
-  }
-  SetTextBounds(0, 0, width, height);
-  KoButton::SetBounds(left, top, width, height);
-}
-
-void KoButtonTx::ShowBitmap(int index)
-{
-  KoButton::ShowBitmap(index);
-  DoRepaint();
-}
-
 void KoButtonTx::ShowSunken()
 {
-  FSunkenPending = true;
+  SetSunkenPending();
   KoButton::ShowSunken();
 }
 
@@ -70,79 +27,29 @@ void KoButtonTx::Repaint()
   TWinControl::Repaint();
 }
 
-void KoButtonTx::SetText(const std::string& text)
+void KoButtonTx::ShowCaption()
 {
-  KoButton::SetText(text);
-  DoRepaint();
-}
-
-void KoButtonTx::SetFontColors(KoThreeStateFontColor* value)
-{
-  FFontColors->Assign(value);
-}
-
-void KoButtonTx::FontChange(TObject* Sender)
-{
-  DoRepaint();
-  FPrevFontChange(Sender);
-}
-
-void KoButtonTx::FontColorChange(TObject* /*Sender*/)
-{
-  DoRepaint();
-}
-
-void KoButtonTx::DoRepaint()
-{
-  RedrawPictures();
-  DrawText();
   TWinControl::Invalidate();
 }
 
-TColor KoButtonTx::GetFontColorOfCurState() const
+TColor KoButtonTx::ColorOfState(int state) const
 {
-  const TColor fontColor = GetFont()->GetColor();
-  TColor color = fontColor;
-  switch (GetRequestedState()) {
+  switch (state) {
   case 1:
-    color = FFontColors->GetSunken();
-    break;
+    return GetFontColors()->GetSunken();
   case 2:
-    color = FFontColors->GetFocused();
-    break;
+    return GetFontColors()->GetFocused();
   case 3:
-    color = FFontColors->GetDisabled() == -1 ? clGrayText : FFontColors->GetDisabled();
-    break;
+    return GetFontColors()->GetDisabled() == -1 ? clGrayText : GetFontColors()->GetDisabled();
   default:
-    break;
+    return -1;
   }
-  if (color == -1)
-    color = fontColor;
-  return ColorToRGB(color) & 0xFFFFFF;
 }
 
-void KoButtonTx::DrawText()
+UINT KoButtonTx::CaptionFormat() const
 {
-  TRect rect = FTextRect;
-  if (FSunkenPending) {
-    FSunkenPending = false;
-    rect.left += FDispX;
-    rect.top += FDispY;
-  }
-  TCanvas* canvas = GetCanvas();
-  const HDC dc = canvas->GetHandle();
-  // Without DT_NOPREFIX: "&" underlines the next character and "&&" is one ampersand.
-  const UINT format = FWordWrap ? DT_CENTER | DT_VCENTER | DT_WORDBREAK | DT_NOFULLWIDTHCHARBREAK
-                                : DT_CENTER | DT_VCENTER | DT_SINGLELINE;
-  canvas->Changing();
-  {
-    const TSaveDC saved(dc);
-    SetBkMode(dc, TRANSPARENT);
-    const TSelectObject font(dc, GetFont()->GetHandle());
-    SetTextColor(dc, static_cast<COLORREF>(GetFontColorOfCurState()));
-    ::DrawTextA(dc, GetText().c_str(), -1, &rect, format);
-  }
-  canvas->Changed();
+  return FWordWrap ? DT_CENTER | DT_VCENTER | DT_WORDBREAK | DT_NOFULLWIDTHCHARBREAK
+                   : DT_CENTER | DT_VCENTER | DT_SINGLELINE;
 }
 
 void KoButtonTx::Register()

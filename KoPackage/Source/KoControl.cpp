@@ -373,7 +373,10 @@ void KoCustomControl::PictureChanged(TObject* Sender)
     // A state that was showing a stand-in shows its own picture now, or a stand-in again.
     if (index == FRequestedState)
       ShowBitmap(index);
+    // The holder's own handler draws the bare picture when it is the one on show.
     FPrevPictureChange(Sender);
+    if (index == GetShownState())
+      PictureRedrawn();
     return;
   }
   TBitmap* picture = GetStatePicture(0);
@@ -382,6 +385,8 @@ void KoCustomControl::PictureChanged(TObject* Sender)
   FPictures->Resize(width, height);
   Repaint();
   FPrevPictureChange(Sender);
+  if (GetShownState() == 0)
+    PictureRedrawn();
   if (!IsStateEmpty(0))
     SetBounds(GetLeft(), GetTop(), width, height);
   UpdateRegion();

@@ -135,6 +135,9 @@ protected:
   bool CanResize(int& NewWidth, int& NewHeight) override;
   void Resize() override;
   void HandleCreated() override;
+  // The picture holder has just drawn the picture on show again because it was replaced: whatever the
+  // control draws over it goes on again here.
+  virtual void PictureRedrawn() {}
 
 private:
   int IndexOfPicture(const TObject* bitmap) const;

@@ -3,6 +3,7 @@
 #include "ComSupport.h"
 #include "PngDecoder.h"
 #include "PngEncoder.h"
+#include "PngImageData.h"
 #include "PngInput.h"
 #include "PngRecord.h"
 
@@ -20,7 +21,8 @@ BOOL WINAPI ReadPngEx(PngData* data, PngReadCallback read, void* user)
     return FALSE;
   try {
     std::vector<BYTE> file;
-    if (!GatherPngFile(read, user, file))
+    // Damaged image data never reaches the system's decoder.
+    if (!GatherPngFile(read, user, file) || !ImageDataIntact(file))
       return FALSE;
     TComApartment apartment;
     return apartment.Usable() && DecodePngFile(file, *data);

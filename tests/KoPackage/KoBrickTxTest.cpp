@@ -97,6 +97,31 @@ TEST_F(KoBrickCaption, TheCaptionColourFollowsTheRequestedLook)
   }
 }
 
+TEST_F(KoBrickCaption, ReplacingThePictureOfTheLookOnShowKeepsTheCaption)
+{
+  const struct {
+    const char* what;
+    std::function<void()> enter;
+    int look;
+  } cases[] = {
+      {"normal", [] {}, 0},
+      {"hovered", [&] { PointAt(Brick, 5, 5); }, 1},
+      {"disabled", [&] { Brick->SetEnabled(false); }, 2},
+  };
+  constexpr TColor kNewFace = 0x30D0F0;
+  for (const auto& c : cases) {
+    c.enter();
+    ASSERT_EQ(Brick->GetShownState(), c.look) << c.what;
+    TBitmap picture;
+    MakePicture(picture, 60, 30, kNewFace);
+    Brick->SetStatePicture(&picture, c.look);
+    EXPECT_GT(Count(kNewFace), 60 * 30 / 2) << c.what << ": the new picture is on show";
+    EXPECT_GT(Count(Brick->GetFontColorOfCurState()), 15) << c.what << ": the caption is drawn over it";
+    MakePicture(picture, 60, 30, kFace);
+    Brick->SetStatePicture(&picture, c.look);
+  }
+}
+
 TEST_F(KoBrickCaption, TheCaptionIsCentredOnOneLineAndNeverDisplaced)
 {
   const RECT normal = Box(kCaption);

@@ -218,3 +218,30 @@ TEST_F(KoCaption, AButtonFollowingItsParentsFontRedrawsWhenTheParentsFontChanges
   EXPECT_TRUE(button->GetParentFont());
   EXPECT_GT(PixelsOf(button).Count(static_cast<COLORREF>(clOlive)), 15);
 }
+
+// The dialog recomposes its buttons' pictures while the pointer rests on one: the picture of the look on
+// show is replaced, and its caption must stay.
+TEST_F(KoCaption, ReplacingThePictureOfTheLookOnShowKeepsTheCaption)
+{
+  const struct {
+    const char* what;
+    std::function<void()> enter;
+    TLook look;
+  } cases[] = {
+      {"raised", [] {}, lkRaised},
+      {"hovered", [&] { PointAt(Button, 5, 5); }, lkFocused},
+      {"pressed", [&] { ButtonDown(Button, 5, 5); }, lkSunken},
+      {"disabled", [&] { Button->SetEnabled(false); }, lkDisabled},
+  };
+  constexpr TColor kNewFace = 0x30D0F0;
+  for (const auto& c : cases) {
+    c.enter();
+    ASSERT_EQ(Button->GetShownState(), c.look) << c.what;
+    TBitmap picture;
+    MakePicture(picture, 60, 30, kNewFace);
+    Button->SetStatePicture(&picture, c.look);
+    EXPECT_GT(Count(kNewFace), 60 * 30 / 2) << c.what << ": the new picture is on show";
+    EXPECT_GT(Count(Button->GetFontColorOfCurState()), 15) << c.what << ": the caption is drawn over it";
+    LoadLookPictures(Button, 60, 30);
+  }
+}

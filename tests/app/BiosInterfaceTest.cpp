@@ -489,11 +489,43 @@ TEST_F(Bios, ApplyingALevelWritesItThenTheCompanion)
   EXPECT_EQ(Value(kCompanionId), 6u);
   EXPECT_EQ(recorder.DebugLines, std::vector<std::string>{"[CPU Vantor+] Group: 0x09, SetItem: 0x06"});
 
-  // A refused level is reported, and the companion is written all the same.
-  KoSimClearCallLog();
-  EXPECT_FALSE(ApplyLevel(9));
-  EXPECT_EQ(Calls("AcpiSetItem").size(), 2u);
-  EXPECT_EQ(Value(kLevelId), 3u);
+}
+
+// After a refused level write nothing else is written: no defaults restored, no companion, no debugger line.
+TEST_F(Bios, ARefusedLevelWriteWritesNothingElse)
+{
+  const struct {
+    const char* Case;
+    const char* LevelItem;
+    DWORD Level;
+    bool InjectRefusal;
+  } cases[] = {
+      {"level out of range", R"({"id": "0x0F080000", "value": 2, "options": ["A", "B", "C", "D"]})", 9, false},
+      {"item takes no value (level 0)",
+       R"({"id": "0x0F080000", "value": 2, "options": ["A", "B", "C", "D"], "writable": false})", 0, false},
+      {"firmware answers 0 (level 0)", R"({"id": "0x0F080000", "value": 2, "options": ["A", "B", "C", "D"]})", 0,
+       true},
+      {"no level item in the group", R"({"id": "0x0F070001", "value": 1})", 0, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Case);
+    Load(std::string(R"("0x03": [{"id": "0x03070001", "value": 1, "default": 0}],
+                        "0x09": [{"id": "0x09000000", "value": 3, "count": 7}],
+                        "0x0F": [)") + c.LevelItem + "]");
+    if (c.InjectRefusal)
+      KoSimSetAnswer(2, kLevelId, 0, 1);
+    TSysRecorder recorder;
+    EXPECT_FALSE(ApplyLevel(c.Level));
+    const std::vector<std::string> writes = Calls("AcpiSetItem");
+    EXPECT_LE(writes.size(), 1u);
+    for (const std::string& write : writes)
+      EXPECT_EQ(write.rfind("AcpiSetItem(0x0f080000", 0), 0u) << write;
+    EXPECT_TRUE(Calls("AcpiGetGroup(0x03").empty());
+    EXPECT_TRUE(Calls("AcpiGetGroup(0x09").empty());
+    EXPECT_EQ(Value(0x03070001), 1u);
+    EXPECT_EQ(Value(kCompanionId), 3u);
+    EXPECT_TRUE(recorder.DebugLines.empty());
+  }
 }
 
 TEST_F(Bios, ApplyingLevelZeroRestoresTheDefaultsUnlessTheInfoCodeIsThree)

@@ -1,8 +1,11 @@
 // The level dialog: its skins composed over the main picture, stepping through the levels, and the two
 // modes with what each button writes.
 #include "Ctrlform.h"
+#include "PngReader.h"
 
 #include "VantorFixture.h"
+#include "VantorMessages.h"
+#include "KoTrayIcon.h"
 
 #include "KoButton.h"
 #include "KoButtonTx.h"
@@ -16,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -191,24 +195,25 @@ TEST_F(Dialog, ButtonPicturesAreTheirSkinsOverTheMainPictureWithoutAlpha)
 TEST_F(Dialog, AComposedSkinIsTheSameFromTheDecodedCopyAndFollowsAFileChangedOnDisk)
 {
   TBitmap& background = *MainForm->Background->GetPicture()->GetBitmap();
-  const auto compose = [&](const std::string& path) {
+  const auto compose = [&](const std::wstring& path) {
     TBitmap composed;
     ComposeSkinFile(path, &composed, background, 101, 261);
     return composed.SaveToBytes();
   };
   const auto expected = [&](const char* name) { return compose(SkinPath(name)); };
   TTempFile file(".png");
-  ASSERT_TRUE(CopyFileA(SkinPath("yes_n.png").c_str(), file.Path().c_str(), FALSE));
-  const auto first = compose(file.Path());
+  const std::wstring path = WidePath(file.Path());
+  ASSERT_TRUE(CopyFileW(SkinPath("yes_n.png").c_str(), path.c_str(), FALSE));
+  const auto first = compose(path);
   EXPECT_EQ(first, expected("yes_n.png"));
-  EXPECT_EQ(compose(file.Path()), first) << "composed again from the decoded copy";
+  EXPECT_EQ(compose(path), first) << "composed again from the decoded copy";
   // Another picture under the same name (a different size, so the change shows even within the file
   // time's resolution) is decoded anew.
-  ASSERT_TRUE(CopyFileA(SkinPath("left_n.png").c_str(), file.Path().c_str(), FALSE));
-  EXPECT_EQ(compose(file.Path()), expected("left_n.png"));
+  ASSERT_TRUE(CopyFileW(SkinPath("left_n.png").c_str(), path.c_str(), FALSE));
+  EXPECT_EQ(compose(path), expected("left_n.png"));
   // A file that has gone is an error again, as on the first load.
   ASSERT_TRUE(DeleteFileA(file.Path().c_str()));
-  EXPECT_THROW(compose(file.Path()), EFOpenError);
+  EXPECT_THROW(compose(path), EFOpenError);
 }
 
 TEST_F(Dialog, PrevAndNextWrapAndTheLabelIsUnderlinedOnlyOnTheBiosLevel)
@@ -335,6 +340,87 @@ TEST_F(Dialog, YesAppliesRequestsTheRebootAndEndsTheProgram)
   EXPECT_TRUE(QuitPosted());
 }
 
+// What the user was told, once: the text, the program's name as caption, over the dialog.
+void ExpectToldOnce(const TSysRecorder& recorder, const char* text, HWND owner)
+{
+  ASSERT_EQ(recorder.Boxes.size(), 1u);
+  EXPECT_EQ(recorder.Boxes[0].text, text);
+  EXPECT_EQ(recorder.Boxes[0].caption, "CPU Vantor");
+  EXPECT_EQ(recorder.Boxes[0].owner, owner);
+}
+
+TEST_F(Dialog, OkOnALevelTheBiosRefusesKeepsTheWindowsUpShowsTheBiosLevelAndSaysSo)
+{
+  TSysRecorder recorder;
+  Press(ControlForm->NextButton);
+  ASSERT_EQ(Label(), "Performance");
+  KoSimSetAnswer(2, kLevelItem, 0, -1); // the probe and the write both refused
+  Press(ControlForm->OkButton);
+  EXPECT_TRUE(BothVisible());
+  EXPECT_FALSE(InQuestionMode());
+  EXPECT_EQ(ControlForm->GetSelectedLevel(), 2u);
+  EXPECT_EQ(Label(), "Balanced");
+  EXPECT_TRUE(Underlined());
+  ExpectToldOnce(recorder, kLevelNotApplied, ControlForm->GetHandle());
+  EXPECT_EQ(Writes(), (std::vector<std::string>{"AcpiSetItem(0x0f080000, 3, 0) = 0x0",
+                                                 "AcpiSetItem(0x0f080000, 3, 1) = 0x0"}));
+  EXPECT_TRUE(RebootFlags.empty());
+  EXPECT_FALSE(QuitPosted());
+}
+
+TEST_F(Dialog, YesOnALevelTheBiosRefusesRestartsNothingAndGoesBackToNormalMode)
+{
+  TSysRecorder recorder;
+  Press(ControlForm->PrevButton);
+  Press(ControlForm->PrevButton);
+  Press(ControlForm->OkButton);
+  ASSERT_TRUE(InQuestionMode());
+  KoSimSetAnswer(2, kLevelItem, 0, 1); // the write refused
+  Press(ControlForm->OkButton);        // Yes
+  EXPECT_TRUE(RebootFlags.empty());
+  EXPECT_FALSE(QuitPosted());
+  EXPECT_FALSE(MainForm->IsClosing());
+  EXPECT_FALSE(InQuestionMode());
+  EXPECT_TRUE(BothVisible());
+  EXPECT_EQ(Label(), "Balanced");
+  EXPECT_TRUE(Underlined());
+  EXPECT_EQ(Value(kLevelItem), 2u);
+  EXPECT_EQ(Value(kCompanionItem), 1u);
+  ExpectToldOnce(recorder, kLevelNotApplied, ControlForm->GetHandle());
+}
+
+// The system may refuse the restart (no shutdown privilege, a program or a policy says no): the level
+// waits for the next restart and the program stays, in the notification area.
+TEST_F(Dialog, ARefusedRestartLeavesTheLevelPendingAndTheProgramRunning)
+{
+  SysApi().ExitWindowsEx = [this](UINT flags, DWORD) -> BOOL {
+    RebootFlags.push_back(flags);
+    return FALSE;
+  };
+  TSysRecorder recorder;
+  Press(ControlForm->PrevButton);
+  Press(ControlForm->PrevButton);
+  Press(ControlForm->OkButton);
+  Press(ControlForm->OkButton); // Yes
+  EXPECT_EQ(Value(kLevelItem), 0u);
+  EXPECT_EQ(RebootFlags, std::vector<UINT>{EWX_REBOOT});
+  EXPECT_FALSE(QuitPosted());
+  EXPECT_FALSE(MainForm->IsClosing());
+  EXPECT_TRUE(BothHidden());
+  EXPECT_TRUE(MainForm->TrayIcon);
+  ExpectToldOnce(recorder, kLevelPendingRestart, nullptr);
+
+  // The same through UM_APPLY_LEVEL, which answers that the level waits.
+  recorder.Boxes.clear();
+  SendMessageA(MainForm->GetHandle(), UM_SHOW, UM_TAG, 0);
+  ASSERT_TRUE(BothVisible());
+  EXPECT_EQ(SendMessageA(MainForm->GetHandle(), UM_APPLY_LEVEL, 3, 0), UM_APPLY_PENDING);
+  EXPECT_EQ(Value(kLevelItem), 3u);
+  EXPECT_FALSE(QuitPosted());
+  EXPECT_TRUE(BothHidden());
+  ExpectToldOnce(recorder, kLevelPendingRestart, nullptr);
+}
+
 TEST_F(Dialog, TheQuestionSurvivesHidingButTheSelectionReturnsToTheBiosLevel)
 {
   Press(ControlForm->NextButton);
@@ -355,12 +441,100 @@ TEST_F(VantorTest, WithoutLevelNamesPrevAndNextChangeNoCaption)
   Load(VantorLayout(0, "", 6)); // the companion offers too few options: no names are read
   MakeForms();
   EXPECT_TRUE(ControlForm->LevelNames.empty());
-  EXPECT_EQ(ControlForm->CpuLabel->GetCaption(), "CpuLabel");
+  EXPECT_EQ(ControlForm->CpuLabel->GetCaption(), kUnknownLevel);
   Press(ControlForm->NextButton);
   Press(ControlForm->PrevButton);
   Press(ControlForm->PrevButton);
-  EXPECT_EQ(ControlForm->CpuLabel->GetCaption(), "CpuLabel");
+  EXPECT_EQ(ControlForm->CpuLabel->GetCaption(), kUnknownLevel);
   EXPECT_EQ(MainForm->GetFrameIndex(), 3);
+}
+
+// The label never shows the form's design caption, nor claims (underlined) a level the BIOS does not hold.
+TEST_F(VantorTest, ALevelTheBiosHoldsButDoesNotListIsShownAsUnknown)
+{
+  const struct {
+    const char* Case;
+    std::string Layout;
+  } cases[] = {
+      {"a value past the last option",
+       VantorLayout(0, R"({"id": "0x0F080000", "value": 7, "max": 9,
+                           "options": ["Standard", "Quiet", "Balanced", "Performance", "Maximum"]})")},
+      {"an item without options", VantorLayout(0, R"({"id": "0x0F080000", "value": 0, "options": []})")},
+      {"no names read", VantorLayout(0, "", 6)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Case);
+    Load(c.Layout);
+    MakeForms();
+    const auto label = [] { return ControlForm->CpuLabel->GetCaption(); };
+    const auto underlined = [] { return ControlForm->CpuLabel->GetFont()->GetStyle().Contains(fsUnderline); };
+    SendMessageA(MainForm->GetHandle(), UM_SHOW, UM_TAG, 0);
+    PumpPending();
+    EXPECT_EQ(label(), kUnknownLevel);
+    EXPECT_FALSE(underlined());
+    // Back to the last listed level with Prev: it is not the one the BIOS holds.
+    for (int i = 0; i < 3; ++i)
+      Press(ControlForm->PrevButton);
+    EXPECT_FALSE(underlined()) << label();
+    Press(ControlForm->CancelButton);
+    SendMessageA(MainForm->GetHandle(), UM_SHOW, UM_TAG, 0);
+    PumpPending();
+    EXPECT_EQ(label(), kUnknownLevel);
+    EXPECT_FALSE(underlined());
+    delete ControlForm;
+    delete MainForm;
+  }
+}
+
+// The label's pixels as the dialog shows them: a copy of its part of the dialog's window.
+std::vector<COLORREF> LabelPixels(int& width, int& height)
+{
+  const TLabel* label = ControlForm->CpuLabel;
+  width = label->GetWidth();
+  height = label->GetHeight();
+  UpdateWindow(ControlForm->GetHandle());
+  const HDC window = GetDC(ControlForm->GetHandle());
+  std::vector<COLORREF> pixels;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      pixels.push_back(GetPixel(window, label->GetLeft() + x, label->GetTop() + y));
+  ReleaseDC(ControlForm->GetHandle(), window);
+  return pixels;
+}
+
+TEST_F(VantorTest, ALevelNameTooLongForTheLabelEndsInAnEllipsis)
+{
+  Load(VantorLayout(0, R"({"id": "0x0F080000", "value": 0,
+                           "options": ["Short", "Performance Extreme Overdrive Turbo Boost Maximum"]})"));
+  MakeForms();
+  SendMessageA(MainForm->GetHandle(), UM_SHOW, UM_TAG, 0);
+  PumpPending();
+  // Not the level the BIOS holds: no underline runs through the measurements.
+  Press(ControlForm->NextButton);
+  int width = 0, height = 0;
+  const std::vector<COLORREF> pixels = LabelPixels(width, height);
+  const auto ink = [&](int x, int y) { return pixels[static_cast<size_t>(y * width + x)] == RGB(70, 133, 226); };
+  // Columns with ink, and for each the rows it covers.
+  int left = width, right = -1;
+  for (int x = 0; x < width; ++x)
+    for (int y = 0; y < height; ++y)
+      if (ink(x, y)) {
+        left = std::min(left, x);
+        right = std::max(right, x);
+      }
+  ASSERT_LT(left, right) << "no text";
+  // Cut at both sides, glyphs run into both edges; ended with an ellipsis, the text stops short of them.
+  EXPECT_GT(left, 0);
+  EXPECT_LT(right, width - 1);
+  // The last ink is the ellipsis's dots: only a few rows at the foot of the text, where letters are tall.
+  int tallest = 0;
+  for (int x = right - 8; x <= right; ++x) {
+    int rows = 0;
+    for (int y = 0; y < height; ++y)
+      rows += ink(x, y) ? 1 : 0;
+    tallest = std::max(tallest, rows);
+  }
+  EXPECT_LE(tallest, 4) << "the text's end is a letter, not an ellipsis";
 }
 
 } // namespace

@@ -19,6 +19,8 @@
 
 #include <algorithm>
 #include <array>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -156,6 +158,154 @@ TEST_F(VantorTest, StartupOutcomes)
   }
 }
 
+// A copy started with other rights holds a mutex this one may not open: that is a running copy too.
+TEST_F(VantorTest, AMutexThatCannotBeOpenedMeansASecondCopy)
+{
+  MakeForms();
+  const std::string name = CaseMutexName(100);
+  // Present but empty: nobody, the owner included, may open it.
+  ACL acl;
+  ASSERT_TRUE(InitializeAcl(&acl, sizeof acl, ACL_REVISION));
+  SECURITY_DESCRIPTOR descriptor;
+  ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
+  ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, TRUE, &acl, FALSE));
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, &descriptor, FALSE};
+  TKernelHandle running(CreateMutexA(&attributes, TRUE, name.c_str()));
+  ASSERT_TRUE(running.Get());
+  SetLastError(0);
+  TKernelHandle probe(CreateMutexA(nullptr, TRUE, name.c_str()));
+  ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED)) << "the system lets the mutex be opened";
+
+  TKernelHandle mutex;
+  EXPECT_EQ(CheckStartup(name.c_str(), mutex), TStartOutcome::SecondCopy);
+  EXPECT_FALSE(mutex.Get());
+  EXPECT_TRUE(BothVisible()) << "the running copy was not asked to show itself";
+}
+
+// A window of the running copy's class and caption whose thread does not answer.
+class THungCopy {
+public:
+  THungCopy()
+  {
+    m_release.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    TKernelHandle made(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    m_made = made.Get();
+    m_thread.Reset(CreateThread(nullptr, 0, &Run, this, 0, nullptr));
+    WaitForSingleObject(m_made, 10000);
+  }
+  ~THungCopy()
+  {
+    SetEvent(m_release.Get());
+    WaitForSingleObject(m_thread.Get(), 10000);
+  }
+  THungCopy(const THungCopy&) = delete;
+  THungCopy& operator=(const THungCopy&) = delete;
+  HWND Window() const { return m_window; }
+
+private:
+  static DWORD WINAPI Run(void* data)
+  {
+    auto* self = static_cast<THungCopy*>(data);
+    // A class of its own under the copy's class name: keyed by another module than the program's forms.
+    const HINSTANCE module = GetModuleHandleA("kernel32.dll");
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = module;
+    windowClass.lpszClassName = kMainWindowClass;
+    RegisterClassA(&windowClass);
+    self->m_window = CreateWindowExA(0, kMainWindowClass, kMainWindowCaption, WS_POPUP, 0, 0, 10, 10, nullptr,
+                                     nullptr, module, nullptr);
+    SetEvent(self->m_made);
+    // Hung: no message is taken until the test is over.
+    WaitForSingleObject(self->m_release.Get(), INFINITE);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+      DispatchMessageA(&msg);
+    DestroyWindow(self->m_window);
+    UnregisterClassA(kMainWindowClass, module);
+    return 0;
+  }
+
+  TKernelHandle m_release;
+  TKernelHandle m_thread;
+  HANDLE m_made = nullptr;
+  HWND m_window = nullptr;
+};
+
+struct TStartupCheck {
+  std::string Name;
+  TStartOutcome Outcome = TStartOutcome::Run;
+};
+
+DWORD WINAPI CheckStartupThread(void* data)
+{
+  auto* check = static_cast<TStartupCheck*>(data);
+  TKernelHandle mutex;
+  check->Outcome = CheckStartup(check->Name.c_str(), mutex, 300);
+  return 0;
+}
+
+TEST_F(VantorTest, ASecondCopyDoesNotWaitForAHungFirstCopy)
+{
+  TStartupCheck check{CaseMutexName(101)};
+  TKernelHandle running(CreateMutexA(nullptr, TRUE, check.Name.c_str()));
+  THungCopy hung;
+  ASSERT_TRUE(hung.Window());
+  ASSERT_EQ(FindWindowA(kMainWindowClass, kMainWindowCaption), hung.Window());
+  TKernelHandle second(CreateThread(nullptr, 0, &CheckStartupThread, &check, 0, nullptr));
+  // Bounded by the request's own timeout; far more than it.
+  EXPECT_EQ(WaitForSingleObject(second.Get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0)) << "still waiting";
+  EXPECT_EQ(check.Outcome, TStartOutcome::SecondCopy);
+  // A copy that ends the hang lets a waiting second copy go (the hung one's destructor does).
+}
+
+TEST_F(VantorTest, AnythingThrownAtStartupIsShownInTheErrorBoxAndEndsWithZero)
+{
+  TSysRecorder recorder;
+  Application->SetTitle("KORA Vantor");
+  const struct {
+    void (*Body)();
+    const char* Text;
+  } cases[] = {
+      {[] { throw std::bad_alloc(); }, "Out of memory"},
+      {[] { throw EFOpenError("C:\\x.png"); }, "Cannot open file C:\\x.png"},
+      {[] { throw std::runtime_error("broken"); }, "broken"},
+      {[] { throw 7; }, "Unknown exception"},
+  };
+  for (const auto& c : cases) {
+    recorder.Boxes.clear();
+    EXPECT_EQ(RunGuarded(c.Body), 0) << c.Text;
+    ASSERT_EQ(recorder.Boxes.size(), 1u) << c.Text;
+    EXPECT_EQ(recorder.Boxes[0].text, c.Text);
+    EXPECT_EQ(recorder.Boxes[0].caption, "KORA Vantor");
+    EXPECT_TRUE(recorder.Boxes[0].type & MB_ICONERROR) << c.Text;
+  }
+}
+
+// From the entry point on, a library asked for by name comes from the program's folder or the system's,
+// never from the current folder.
+TEST(DllSearch, TheCurrentFolderIsNotSearched)
+{
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  const std::string folder = std::string(temp) + "ko-dllsearch-" + std::to_string(GetCurrentProcessId());
+  CreateDirectoryA(folder.c_str(), nullptr);
+  const std::string planted = folder + "\\koplanted.dll";
+  ASSERT_TRUE(CopyFileA((ExeDir() + "pngio.dll").c_str(), planted.c_str(), FALSE));
+  char saved[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, saved);
+  SetCurrentDirectoryA(folder.c_str());
+  RestrictDllSearch();
+  const HMODULE found = LoadLibraryA("koplanted.dll");
+  EXPECT_FALSE(found) << "loaded from the current folder";
+  EXPECT_TRUE(LoadLibraryA("user32.dll")) << "the system folder is still searched";
+  if (found)
+    FreeLibrary(found);
+  SetCurrentDirectoryA(saved);
+  DeleteFileA(planted.c_str());
+  RemoveDirectoryA(folder.c_str());
+}
+
 // --- private messages ----------------------------------------------------------------------------------------
 
 TEST_F(VantorTest, PrivateMessagesNeedTheTagInTheLowByteOfWParam)
@@ -201,6 +351,50 @@ TEST_F(VantorTest, ApplyLevelMessageIsBoundedByTheLevelNames)
   EXPECT_EQ(Value(kLevelItem), 4u);
   EXPECT_EQ(RebootFlags, std::vector<UINT>{EWX_REBOOT});
   EXPECT_TRUE(QuitPosted());
+}
+
+TEST_F(VantorTest, ApplyLevelMessageAnswersWhetherTheLevelWasWrittenAndRestartsOnlyThen)
+{
+  StartShown();
+  const HWND window = MainForm->GetHandle();
+  // Refused by the BIOS: nothing else is written, nothing restarts, nothing closes.
+  KoSimSetAnswer(2, kLevelItem, 0, 1);
+  EXPECT_EQ(SendMessageA(window, UM_APPLY_LEVEL, 3, 0), UM_APPLY_REFUSED);
+  EXPECT_EQ(Value(kLevelItem), 2u);
+  EXPECT_EQ(Value(kCompanionItem), 1u);
+  EXPECT_TRUE(RebootFlags.empty());
+  EXPECT_FALSE(QuitPosted());
+  EXPECT_TRUE(BothVisible());
+  // Accepted: written, restart requested, closing.
+  EXPECT_EQ(SendMessageA(window, UM_APPLY_LEVEL, 3, 0), UM_APPLY_RESTARTING);
+  EXPECT_EQ(Value(kLevelItem), 3u);
+  EXPECT_EQ(RebootFlags, std::vector<UINT>{EWX_REBOOT});
+  EXPECT_TRUE(MainForm->IsClosing());
+  // Once closing, nothing more is written or restarted.
+  EXPECT_EQ(SendMessageA(window, UM_APPLY_LEVEL, 1, 0), UM_APPLY_REFUSED);
+  EXPECT_EQ(Value(kLevelItem), 3u);
+  EXPECT_EQ(RebootFlags.size(), 1u);
+  EXPECT_TRUE(QuitPosted());
+}
+
+TEST_F(VantorTest, TwoPostedAppliesWriteOnceAndRestartOnce)
+{
+  StartShown();
+  KoSimClearCallLog();
+  PostMessageA(MainForm->GetHandle(), UM_APPLY_LEVEL, 3, 0);
+  PostMessageA(MainForm->GetHandle(), UM_APPLY_LEVEL, 1, 0);
+  PumpPending();
+  uint32_t size = 0;
+  KoSimGetCallLog(nullptr, &size);
+  std::string log(size, '\0');
+  KoSimGetCallLog(log.data(), &size);
+  size_t levelWrites = 0;
+  for (size_t at = log.find("AcpiSetItem(0x0f080000"); at != std::string::npos;
+       at = log.find("AcpiSetItem(0x0f080000", at + 1))
+    ++levelWrites;
+  EXPECT_EQ(levelWrites, 1u) << log;
+  EXPECT_EQ(Value(kLevelItem), 3u);
+  EXPECT_EQ(RebootFlags, std::vector<UINT>{EWX_REBOOT});
 }
 
 TEST_F(VantorTest, TpxModeShowsOnlyTheBalloon)
@@ -329,6 +523,29 @@ TEST_F(VantorTest, TheFirstShowIsPlainAndLaterShowsFadeInTheMainWindowFirst)
   EXPECT_LT(FirstUpdate(main, 255), FirstUpdate(dialog, 1));
   // At the dialog's first step its buttons are recomposed over the main picture, which is pushed again.
   EXPECT_GT(Alphas(main).size(), Steps(main).size());
+}
+
+// The notification icon's menu and UM_FOREGROUND activate the main window; a hidden one stays hidden, and
+// the next show fades in from transparent as after any hide.
+TEST_F(VantorTest, ActivatingTheHiddenMainWindowShowsNothing)
+{
+  StartShown();
+  const HWND main = MainForm->GetHandle(), dialog = ControlForm->GetHandle();
+  SendMessageA(main, UM_HIDE, UM_TAG, 0);
+  ASSERT_TRUE(BothHidden());
+  SetForegroundWindow(main);
+  PumpPending();
+  EXPECT_TRUE(BothHidden()) << "activated";
+  SendMessageA(main, UM_FOREGROUND, UM_TAG, 0);
+  PumpPending();
+  EXPECT_TRUE(BothHidden()) << "UM_FOREGROUND";
+  Updates.clear();
+  SendMessageA(main, UM_SHOW, UM_TAG, 0);
+  EXPECT_TRUE(BothVisible());
+  EXPECT_EQ(Steps(main), Range(0, 255));
+  ASSERT_FALSE(Steps(dialog).empty());
+  EXPECT_EQ(Steps(dialog).front(), 0);
+  EXPECT_EQ(Steps(dialog).back(), 255);
 }
 
 TEST_F(VantorTest, HidingWhileOnlyOneWindowShowsHidesBothAtOnce)

@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,7 @@ const char* const kLayout = R"({"info": [1, 0, 2], "groups": {
   "0x09": [{"id": "0x09000000", "value": 6, "default": 6, "count": 8}],
   "0x0B": [{"id": "0x0B060001", "value": %TPX%, "count": 2}],
   "0x0F": [{"id": "0x0F080000", "value": 2, "default": 2,
-            "options": ["Standard", "Quiet", "Balanced", "Performance", "Maximum"], "restart": [0, 4]}]}})";
+            "options": ["Standard", "Quiet", "Balanced", "Performance", "Maximum"], "restart": [0, 4]%LEVEL%}]}})";
 constexpr DWORD kLevelItem = 0x0F080000;
 
 // Centres of the buttons on the dialog, which shares the main window's top-left corner.
@@ -28,6 +29,83 @@ constexpr POINT kPrev = {85, 192};
 constexpr POINT kNext = {297, 192};
 constexpr POINT kOk = {126, 276};
 constexpr POINT kCancel = {230, 276};
+// Where the level's name and the text buttons lie on the dialog.
+constexpr RECT kLevelLabel = {90, 100, 315, 124};
+constexpr RECT kOkButton = {101, 261, 151, 291};
+constexpr RECT kCancelButton = {205, 261, 255, 291};
+// The colour of the level's name and of the text buttons' captions.
+constexpr COLORREF kLevelBlue = RGB(70, 133, 226);
+
+// What the display shows in a part of the screen, as a user sees it.
+class TScreenShot {
+public:
+  explicit TScreenShot(const RECT& area) : m_area(area)
+  {
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    const HDC screen = GetDC(nullptr);
+    const HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    const HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY | CAPTUREBLT);
+    GdiFlush();
+    const auto* pixels = static_cast<const uint32_t*>(bits);
+    for (int i = 0; i < width * height; ++i)
+      m_pixels.push_back(RGB((pixels[i] >> 16) & 0xFF, (pixels[i] >> 8) & 0xFF, pixels[i] & 0xFF));
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+  }
+  // Pixels of `color` in a part of the window whose top-left corner is `origin`.
+  int Count(COLORREF color, POINT origin, const RECT& part) const
+  {
+    int n = 0;
+    for (int y = part.top; y < part.bottom; ++y)
+      for (int x = part.left; x < part.right; ++x)
+        n += At(origin.x + x, origin.y + y) == color ? 1 : 0;
+    return n;
+  }
+  COLORREF At(int x, int y) const
+  {
+    const int width = m_area.right - m_area.left;
+    x -= m_area.left;
+    y -= m_area.top;
+    if (x < 0 || y < 0 || x >= width || y >= m_area.bottom - m_area.top)
+      return CLR_INVALID;
+    return m_pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
+  }
+  bool operator==(const TScreenShot& other) const { return m_pixels == other.m_pixels; }
+
+private:
+  RECT m_area;
+  std::vector<COLORREF> m_pixels;
+};
+
+// The window's rectangle on the screen and its top-left corner.
+RECT WindowRect(HWND window)
+{
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  return rect;
+}
+POINT Corner(HWND window)
+{
+  const RECT rect = WindowRect(window);
+  return {rect.left, rect.top};
+}
+// How many pixels of a part of the dialog show the level's blue, once the display has settled.
+int BluePixels(HWND main, const RECT& part)
+{
+  PumpUntil([] { return false; }, 20);
+  return TScreenShot(WindowRect(main)).Count(kLevelBlue, Corner(main), part);
+}
 
 struct TWindowOf {
   DWORD ProcessId;
@@ -49,6 +127,73 @@ BOOL CALLBACK FindVisibleWindowOf(HWND window, LPARAM data)
   return TRUE;
 }
 
+// What vantorctl did: its exit code and its output.
+struct TCtlRun {
+  DWORD ExitCode = 0xDEAD;
+  std::string Out;
+  std::string Err;
+};
+
+std::string ReadText(const std::string& path)
+{
+  std::string text;
+  TKernelHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                 0, nullptr));
+  char buffer[4096];
+  DWORD read = 0;
+  while (file.Get() && ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr) && read > 0)
+    text.append(buffer, read);
+  for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
+    text.erase(at, 1);
+  return text;
+}
+
+TCtlRun RunVantorctl(const std::string& args)
+{
+  TTempFile outPath(".out"), errPath(".err");
+  TCtlRun run;
+  {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    TKernelHandle out(CreateFileA(outPath.Path().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0,
+                                  nullptr));
+    TKernelHandle err(CreateFileA(errPath.Path().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0,
+                                  nullptr));
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out.Get();
+    startup.hStdError = err.Get();
+    std::string command = "\"" + ExeDir() + "vantorctl.exe\" " + args;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                        &info)) {
+      ADD_FAILURE() << "cannot start " << command;
+      return run;
+    }
+    TKernelHandle process(info.hProcess), thread(info.hThread);
+    EXPECT_EQ(WaitForSingleObject(process.Get(), 60000), static_cast<DWORD>(WAIT_OBJECT_0)) << command;
+    GetExitCodeProcess(process.Get(), &run.ExitCode);
+  }
+  run.Out = ReadText(outPath.Path());
+  run.Err = ReadText(errPath.Path());
+  return run;
+}
+
+std::wstring Wide(const std::string& ansi)
+{
+  std::wstring wide(ansi.size(), L'\0');
+  wide.resize(static_cast<size_t>(
+      MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), static_cast<int>(wide.size()))));
+  return wide;
+}
+std::string Ansi(const std::wstring& wide)
+{
+  std::string ansi(wide.size() * 2, '\0');
+  ansi.resize(static_cast<size_t>(WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), ansi.data(),
+                                                      static_cast<int>(ansi.size()), nullptr, nullptr)));
+  return ansi;
+}
+
 std::string WindowText(HWND window)
 {
   char text[512] = {};
@@ -59,19 +204,20 @@ std::string WindowText(HWND window)
 // One copy of the program, ended when the object goes (asked to exit, then made to).
 class TVantorProcess {
 public:
-  TVantorProcess(const std::string& exe, const std::string& args)
+  TVantorProcess(const std::string& exe, const std::string& args) : TVantorProcess(Wide(exe), args) {}
+  TVantorProcess(const std::wstring& exe, const std::string& args)
   {
-    std::string command = "\"" + exe + "\" " + args;
-    STARTUPINFOA startup{};
+    std::wstring command = L"\"" + exe + L"\" " + Wide(args);
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
     bool started = false;
     // Under load Wine now and then fails a process start before the program runs; only the start is retried.
     for (int attempt = 0; attempt < 3 && !started; ++attempt)
-      started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+      started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                                &info) != FALSE;
     if (!started) {
-      ADD_FAILURE() << "cannot start " << command;
+      ADD_FAILURE() << "cannot start " << Ansi(command);
       return;
     }
     m_process.Reset(info.hProcess);
@@ -152,10 +298,12 @@ protected:
   }
   void TearDown() override { SetEnvironmentVariableA("KOACPI_STORE", nullptr); }
 
-  void UseLayout(int tpx)
+  // `level`: more fields of the level item.
+  void UseLayout(int tpx, const std::string& level = "")
   {
     std::string json = kLayout;
     json.replace(json.find("%TPX%"), 5, std::to_string(tpx));
+    json.replace(json.find("%LEVEL%"), 7, level);
     ASSERT_EQ(KoSimUseStore(m_store.Path().c_str()), 1);
     char error[256] = {};
     ASSERT_EQ(KoSimLoadLayout(json.c_str(), error, sizeof error), 1) << error;
@@ -187,6 +335,69 @@ protected:
     ASSERT_TRUE(RunXdotool({"mousemove", std::to_string(rect.left + at.x), std::to_string(rect.top + at.y), "sleep",
                             "0.3", "click", "1", "sleep", "0.5"}));
     PumpPending();
+  }
+
+  // The program's message box, once it is on the screen: its caption and text.
+  static HWND WaitForBox(const TVantorProcess& program)
+  {
+    HWND box = nullptr;
+    PumpUntil([&] { return (box = program.VisibleWindow("#32770")) != nullptr || program.Ended(0); }, 1000);
+    return box;
+  }
+  static std::string BoxText(HWND box)
+  {
+    std::string text;
+    for (HWND child = FindWindowExA(box, nullptr, "Static", nullptr); child;
+         child = FindWindowExA(box, child, "Static", nullptr))
+      text += WindowText(child);
+    return text;
+  }
+  // The main window once it is on the screen; null (and the failure said) when an error box came instead.
+  static HWND WaitForStart(const TVantorProcess& program)
+  {
+    HWND main = nullptr;
+    PumpUntil([&] { return (main = program.MainWindow()) != nullptr || program.VisibleWindow("#32770") || program.Ended(0); },
+              3000);
+    if (const HWND box = program.VisibleWindow("#32770")) {
+      ADD_FAILURE() << "error box: " << BoxText(box);
+      PostMessageA(box, WM_COMMAND, IDOK, 0);
+      return nullptr;
+    }
+    return main && WaitVisible(main, true) ? main : nullptr;
+  }
+  // The program's first activation reads the BIOS level again: a press before it would be undone.
+  static void WaitUntilActive(const TVantorProcess& program, HWND main)
+  {
+    const HWND dialog = program.DialogWindow();
+    ASSERT_TRUE(WaitVisible(dialog, true));
+    ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == main || GetForegroundWindow() == dialog; }, 1000));
+    PumpUntil([] { return false; }, 50);
+  }
+  // The stand-in BIOS cannot save a write while a folder stands where it writes its store first: every
+  // write is refused, as firmware may refuse one.
+  class TRefusingStore {
+  public:
+    explicit TRefusingStore(const std::string& store) : m_folder(store + ".tmp")
+    {
+      EXPECT_TRUE(CreateDirectoryA(m_folder.c_str(), nullptr));
+    }
+    ~TRefusingStore() { RemoveDirectoryA(m_folder.c_str()); }
+    TRefusingStore(const TRefusingStore&) = delete;
+    TRefusingStore& operator=(const TRefusingStore&) = delete;
+
+  private:
+    std::string m_folder;
+  };
+
+  // The dialog as a user meets it: the level's name on screen and Next answering the real pointer.
+  void ExpectTheDialogWorks(HWND main, uint32_t levelAfterNextAndOk)
+  {
+    EXPECT_GT(BluePixels(main, kLevelLabel), 40) << "no level name on the screen";
+    EXPECT_GT(BluePixels(main, kOkButton), 10) << "no caption on OK";
+    Press(main, kNext);
+    Press(main, kOk);
+    EXPECT_TRUE(WaitVisible(main, false)) << "Next or OK did not answer";
+    EXPECT_EQ(StoredLevel(), levelAfterNextAndOk);
   }
 
   TTempFile m_store{".json"};
@@ -290,25 +501,73 @@ TEST_F(VantorProgram, ButtonsPressedWithThePointerChangeTheStoredLevelAsTheyShou
   EXPECT_EQ(program.ExitCode(), 0u);
 }
 
-// A folder with the program, its libraries and every skin but one.
+// The installer's logon entry starts the program with "-r"; the first show after it must look and work
+// like one after a normal start, whichever way it is asked for.
+TEST_F(VantorProgram, AfterAHiddenStartTheFirstShowLooksAndWorksAsAfterANormalStart)
+{
+  for (const char* route : {"UM_SHOW", "notification icon"}) {
+    SCOPED_TRACE(route);
+    UseLayout(0);
+    TVantorProcess program(Exe(), "-r");
+    const HWND main = program.WaitForMainWindow();
+    ASSERT_TRUE(main);
+    if (std::string(route) == "UM_SHOW") {
+      SendMessageA(main, UM_SHOW, UM_TAG, 0);
+    } else {
+      const HWND tray = FindWindowA(nullptr, "Wine System Tray");
+      ASSERT_TRUE(tray) << "no notification area";
+      POINT icon{10, 10};
+      ClientToScreen(tray, &icon);
+      ASSERT_TRUE(RunXdotool({"mousemove", std::to_string(icon.x), std::to_string(icon.y), "sleep", "0.3", "click",
+                              "1", "sleep", "0.3"}));
+    }
+    ASSERT_TRUE(WaitVisible(main, true));
+    ASSERT_TRUE(WaitVisible(program.DialogWindow(), true));
+    ExpectTheDialogWorks(main, 3);
+  }
+}
+
+// The dialog recomposes its buttons over the new picture while the pointer rests on the one pressed; the
+// caption of the button under the pointer ("Yes", then "Cancel") must be on the screen at once.
+TEST_F(VantorProgram, TheCaptionUnderThePointerStaysWhenTheButtonsAreRecomposed)
+{
+  TVantorProcess program(Exe(), "");
+  const HWND main = program.WaitForMainWindow();
+  ASSERT_TRUE(main);
+  ASSERT_TRUE(WaitVisible(program.DialogWindow(), true));
+  ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == main || GetForegroundWindow() == program.DialogWindow(); }, 1000));
+  PumpUntil([] { return false; }, 50);
+  Press(main, kNext);
+  Press(main, kNext); // level 4 needs a restart
+  Press(main, kOk);
+  ASSERT_TRUE(FindWindowExA(program.DialogWindow(), nullptr, "KoButtonTx", "Yes")) << "no question";
+  EXPECT_GT(BluePixels(main, kOkButton), 10) << "\"Yes\" is not drawn under the pointer";
+  Press(main, kCancel); // No
+  ASSERT_TRUE(FindWindowExA(program.DialogWindow(), nullptr, "KoButtonTx", "Cancel"));
+  EXPECT_GT(BluePixels(main, kCancelButton), 10) << "\"Cancel\" is not drawn under the pointer";
+  EXPECT_EQ(StoredLevel(), 2u);
+}
+
+// A folder with the program, its libraries and every skin but one, named "ko-vantor-<name part>-<process>".
 class TProgramCopy {
 public:
-  explicit TProgramCopy(const std::string& missingSkin)
+  explicit TProgramCopy(const std::string& missingSkin, const std::wstring& namePart = L"copy")
   {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    m_path = std::string(temp) + "ko-vantor-" + std::to_string(GetCurrentProcessId()) + "\\";
-    CreateDirectoryA(m_path.c_str(), nullptr);
-    CreateDirectoryA((m_path + "Resource").c_str(), nullptr);
-    for (const char* file : {"CpuVantor.exe", "pngio.dll", "KOACPI.DLL"})
-      Copy(ExeDir() + file, m_path + file);
-    WIN32_FIND_DATAA found;
-    const std::string skins = ExeDir() + "Resource\\";
-    HANDLE search = FindFirstFileA((skins + "*.*").c_str(), &found);
-    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
-      const std::string name = found.cFileName;
-      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != missingSkin)
-        Copy(skins + name, m_path + "Resource\\" + name);
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    m_path = std::wstring(temp) + L"ko-vantor-" + namePart + L"-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    CreateDirectoryW(m_path.c_str(), nullptr);
+    CreateDirectoryW((m_path + L"Resource").c_str(), nullptr);
+    const std::wstring bin = Wide(ExeDir());
+    for (const wchar_t* file : {L"CpuVantor.exe", L"pngio.dll", L"KOACPI.DLL"})
+      Copy(bin + file, m_path + file);
+    WIN32_FIND_DATAW found;
+    const std::wstring skins = bin + L"Resource\\";
+    HANDLE search = FindFirstFileW((skins + L"*.*").c_str(), &found);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+      const std::wstring name = found.cFileName;
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != Wide(missingSkin))
+        Copy(skins + name, m_path + L"Resource\\" + name);
     }
     if (search != INVALID_HANDLE_VALUE)
       FindClose(search);
@@ -316,22 +575,191 @@ public:
   ~TProgramCopy()
   {
     for (auto it = m_files.rbegin(); it != m_files.rend(); ++it)
-      DeleteFileA(it->c_str());
-    RemoveDirectoryA((m_path + "Resource").c_str());
-    RemoveDirectoryA(m_path.c_str());
+      DeleteFileW(it->c_str());
+    RemoveDirectoryW((m_path + L"Resource").c_str());
+    RemoveDirectoryW(m_path.c_str());
   }
-  std::string Exe() const { return m_path + "CpuVantor.exe"; }
-  const std::string& Path() const { return m_path; }
+  std::wstring Exe() const { return m_path + L"CpuVantor.exe"; }
+  // The folder as the ANSI code page spells it.
+  std::string Path() const { return Ansi(m_path); }
+  const std::wstring& Folder() const { return m_path; }
+  // Puts a copy of a file of the build folder into the copy's folder under `name`.
+  void Plant(const std::string& buildFile, const std::wstring& name) { Copy(Wide(ExeDir() + buildFile), m_path + name); }
 
 private:
-  void Copy(const std::string& from, const std::string& to)
+  void Copy(const std::wstring& from, const std::wstring& to)
   {
-    EXPECT_TRUE(CopyFileA(from.c_str(), to.c_str(), FALSE)) << from;
+    EXPECT_TRUE(CopyFileW(from.c_str(), to.c_str(), FALSE)) << Ansi(from);
     m_files.push_back(to);
   }
-  std::string m_path;
-  std::vector<std::string> m_files;
+  std::wstring m_path;
+  std::vector<std::wstring> m_files;
 };
+
+// The notification icon's menu and UM_FOREGROUND activate the main window; hidden windows stay hidden and
+// the next show fades them in whole.
+TEST_F(VantorProgram, HiddenWindowsStayHiddenWhenActivatedAndComeBackWholeAtTheNextShow)
+{
+  TVantorProcess program(Exe(), "");
+  const HWND main = program.WaitForMainWindow();
+  ASSERT_TRUE(main);
+  WaitUntilActive(program, main);
+  const HWND dialog = program.DialogWindow();
+  SendMessageA(main, UM_HIDE, UM_TAG, 0);
+  ASSERT_TRUE(WaitVisible(main, false));
+
+  const HWND tray = FindWindowA(nullptr, "Wine System Tray");
+  ASSERT_TRUE(tray) << "no notification area";
+  POINT icon{10, 10};
+  ClientToScreen(tray, &icon);
+  ASSERT_TRUE(RunXdotool({"mousemove", std::to_string(icon.x), std::to_string(icon.y), "sleep", "0.3", "click", "3",
+                          "sleep", "0.3"}));
+  HWND menu = nullptr;
+  ASSERT_TRUE(PumpUntil([&] { return (menu = program.VisibleWindow("#32768")) != nullptr; }, 300)) << "no menu";
+  ASSERT_TRUE(RunXdotool({"key", "Escape"}));
+  PumpUntil([&] { return !IsWindowVisible(menu); }, 300);
+  PumpUntil([] { return false; }, 30);
+  EXPECT_FALSE(Visible(main)) << "the menu showed the main window";
+  EXPECT_FALSE(Visible(dialog)) << "the menu showed the dialog";
+
+  SendMessageA(main, UM_FOREGROUND, UM_TAG, 0);
+  PumpUntil([] { return false; }, 30);
+  EXPECT_FALSE(Visible(main)) << "UM_FOREGROUND showed the main window";
+  EXPECT_FALSE(Visible(dialog)) << "UM_FOREGROUND showed the dialog";
+
+  SendMessageA(main, UM_SHOW, UM_TAG, 0);
+  ASSERT_TRUE(WaitVisible(main, true));
+  ASSERT_TRUE(WaitVisible(dialog, true));
+  COLORREF key = 0;
+  BYTE alpha = 0;
+  DWORD flags = 0;
+  ASSERT_TRUE(GetLayeredWindowAttributes(dialog, &key, &alpha, &flags));
+  EXPECT_TRUE(!(flags & LWA_ALPHA) || alpha == 255) << "the dialog is left at alpha " << int(alpha);
+  EXPECT_GT(BluePixels(main, kLevelLabel), 40);
+}
+
+// OK on a level the BIOS refuses: the windows stay, the level the BIOS holds shows again, and the user is
+// told in one box.
+TEST_F(VantorProgram, OkOnALevelTheBiosRefusesKeepsTheWindowsAndTellsTheUser)
+{
+  UseLayout(0, R"(, "writable": false)");
+  TVantorProcess program(Exe(), "");
+  const HWND main = program.WaitForMainWindow();
+  ASSERT_TRUE(main);
+  WaitUntilActive(program, main);
+  PumpUntil([] { return false; }, 20);
+  const TScreenShot before(WindowRect(main));
+  Press(main, kNext);
+  Press(main, kOk);
+  const HWND box = WaitForBox(program);
+  ASSERT_TRUE(box) << "nothing told";
+  EXPECT_EQ(WindowText(box), "CPU Vantor");
+  EXPECT_NE(BoxText(box).find("could not be applied"), std::string::npos) << BoxText(box);
+  EXPECT_TRUE(Visible(main));
+  EXPECT_TRUE(Visible(program.DialogWindow()));
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(PumpUntil([&] { return !IsWindow(box); }, 300));
+  EXPECT_TRUE(Visible(main));
+  PumpUntil([] { return false; }, 20);
+  // The level's name is the one the BIOS holds, as at the start.
+  std::vector<COLORREF> was, is;
+  const TScreenShot after(WindowRect(main));
+  for (int y = kLevelLabel.top; y < kLevelLabel.bottom; ++y)
+    for (int x = kLevelLabel.left; x < kLevelLabel.right; ++x) {
+      was.push_back(before.At(Corner(main).x + x, Corner(main).y + y));
+      is.push_back(after.At(Corner(main).x + x, Corner(main).y + y));
+    }
+  EXPECT_TRUE(was == is) << "the label does not show the level the BIOS holds";
+  EXPECT_EQ(StoredLevel(), 2u);
+  EXPECT_FALSE(program.Ended(0));
+}
+
+// Yes on a level the BIOS refuses: no restart, the dialog back in normal mode, the user told.
+TEST_F(VantorProgram, YesOnALevelTheBiosRefusesRestartsNothing)
+{
+  TVantorProcess program(Exe(), "");
+  const HWND main = program.WaitForMainWindow();
+  ASSERT_TRUE(main);
+  WaitUntilActive(program, main);
+  Press(main, kNext);
+  Press(main, kNext); // level 4 needs a restart
+  Press(main, kOk);
+  const HWND dialog = program.DialogWindow();
+  ASSERT_TRUE(FindWindowExA(dialog, nullptr, "KoButtonTx", "Yes")) << "no question";
+  {
+    TRefusingStore refusing(m_store.Path());
+    Press(main, kOk); // Yes
+    const HWND box = WaitForBox(program);
+    ASSERT_TRUE(box) << "nothing told";
+    EXPECT_EQ(WindowText(box), "CPU Vantor");
+    EXPECT_NE(BoxText(box).find("could not be applied"), std::string::npos) << BoxText(box);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(box); }, 300));
+  }
+  EXPECT_FALSE(program.Ended(0)) << "the program closed";
+  EXPECT_TRUE(FindWindowExA(dialog, nullptr, "KoButtonTx", "OK")) << "not back in normal mode";
+  EXPECT_TRUE(Visible(main));
+  EXPECT_EQ(StoredLevel(), 2u);
+}
+
+// UM_APPLY_LEVEL that the BIOS refuses is answered 0 and restarts nothing; vantorctl says so.
+TEST_F(VantorProgram, ARefusedApplyIsAnsweredAndReportedAndRestartsNothing)
+{
+  TVantorProcess program(Exe(), "-r");
+  const HWND main = program.WaitForMainWindow();
+  ASSERT_TRUE(main);
+  TRefusingStore refusing(m_store.Path());
+  DWORD_PTR answer = 0xDEAD;
+  ASSERT_TRUE(SendMessageTimeoutA(main, UM_APPLY_LEVEL, 3, 0, SMTO_ABORTIFHUNG, 10000, &answer));
+  EXPECT_EQ(answer, static_cast<DWORD_PTR>(UM_APPLY_REFUSED));
+
+  const TCtlRun text = RunVantorctl("apply 3");
+  EXPECT_EQ(text.ExitCode, 5u) << text.Out << text.Err;
+  EXPECT_NE(text.Err.find("could not apply level 3"), std::string::npos) << text.Err;
+  const TCtlRun json = RunVantorctl("apply 3 --json");
+  EXPECT_EQ(json.ExitCode, 5u) << json.Out << json.Err;
+  EXPECT_NE(json.Out.find("\"written\": false"), std::string::npos) << json.Out;
+
+  EXPECT_FALSE(program.Ended(0)) << "the program closed";
+  EXPECT_EQ(StoredLevel(), 2u);
+}
+
+// A library named like one that pngio.dll imports, put beside the program, is never loaded in its place.
+TEST_F(VantorProgram, ALibraryPlantedBesideTheProgramIsNotTakenForASystemOne)
+{
+  TProgramCopy copy("");
+  copy.Plant("PlantedCodecs.dll", L"WindowsCodecs.dll");
+  // Wine prefers its own build of a system library; told to prefer a native one (for this program, in this
+  // test's prefix) it searches for it as Windows does.
+  const char* const appKey = "Software\\Wine\\AppDefaults\\CpuVantor.exe\\DllOverrides";
+  HKEY overrides = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, appKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &overrides, nullptr),
+            ERROR_SUCCESS);
+  const char order[] = "native,builtin";
+  RegSetValueExA(overrides, "windowscodecs", 0, REG_SZ, reinterpret_cast<const BYTE*>(order), sizeof order);
+  RegCloseKey(overrides);
+  TVantorProcess program(copy.Exe(), "");
+  const HWND main = WaitForStart(program);
+  ASSERT_TRUE(main) << "the program did not start";
+  EXPECT_GT(BluePixels(main, kLevelLabel), 40);
+  EXPECT_EQ(GetFileAttributesW((copy.Folder() + L"planted-codecs-loaded").c_str()), INVALID_FILE_ATTRIBUTES)
+      << "the planted library was loaded";
+  DeleteFileW((copy.Folder() + L"planted-codecs-loaded").c_str());
+  RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\CpuVantor.exe");
+}
+
+// A portable copy unpacked into a folder whose name the ANSI code page cannot spell finds its skins, icon and
+// codec, and works.
+TEST_F(VantorProgram, AFolderNameOutsideTheAnsiCodePageWorks)
+{
+  TProgramCopy copy("", L"\u03A9-\u6D4B\u8BD5");
+  ASSERT_NE(copy.Path().find('?'), std::string::npos) << "the name is spelt in the ANSI code page";
+  TVantorProcess program(copy.Exe(), "");
+  const HWND main = WaitForStart(program);
+  ASSERT_TRUE(main) << "the program did not start";
+  WaitUntilActive(program, main);
+  ExpectTheDialogWorks(main, 3);
+}
 
 TEST_F(VantorProgram, AMissingSkinShowsTheErrorBoxAndEndsWithZero)
 {

@@ -350,6 +350,36 @@ TEST(FileStream, ReadsSeeksAndReportsItsSize)
   EXPECT_EQ(std::string(buffer, 3), "123");
 }
 
+// A name the ANSI code page cannot spell opens by its wide path; a missing one is named in ANSI ('?' for
+// what the code page lacks).
+TEST(FileStream, AWidePathOutsideTheAnsiCodePageOpens)
+{
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring path = std::wstring(temp) + L"ko-\u03A9\u6D4B-" + std::to_wstring(GetCurrentProcessId()) + L".bin";
+  {
+    TKernelHandle out(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(out.Valid());
+    DWORD written = 0;
+    WriteFile(out.Get(), "wide", 4, &written, nullptr);
+  }
+  {
+    TFileStream stream(path);
+    char buffer[4] = {};
+    EXPECT_EQ(stream.Read(buffer, 4), 4);
+    EXPECT_EQ(std::string(buffer, 4), "wide");
+    EXPECT_NE(stream.FileName().find("ko-"), std::string::npos) << stream.FileName();
+  }
+  ASSERT_TRUE(DeleteFileW(path.c_str()));
+  try {
+    TFileStream stream(path);
+    FAIL() << "opened a missing file";
+  } catch (const EFOpenError& e) {
+    EXPECT_NE(e.FileName().find('?'), std::string::npos) << e.FileName();
+    EXPECT_EQ(e.FileName().substr(e.FileName().size() - 4), ".bin") << e.FileName();
+  }
+}
+
 TEST(FileStream, TheFileIsClosedWithTheStreamAndNotBefore)
 {
   TTempFile file(".bin");

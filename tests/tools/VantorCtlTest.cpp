@@ -89,6 +89,8 @@ public:
   std::vector<TReceived> Received;
   // While set, a private message is answered only once this handle is signalled (a busy program).
   HANDLE AnswerAfter = nullptr;
+  // The answer to UM_APPLY_LEVEL; every other message is answered 0.
+  LRESULT ApplyAnswer = UM_APPLY_RESTARTING;
 
 private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -101,7 +103,7 @@ private:
       self->Received.push_back({message, wParam, lParam});
       if (self->AnswerAfter)
         WaitForSingleObject(self->AnswerAfter, 30000);
-      return 0;
+      return message == UM_APPLY_LEVEL ? self->ApplyAnswer : 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
   }
@@ -274,7 +276,7 @@ TEST_F(VantorCtl, BadArgumentsGetAUsageLineExitCodeTwoAndSendNothing)
       {"apply two", "not a whole number"},
       {"apply 1 2", "unexpected argument \"2\""},
       {"--force show", "unknown option \"--force\""},
-      {"show --json", "--json belongs to status only"},
+      {"show --json", "--json belongs to status and apply only"},
       {"status --timeout 10", "--timeout belongs to the commands that send"},
       {"--timeout 0 show", "--timeout takes milliseconds from 1 to 3600000, not \"0\""},
       {"--timeout 3600001 show", "--timeout takes milliseconds"},
@@ -310,6 +312,53 @@ TEST_F(VantorCtl, ApplyWithoutLevelsInTheBiosSendsNothingAndExitsThree)
   EXPECT_TRUE(target.Received.empty());
 }
 
+// The running copy answers whether it wrote the level and restarts; a script learns it from the exit code
+// and one line, in text or JSON.
+TEST_F(VantorCtl, ApplyReportsWhatTheRunningCopyAnswered)
+{
+  struct TCase {
+    LRESULT Answer;
+    bool Json;
+    DWORD ExitCode;
+    const char* Line;
+  };
+  const TCase cases[] = {
+      {UM_APPLY_RESTARTING, false, 0, "level 3 written, the computer restarts"},
+      {UM_APPLY_REFUSED, false, 5, "could not apply level 3"},
+      {UM_APPLY_PENDING, false, 6, "level 3 was written, but the system refused the restart"},
+      {UM_APPLY_RESTARTING, true, 0, nullptr},
+      {UM_APPLY_REFUSED, true, 5, "could not apply level 3"},
+      {UM_APPLY_PENDING, true, 6, "takes effect at the next restart"},
+  };
+  TStandInWindow target(kMainWindowClass, kMainWindowCaption);
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(std::to_string(c.Answer) + (c.Json ? " json" : ""));
+    target.ApplyAnswer = c.Answer;
+    target.Received.clear();
+    const TCtlRun run = RunCtl(c.Json ? "apply 3 --json" : "apply 3");
+    EXPECT_EQ(run.ExitCode, c.ExitCode) << run.Out << run.Err;
+    EXPECT_EQ(target.Received, (std::vector<TReceived>{{UM_APPLY_LEVEL, 3, 0}}));
+    if (c.Json) {
+      EXPECT_EQ(run.Err, "");
+      const nlohmann::json outcome = nlohmann::json::parse(run.Out);
+      EXPECT_EQ(outcome["level"], 3);
+      EXPECT_EQ(outcome["written"], c.Answer != UM_APPLY_REFUSED);
+      EXPECT_EQ(outcome["restarting"], c.Answer == UM_APPLY_RESTARTING);
+      if (c.Line) {
+        EXPECT_TRUE(Contains(outcome["reason"].get<std::string>(), c.Line)) << run.Out;
+      } else {
+        EXPECT_TRUE(outcome["reason"].is_null()) << run.Out;
+      }
+      continue;
+    }
+    // One line, where a script looks for it: stdout when done, stderr when not.
+    const std::string& text = c.ExitCode == 0 ? run.Out : run.Err;
+    EXPECT_EQ(c.ExitCode == 0 ? run.Err : run.Out, "");
+    EXPECT_TRUE(Contains(text, c.Line)) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+  }
+}
+
 TEST_F(VantorCtl, ABusyCopyTimesOutWithExitCodeFour)
 {
   TStandInWindow target(kMainWindowClass, kMainWindowCaption);
@@ -342,7 +391,7 @@ TEST_F(VantorCtl, HelpDocumentsEveryCommandItsMessageAndTheExitCodes)
   for (const char* part : {"wParam 85", "WARNING: apply restarts the computer", "status --json",
                            "--timeout MS", "SendMessageTimeout", "\"TMainForm\"", "\"CPU Vantor+\""})
     EXPECT_TRUE(Contains(run.Out, part)) << part;
-  for (int code = 0; code <= 4; ++code)
+  for (int code = 0; code <= 6; ++code)
     EXPECT_TRUE(Contains(run.Out, "\n  " + std::to_string(code) + "  ")) << "exit code " << code;
 
   // Help wins wherever it is asked for, and sends nothing.

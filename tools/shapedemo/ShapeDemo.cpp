@@ -19,7 +19,7 @@ namespace {
 
 constexpr UINT kTrayCallback = WM_APP + 1;
 
-std::string ProgramFolder()
+std::string DemoFolder()
 {
   char path[MAX_PATH] = {};
   const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
@@ -59,7 +59,7 @@ public:
 
     m_tray = new TsTrayIcon(this, 1, kTrayCallback);
     m_tray->SetTip("Shape demo");
-    const std::string iconFile = ProgramFolder() + "Resource\\vantor16.ico";
+    const std::string iconFile = DemoFolder() + "Resource\\vantor16.ico";
     if (GetFileAttributesA(iconFile.c_str()) != INVALID_FILE_ATTRIBUTES) {
       TIcon icon;
       icon.LoadFromFile(iconFile);
@@ -106,7 +106,7 @@ void CALLBACK QuitNow(HWND, UINT, UINT_PTR, DWORD)
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-  g_pictureFile = ProgramFolder() + "Resource\\cpu_bg004.png";
+  g_pictureFile = DemoFolder() + "Resource\\cpu_bg004.png";
   const std::vector<std::string> params = SplitCommandLine(GetCommandLineA());
   for (size_t i = 1; i < params.size(); ++i) {
     if (params[i] == "-quit" && i + 1 < params.size())

@@ -16,6 +16,7 @@
 #include "VantorMessages.h"
 
 #include <windows.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -337,6 +338,31 @@ void RandomMessage(TRandom& r, HWND window, int& hangs)
   Send(window, message, wParam, static_cast<LPARAM>(r.Chance(70) ? 0 : r.Any()), hangs);
 }
 
+// The stand-in BIOS inside the program logs every call (its newest 65536 lines): left alone, the log would
+// be counted as the program's growth until it is full. Its control function empties it, run in the
+// program's process between cycles, while the program waits for input; its place there is its offset in
+// this process's copy of the same library. False when it could not be run.
+bool ClearProgramCallLog(HANDLE process)
+{
+  const HMODULE local = GetModuleHandleA("KOACPI.DLL");
+  const FARPROC clear = local ? GetProcAddress(local, "KoSimClearCallLog") : nullptr;
+  HMODULE modules[256];
+  DWORD needed = 0;
+  if (!clear || !EnumProcessModulesEx(process, modules, sizeof modules, &needed, LIST_MODULES_ALL))
+    return false;
+  for (DWORD i = 0; i < std::min<DWORD>(needed / sizeof(HMODULE), 256); ++i) {
+    char name[MAX_PATH] = {};
+    if (!GetModuleBaseNameA(process, modules[i], name, MAX_PATH) || lstrcmpiA(name, "KOACPI.DLL") != 0)
+      continue;
+    const auto offset = reinterpret_cast<const BYTE*>(clear) - reinterpret_cast<const BYTE*>(local);
+    const auto start = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void (*)()>(reinterpret_cast<BYTE*>(modules[i]) + offset));
+    TKernelHandle thread(CreateRemoteThread(process, nullptr, 0, start, nullptr, 0, nullptr));
+    return thread.Get() && WaitForSingleObject(thread.Get(), 10000) == WAIT_OBJECT_0;
+  }
+  return false;
+}
+
 // Next is the right-hand arrow of the dialog (the dialog shares the main window's corner).
 void PressNext(HWND main, int& hangs)
 {
@@ -375,6 +401,10 @@ int Program(TRandom& r, int count, bool cycles, const std::string& exe, int& cra
       Send(program.Main, UM_SHOW, UM_TAG, 0, hangs);
       PressNext(program.Main, hangs);
       Send(program.Main, UM_HIDE, UM_TAG, 0, hangs);
+      if (!ClearProgramCallLog(program.Process.Get())) {
+        std::fprintf(stderr, "soak: the stand-in BIOS's call log in the program could not be emptied\n");
+        return 2;
+      }
     } else {
       RandomMessage(r, program.Main, hangs);
     }

@@ -115,7 +115,8 @@ const TMessageCommand* FindMessageCommand(TCtlCommand command)
 
 const char* UsageLine()
 {
-  return "usage: vantorctl [--timeout MS] show|hide|exit|foreground|apply LEVEL\n"
+  return "usage: vantorctl [--timeout MS] show|hide|exit|foreground\n"
+         "       vantorctl [--timeout MS] apply LEVEL [--json]\n"
          "       vantorctl status [--json]\n"
          "       vantorctl --help | --version";
 }
@@ -166,8 +167,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, TCtlRequest& request
     return Fail(error, "unexpected argument \"" + options.Words[expected] + "\"");
 
   const bool sends = request.Command != TCtlCommand::Status;
-  if (options.Json && sends)
-    return Fail(error, "--json belongs to status only");
+  if (options.Json && sends && request.Command != TCtlCommand::Apply)
+    return Fail(error, "--json belongs to status and apply only");
   if (options.Timeout && !sends)
     return Fail(error, "--timeout belongs to the commands that send a message, not to status");
   request.Json = options.Json;

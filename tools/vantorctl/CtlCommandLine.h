@@ -18,7 +18,7 @@ struct TCtlRequest {
   std::uint64_t Level = 0;
   // apply: the level as it was typed, for messages about it.
   std::string LevelText;
-  // status --json
+  // status --json, apply --json
   bool Json = false;
   // the commands that send a message
   DWORD TimeoutMs = kDefaultTimeoutMs;

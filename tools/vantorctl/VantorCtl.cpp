@@ -24,12 +24,15 @@ constexpr int kExitNotRunning = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitBios = 3;
 constexpr int kExitNoAnswer = 4;
+constexpr int kExitRefused = 5;
+constexpr int kExitRestartRefused = 6;
 
 const char* const kHelp =
     R"(vantorctl drives the running CPU Vantor through its private window messages
 and reads the CPU levels from the BIOS.
 
-usage: vantorctl [--timeout MS] show|hide|exit|foreground|apply LEVEL
+usage: vantorctl [--timeout MS] show|hide|exit|foreground
+       vantorctl [--timeout MS] apply LEVEL [--json]
        vantorctl status [--json]
        vantorctl --help | --version
 
@@ -47,6 +50,14 @@ program finds it: the top-level window of class "TMainForm" with the caption
                 UM_FOREGROUND (1030), wParam 85
   apply LEVEL   write LEVEL to the BIOS, then RESTART THE COMPUTER
                 UM_APPLY_LEVEL (1065), wParam LEVEL
+                The copy answers 1 when it wrote the level and the system
+                took the restart request, 2 when it wrote the level but
+                the system refused the restart, 0 when it wrote nothing
+                (the BIOS refused the level, or the copy is closing).
+  apply LEVEL --json
+                the same, and the outcome as one JSON object in plain ASCII:
+                {"level": N, "written": true|false,
+                 "restarting": true|false, "reason": "text"|null}
 
   wParam 85 is the tag ('U') the program requires in its low byte;
   UM_APPLY_LEVEL carries the level instead.
@@ -88,6 +99,10 @@ Exit codes:
      level (it prints what it read)
   4  the running copy did not answer in time (hung or busy), or the message
      could not be delivered
+  5  apply: the running copy could not write the level (the BIOS refused
+     it, or the copy is closing); nothing was written, nothing restarts
+  6  apply: the level was written, but the system refused the restart; the
+     level takes effect at the next restart
 )";
 
 int UsageError(const std::string& reason)
@@ -211,6 +226,31 @@ int CheckLevel(std::uint64_t level, const std::string& typed)
   return kExitDone;
 }
 
+// What the running copy's answer to UM_APPLY_LEVEL means, on one line.
+int ReportApply(const TCtlRequest& request, LRESULT answer)
+{
+  const std::string level = std::to_string(request.Level);
+  const bool written = answer == UM_APPLY_RESTARTING || answer == UM_APPLY_PENDING;
+  const bool restarting = answer == UM_APPLY_RESTARTING;
+  std::string reason;
+  if (answer == UM_APPLY_PENDING)
+    reason = "level " + level + " was written, but the system refused the restart; it takes effect at the next "
+                                "restart";
+  else if (!written)
+    reason = "the running copy could not apply level " + level +
+             " (the BIOS refused it, or the copy is closing); nothing was written";
+  if (request.Json)
+    std::printf("{\"level\": %s, \"written\": %s, \"restarting\": %s, \"reason\": %s}\n", level.c_str(),
+                written ? "true" : "false", restarting ? "true" : "false",
+                reason.empty() ? "null" : JsonString(reason).c_str());
+  else if (restarting)
+    std::printf("vantorctl: apply: handled by the running copy: level %s written, the computer restarts\n",
+                level.c_str());
+  else
+    std::fprintf(stderr, "vantorctl: apply: %s\n", reason.c_str());
+  return restarting ? kExitDone : written ? kExitRestartRefused : kExitRefused;
+}
+
 int SendToRunningCopy(const TCtlRequest& request)
 {
   const TMessageCommand& command = *FindMessageCommand(request.Command);
@@ -243,6 +283,8 @@ int SendToRunningCopy(const TCtlRequest& request)
   SetLastError(ERROR_SUCCESS);
   if (SendMessageTimeoutA(window, command.Message, wParam, 0, SMTO_ABORTIFHUNG | SMTO_ERRORONEXIT,
                           request.TimeoutMs, &result)) {
+    if (request.Command == TCtlCommand::Apply)
+      return ReportApply(request, static_cast<LRESULT>(result));
     std::printf("vantorctl: %s: handled by the running copy\n", command.Name);
     return kExitDone;
   }

@@ -216,6 +216,18 @@ TEST(PngRead, RefusesCorruptFiles)
   }
 }
 
+// Image data past the last row is left over, as decoders commonly leave it; the rows the header makes are
+// the picture.
+TEST(PngRead, ImageDataPastTheLastRowIsLeftOver)
+{
+  TBytes file = SmallRgba();
+  file[ChunkData(file, "IHDR") + 7] = 3;  // 4 rows of data, 3 in the header
+  RepairChecksums(file);
+  TDecoded picture;
+  ASSERT_TRUE(Decode(file, picture));
+  EXPECT_EQ(picture.Height, 3u);
+}
+
 TEST(PngRead, RefusesBadScanlinesAndPalettes)
 {
   TPngLayout badFilter = MakeLayout(6, 5, PngRgb, 8, 42);

@@ -1,0 +1,146 @@
+#pragma once
+// What the text controls share: a caption drawn over the picture on show, centred in a rectangle, in a
+// colour that follows the control's look, nudged right and down by a pending press. The caption lives in the
+// picture display's bitmap, so it is drawn again after every redraw of the picture: a repaint, a change of
+// state, and a replaced picture of the state on show.
+#include "KoControl.h"
+
+#include "Geometry.h"
+#include "Handles.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+template <class TPictureControl, class TFontColors>
+class KoCaptioned : public TPictureControl {
+public:
+  explicit KoCaptioned(TComponent* AOwner) : TPictureControl(AOwner)
+  {
+    FPrevFontChange = this->GetFont()->OnChange;
+    this->GetFont()->OnChange = TNotifyEvent(this, &KoCaptioned::FontChange);
+    FFontColors = std::make_unique<TFontColors>();
+    FFontColors->OnChange = TNotifyEvent(this, &KoCaptioned::FontColorChange);
+  }
+  ~KoCaptioned() override
+  {
+    this->GetFont()->OnChange = FPrevFontChange;
+    FFontColors.reset();
+  }
+
+  // How far a pressed caption's rectangle moves its left and top edges; the caption, centred, moves half as
+  // far. Takes effect at the next press.
+  void SetDisp(int x, int y)
+  {
+    FDispX = x;
+    FDispY = y;
+  }
+  int GetDispX() const { return FDispX; }
+  int GetDispY() const { return FDispY; }
+  // Where the caption is centred, in client coordinates.
+  void SetTextBounds(int left, int top, int width, int height)
+  {
+    FTextRect = Rect(left, top, left + width, top + height);
+    DoRepaint();
+  }
+  TRect GetTextRect() const { return FTextRect; }
+
+  // The caption rectangle becomes the control's whole client area.
+  void SetBounds(int left, int top, int width, int height) override
+  {
+    // Picture 0 holds the size; centring the caption in a size the control will not take would put it off
+    // its face.
+    if (!this->IsStateEmpty(0)) {
+      width = this->GetStatePicture(0)->GetWidth();
+      height = this->GetStatePicture(0)->GetHeight();
+    }
+    SetTextBounds(0, 0, width, height);
+    TPictureControl::SetBounds(left, top, width, height);
+  }
+  void ShowBitmap(int index) override
+  {
+    TPictureControl::ShowBitmap(index);
+    DoRepaint();
+  }
+  void Repaint() override { DoRepaint(); }
+  void SetText(const std::string& text) override
+  {
+    TPictureControl::SetText(text);
+    DoRepaint();
+  }
+
+  TFontColors* GetFontColors() const { return FFontColors.get(); }
+  // Copies the colours of `value` into this control's.
+  void SetFontColors(TFontColors* value) { FFontColors->Assign(value); }
+  // The caption colour of the requested look, as a plain RGB value.
+  TColor GetFontColorOfCurState() const
+  {
+    const TColor fontColor = this->GetFont()->GetColor();
+    TColor color = ColorOfState(this->GetRequestedState());
+    if (color == -1)
+      color = fontColor;
+    return ColorToRGB(color) & 0xFFFFFF;
+  }
+
+protected:
+  // The colour a look asks for; -1 for the font's.
+  virtual TColor ColorOfState(int state) const = 0;
+  // DrawTextA's format for the caption.
+  virtual UINT CaptionFormat() const { return DT_CENTER | DT_VCENTER | DT_SINGLELINE; }
+  // Brings the display's new content to the screen.
+  virtual void ShowCaption() = 0;
+
+  // The picture on show again, then the caption over it.
+  void DoRepaint()
+  {
+    this->RedrawPictures();
+    DrawText();
+    ShowCaption();
+  }
+  void DrawText()
+  {
+    TRect rect = FTextRect;
+    if (FSunkenPending) {
+      FSunkenPending = false;
+      rect.left += FDispX;
+      rect.top += FDispY;
+    }
+    TCanvas* canvas = this->GetCanvas();
+    const HDC dc = canvas->GetHandle();
+    canvas->Changing();
+    {
+      const TSaveDC saved(dc);
+      SetBkMode(dc, TRANSPARENT);
+      const TSelectObject font(dc, this->GetFont()->GetHandle());
+      SetTextColor(dc, static_cast<COLORREF>(GetFontColorOfCurState()));
+      // Without DT_NOPREFIX: "&" underlines the next character and "&&" is one ampersand.
+      ::DrawTextA(dc, this->GetText().c_str(), -1, &rect, CaptionFormat());
+    }
+    canvas->Changed();
+  }
+  // The next caption drawn moves by the displacement.
+  void SetSunkenPending() { FSunkenPending = true; }
+
+  // The picture holder drew the bare picture over the caption.
+  void PictureRedrawn() override
+  {
+    DrawText();
+    ShowCaption();
+  }
+
+  void FontChange(TObject* Sender)
+  {
+    DoRepaint();
+    FPrevFontChange(Sender);
+  }
+  void FontColorChange(TObject* /*Sender*/) { DoRepaint(); }
+
+private:
+  int FDispX = 2;
+  int FDispY = 2;
+  bool FSunkenPending = false;
+  TRect FTextRect{0, 0, 0, 0};
+  TNotifyEvent FPrevFontChange;
+  std::unique_ptr<TFontColors> FFontColors;
+};
