@@ -453,10 +453,12 @@ void TControlForm::ReloadSkins(bool normalOnly)
       {OkButton, kTextSkins},
       {CancelButton, kTextSkins},
   };
+  // The picture first: it is what the user waits for. Each button repaints as its raised look is composed,
+  // which costs far more than the push; done first, those repaints would hold the new picture back.
+  MainForm->RefreshShape();
   for (const auto& entry : buttons)
     LoadButtonSkins(entry.Button->GetAppearance(), entry.Button->GetLeft(), entry.Button->GetTop(), entry.Skins.Raised,
                     "", "", "");
-  MainForm->RefreshShape();
   if (normalOnly)
     return;
   for (const auto& entry : buttons)

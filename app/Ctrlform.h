@@ -48,8 +48,8 @@ public:
   // One step of a fade: the window's constant alpha, switched on when asked. At alpha 1 (the start of a
   // fade-in) the raised pictures follow the main window's current picture first.
   void SetOpacity(BYTE alpha, bool enableAlpha);
-  // Composes the buttons' pictures over the main window's picture again and pushes that picture to the
-  // screen; all four looks unless `normalOnly`.
+  // Pushes the main window's picture to the screen, then composes the buttons' pictures over it again; all
+  // four looks unless `normalOnly`.
   void ReloadSkins(bool normalOnly);
 
   DWORD GetCurrentLevel() const { return FCurrentLevel; }

@@ -118,17 +118,19 @@ void CsPerPixelLayeredWindowMaker::PushBitmap(HWND hwnd, HBITMAP hbitmap, BLENDF
   // Without the function, or without a bitmap to show, there is nothing to push.
   if (!m_updateLayeredWindow || !GetObjectA(hbitmap, sizeof info, &info))
     return;
-  const TWindowDC windowDC(hwnd);
-  const TMemoryDC memoryDC = TMemoryDC::CreateCompatible(windowDC.Get());
+  // One memory DC for every push (a fade pushes hundreds of times); the screen's palette is the default one,
+  // so no window DC is needed.
+  if (!m_memoryDC)
+    m_memoryDC = TMemoryDC::CreateCompatible();
   RECT window{};
   GetWindowRect(hwnd, &window);
   POINT destination{window.left, window.top};
   SIZE size{info.bmWidth, info.bmHeight};
   POINT source{0, 0};
-  const TSelectObject selected(memoryDC.Get(), hbitmap);
+  // Deselected again at once: the bitmap may be drawn on or freed between pushes.
+  const TSelectObject selected(m_memoryDC.Get(), hbitmap);
   // The result is not used: the window keeps its previous face when the system refuses.
-  m_updateLayeredWindow(hwnd, windowDC.Get(), &destination, &size, memoryDC.Get(), &source, m_colorKey, &blend,
-                        flags);
+  m_updateLayeredWindow(hwnd, nullptr, &destination, &size, m_memoryDC.Get(), &source, m_colorKey, &blend, flags);
 }
 
 // --- TDragDelegate ---

@@ -4,6 +4,7 @@
 #include "Classes.h"
 #include "Colors.h"
 #include "Control.h"
+#include "Handles.h"
 #include "Messages.h"
 
 #include <windows.h>
@@ -81,6 +82,7 @@ private:
   bool IsPerPixel(HBITMAP hbitmap) const;
 
   UpdateLayeredWindowProc m_updateLayeredWindow;
+  TMemoryDC m_memoryDC; // made at the first push
 };
 
 // Lets the user move a form by dragging one of its controls with the left button.

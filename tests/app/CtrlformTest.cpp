@@ -192,6 +192,47 @@ TEST_F(Dialog, ButtonPicturesAreTheirSkinsOverTheMainPictureWithoutAlpha)
       ASSERT_EQ(Pixel(*raised, x, y) >> 24, 0u) << x << "," << y;
 }
 
+// The new frame reaches the screen once, before the buttons' looks are composed over it (their repaints
+// would hold it back), and afterwards every look lies over the frame that was pushed.
+TEST_F(Dialog, ANextClickPushesTheNewFrameOnceThenComposesEveryLookOverIt)
+{
+  const HWND main = MainForm->GetHandle();
+  TBitmap* nextRaised = ControlForm->NextButton->GetAppearance()->GetRaisedBmp();
+  // A mark the composition cannot make (the frames may look alike under the button).
+  TBitmap mark;
+  Fill(mark, nextRaised->GetWidth(), nextRaised->GetHeight(), 0x80123456);
+  nextRaised->Assign(&mark);
+  const auto before = nextRaised->SaveToBytes();
+  std::vector<bool> composedAtPush;
+  s_onPush = [&](HWND window) {
+    if (window == main)
+      composedAtPush.push_back(nextRaised->SaveToBytes() != before);
+  };
+  Press(ControlForm->NextButton);
+  s_onPush = nullptr;
+  EXPECT_EQ(composedAtPush, std::vector<bool>{false});
+  TBitmap& background = *MainForm->Background->GetPicture()->GetBitmap();
+  const struct {
+    KoButton* Button;
+    const char* Names[4];
+  } buttons[] = {{ControlForm->PrevButton, {"left_n.png", "left_d.png", "left_o.png", "left_un.png"}},
+                 {ControlForm->NextButton, {"right_n.png", "right_d.png", "right_o.png", "right_un.png"}},
+                 {ControlForm->OkButton, {"yes_n.png", "yes_d.png", "yes_o.png", nullptr}}};
+  for (const auto& entry : buttons) {
+    KoFourStateAppearance* looks = entry.Button->GetAppearance();
+    TBitmap* pictures[] = {looks->GetRaisedBmp(), looks->GetSunkenBmp(), looks->GetFocusedBmp(),
+                           looks->GetDisabledBmp()};
+    for (int i = 0; i < 4; ++i) {
+      if (!entry.Names[i])
+        continue;
+      TBitmap expected;
+      ComposeSkinFile(SkinPath(entry.Names[i]), &expected, background, entry.Button->GetLeft(),
+                      entry.Button->GetTop());
+      EXPECT_EQ(pictures[i]->SaveToBytes(), expected.SaveToBytes()) << entry.Names[i];
+    }
+  }
+}
+
 TEST_F(Dialog, AComposedSkinIsTheSameFromTheDecodedCopyAndFollowsAFileChangedOnDisk)
 {
   TBitmap& background = *MainForm->Background->GetPicture()->GetBitmap();

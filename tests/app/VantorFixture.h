@@ -17,6 +17,7 @@
 #include <shellapi.h>
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,7 @@ protected:
     Application = m_savedApplication;
     SetUser32Lookup(m_oldLookup);
     s_updates = nullptr;
+    s_onPush = nullptr;
     KoSimClearAnswers();
     SetSkinFolder("");
     DropQuit();
@@ -172,6 +174,8 @@ protected:
   }
 
   std::vector<TLayerUpdate> Updates;
+  // Called at each UpdateLayeredWindow, before it, with the window; cleared after each test.
+  inline static std::function<void(HWND)> s_onPush;
   std::vector<std::string> Balloons;
   std::vector<UINT> RebootFlags;
 
@@ -187,6 +191,8 @@ private:
   {
     if (s_updates && blend)
       s_updates->push_back({window, blend->SourceConstantAlpha, true});
+    if (s_onPush)
+      s_onPush(window);
     return UpdateLayeredWindow(window, screen, at, size, source, from, key, blend, flags);
   }
   static FARPROC WatchingLookup(const char* name)

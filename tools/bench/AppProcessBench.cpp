@@ -53,9 +53,11 @@ void MeasureStartUp(bench::TContext& context)
   const std::string probe = ExeFolder() + "benchprobe.exe";
   std::vector<double> programStarts;
   std::vector<double> probeStarts;
+  std::vector<double> programEnds;
+  std::vector<double> probeEnds;
   int failures = 0;
   const auto run = [&](const std::string& exe, const char* windowClass, UINT closeMessage, WPARAM closeParam,
-                       std::vector<double>& starts) {
+                       std::vector<double>& starts, std::vector<double>& ends) {
     const double start = appbench::NowMs();
     TStartedProcess process(exe);
     const bool shown = process.WaitUntil(
@@ -68,19 +70,28 @@ void MeasureStartUp(bench::TContext& context)
       ++failures;
       return;
     }
-    starts.push_back(appbench::NowMs() - start);
+    const double shownAt = appbench::NowMs();
+    starts.push_back(shownAt - start);
     failures += process.Stop(process.Window(windowClass), closeMessage, closeParam) ? 0 : 1;
+    ends.push_back(appbench::NowMs() - shownAt);
   };
   context.Compare(
       "CpuVantor.exe start, frame, UM_EXIT, end",
-      [&] { run(program, kMainWindowClass, UM_EXIT, UM_TAG, programStarts); },
+      [&] { run(program, kMainWindowClass, UM_EXIT, UM_TAG, programStarts, programEnds); },
       "benchprobe.exe start, window, WM_CLOSE, end",
-      [&] { run(probe, "BenchProbe", WM_CLOSE, 0, probeStarts); }, kStartRuns);
+      [&] { run(probe, "BenchProbe", WM_CLOSE, 0, probeStarts, probeEnds); }, kStartRuns);
   context.Note("start-up to the first frame on screen: CpuVantor.exe " +
                appbench::Ms(appbench::Median(programStarts), 1) + ", benchprobe.exe to its window " +
                appbench::Ms(appbench::Median(probeStarts), 1) + " (medians of " +
                std::to_string(programStarts.size()) + " and " + std::to_string(probeStarts.size()) + " runs)" +
                (failures ? ", " + std::to_string(failures) + " runs FAILED" : ""));
+  const double programStart = appbench::Median(programStarts);
+  const double probeStart = appbench::Median(probeStarts);
+  if (probeStart > 0)
+    context.Note("start-up to the first frame, ratio to benchprobe.exe's: " + std::to_string(programStart / probeStart));
+  context.Note("UM_EXIT (WM_CLOSE) sent to the process's end: CpuVantor.exe " +
+               appbench::Ms(appbench::Median(programEnds), 1) + ", benchprobe.exe " +
+               appbench::Ms(appbench::Median(probeEnds), 1));
 }
 
 // The counter must see another process's objects come and go before its counts are believed.
@@ -93,7 +104,10 @@ void CheckRemoteCounter(bench::TContext& context)
     return;
   }
   appbench::Settle(window);
-  const int base = appbench::CountsOf(probe).Gdi;
+  // The trivial program's appetite: the bound for the program's own after start.
+  const appbench::TCounts probeCounts = appbench::CountsOf(probe);
+  context.Note("benchprobe.exe after start: " + appbench::Describe(probeCounts));
+  const int base = probeCounts.Gdi;
   SendMessageA(window, WM_APP, 0, 0);
   const int made = appbench::CountsOf(probe).Gdi;
   SendMessageA(window, WM_APP + 1, 0, 0);

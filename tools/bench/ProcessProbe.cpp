@@ -89,13 +89,33 @@ bool TStartedProcess::WaitUntil(const std::function<bool()>& done, DWORD timeout
   return true;
 }
 
+bool TStartedProcess::WaitForEnd(DWORD timeoutMs) const
+{
+  const ULONGLONG end = GetTickCount64() + timeoutMs;
+  const HANDLE process = m_process.Get();
+  for (;;) {
+    const ULONGLONG now = GetTickCount64();
+    const DWORD left = now >= end ? 0 : static_cast<DWORD>(end - now);
+    const DWORD woken = MsgWaitForMultipleObjects(1, &process, FALSE, left, QS_ALLINPUT);
+    if (woken == WAIT_OBJECT_0)
+      return true;
+    if (woken != WAIT_OBJECT_0 + 1)
+      return false;
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+  }
+}
+
 bool TStartedProcess::Stop(HWND window, UINT message, WPARAM wParam)
 {
   if (!Running())
     return true;
   if (window)
     SendAndWait(window, message, wParam, 0);
-  if (WaitForSingleObject(m_process.Get(), kEndMs) == WAIT_OBJECT_0)
+  if (WaitForEnd(kEndMs))
     return true;
   TerminateProcess(m_process.Get(), 1);
   WaitForSingleObject(m_process.Get(), kEndMs);

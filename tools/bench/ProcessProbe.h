@@ -29,6 +29,9 @@ public:
   HWND Window(const char* className) const;
   // Polls until `done` holds, the process ends or `timeoutMs` passes; returns `done()`.
   bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) const;
+  // Waits for the process to end, at most `timeoutMs`, handling this thread's messages meanwhile, as a
+  // program of a user's session does while another ends. True when it ended.
+  bool WaitForEnd(DWORD timeoutMs) const;
   // Sends `message` to `window` and waits for the process to end. False when it had to be ended by force.
   bool Stop(HWND window, UINT message, WPARAM wParam);
 
