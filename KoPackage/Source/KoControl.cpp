@@ -73,6 +73,13 @@ void KoControl::TrackMouseLeave()
 {
   if (!HandleAllocated())
     return;
+  // Asking again on every move costs several round trips to the window server (the pointer's window, a
+  // timer killed and set); while the system still tracks this window's leave, it will report it anyway.
+  TRACKMOUSEEVENT current{};
+  current.cbSize = sizeof(current);
+  current.dwFlags = TME_QUERY;
+  if (TrackMouseEvent(&current) && (current.dwFlags & TME_LEAVE) && current.hwndTrack == GetHandle())
+    return;
   TRACKMOUSEEVENT track{};
   track.cbSize = sizeof(track);
   track.dwFlags = TME_LEAVE;
@@ -444,11 +451,21 @@ void KoCustomControl::ApplyWindowRegion()
 {
   if (!HandleAllocated())
     return;
-  // A shape the system refuses leaves the window as it was; the active area follows the picture anyway.
-  if (HasShape())
-    orvo::WinRegion::ApplyToWindow(GetHandle(), FRegion, true);
-  else
-    SetWindowRgn(GetHandle(), nullptr, TRUE);
+  // Setting a shape redraws the whole window and, under some systems, talks to the display server; a
+  // picture with the same key pixels (a look reloaded, the next frame of a fade) keeps the shape it has.
+  const HWND window = GetHandle();
+  const TRegionHandle current(CreateRectRgn(0, 0, 0, 0));
+  // Without a region to read into, the window's shape is unknown and is set as if it differed.
+  const bool known = current.Get() != nullptr;
+  const bool shaped = known && GetWindowRgn(window, current.Get()) != ERROR;
+  if (HasShape()) {
+    if (shaped && EqualRgn(current.Get(), FRegion.Handle()))
+      return;
+    // A shape the system refuses leaves the window as it was; the active area follows the picture anyway.
+    orvo::WinRegion::ApplyToWindow(window, FRegion, true);
+  } else if (shaped || !known) {
+    SetWindowRgn(window, nullptr, TRUE);
+  }
 }
 
 // --- companion objects ---
