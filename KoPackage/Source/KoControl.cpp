@@ -56,6 +56,7 @@ bool KoControl::HitTest(int x, int y)
 void KoControl::WndProc(TMessage& Message)
 {
   if (Message.Msg == WM_MOUSELEAVE) {
+    FLeaveTracked = nullptr;  // the system tracks no more, whatever an override of WMMouseLeave does
     WMMouseLeave(Message);
     return;
   }
@@ -75,18 +76,26 @@ void KoControl::TrackMouseLeave()
     return;
   // Asking again on every move costs several round trips to the window server (the pointer's window, a
   // timer killed and set); while the system still tracks this window's leave, it will report it anyway.
+  // It stops tracking only by sending the leave, which clears the note; a query, cheaper, covers a leave
+  // that came from elsewhere while the system still tracks.
+  const HWND window = GetHandle();
+  if (FLeaveTracked == window)
+    return;
   TRACKMOUSEEVENT current{};
   current.cbSize = sizeof(current);
   current.dwFlags = TME_QUERY;
-  if (TrackMouseEvent(&current) && (current.dwFlags & TME_LEAVE) && current.hwndTrack == GetHandle())
+  if (TrackMouseEvent(&current) && (current.dwFlags & TME_LEAVE) && current.hwndTrack == window) {
+    FLeaveTracked = window;
     return;
+  }
   TRACKMOUSEEVENT track{};
   track.cbSize = sizeof(track);
   track.dwFlags = TME_LEAVE;
   track.hwndTrack = GetHandle();
   track.dwHoverTime = HOVER_DEFAULT;
   // Refused, it leaves the hot look until the next move over the control; there is nothing else to do.
-  TrackMouseEvent(&track);
+  if (TrackMouseEvent(&track))
+    FLeaveTracked = window;
 }
 
 void KoControl::HandleCreated()
