@@ -658,6 +658,24 @@ void TWinControl::Repaint()
   Update();
 }
 
+void TWinControl::PaintNow(const RECT& area, bool erase)
+{
+  const HWND window = FBinding.Handle();
+  if (!window || !IsWindowVisible(window) || IsRectEmpty(&area))
+    return;
+  const TWindowDC dc(window);
+  const TSaveDC saved(dc.Get());
+  IntersectClipRect(dc.Get(), area.left, area.top, area.right, area.bottom);
+  if (FDoubleBuffered) {
+    PaintBuffered(dc.Get(), area);
+    return;
+  }
+  // Through WindowProc, as the system's messages go, so that hooks see the erase and the paint.
+  if (erase)
+    Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc.Get()), 0);
+  Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc.Get()), 0);
+}
+
 bool TWinControl::Showing() const
 {
   return FBinding.Handle() && IsWindowVisible(FBinding.Handle());

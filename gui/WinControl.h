@@ -61,6 +61,10 @@ public:
   void Invalidate() override;
   void Update() override;
   void Repaint() override;
+  // Paints `area` of the client at once, as the window's own paint of that area would (erased first when
+  // `erase`), on a DC of the window rather than through the system's paint messages; the update region is
+  // left as it is. Nothing happens while the window is not showing.
+  void PaintNow(const RECT& area, bool erase);
 
   // Visible, with all parents visible and the window created.
   bool Showing() const;

@@ -6,12 +6,6 @@
 
 KoBrickTx::KoBrickTx(TComponent* AOwner) : KoCaptioned(AOwner) {}
 
-void KoBrickTx::ShowCaption()
-{
-  // Not the picture layer's repaint: that would draw the picture over the caption again.
-  TWinControl::Repaint();
-}
-
 TColor KoBrickTx::ColorOfState(int state) const
 {
   switch (state) {

@@ -13,6 +13,4 @@ public:
 
 protected:
   TColor ColorOfState(int state) const override;
-  // Paints now.
-  void ShowCaption() override;
 };

@@ -27,11 +27,6 @@ void KoButtonTx::Repaint()
   TWinControl::Repaint();
 }
 
-void KoButtonTx::ShowCaption()
-{
-  TWinControl::Invalidate();
-}
-
 TColor KoButtonTx::ColorOfState(int state) const
 {
   switch (state) {

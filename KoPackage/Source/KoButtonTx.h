@@ -21,8 +21,6 @@ public:
 protected:
   TColor ColorOfState(int state) const override;
   UINT CaptionFormat() const override;
-  // Invalidates: the window paints when it gets to it.
-  void ShowCaption() override;
 
 private:
   bool FWordWrap = false;

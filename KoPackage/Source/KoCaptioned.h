@@ -60,8 +60,14 @@ public:
   }
   void ShowBitmap(int index) override
   {
+    const int shown = this->GetShownState();
+    const auto composer = this->Pictures()->Compose();
     TPictureControl::ShowBitmap(index);
-    DoRepaint();
+    // A new state has just been drawn by the holder and only the caption goes over it; the same state may
+    // still want another caption colour, over a clean picture.
+    if (this->GetShownState() == shown)
+      this->RedrawPictures();
+    DrawText();
   }
   void Repaint() override { DoRepaint(); }
   void SetText(const std::string& text) override
@@ -88,15 +94,13 @@ protected:
   virtual TColor ColorOfState(int state) const = 0;
   // DrawTextA's format for the caption.
   virtual UINT CaptionFormat() const { return DT_CENTER | DT_VCENTER | DT_SINGLELINE; }
-  // Brings the display's new content to the screen.
-  virtual void ShowCaption() = 0;
 
-  // The picture on show again, then the caption over it.
+  // The picture on show again, then the caption over it, shown together.
   void DoRepaint()
   {
+    const auto composer = this->Pictures()->Compose();
     this->RedrawPictures();
     DrawText();
-    ShowCaption();
   }
   void DrawText()
   {
@@ -125,8 +129,8 @@ protected:
   // The picture holder drew the bare picture over the caption.
   void PictureRedrawn() override
   {
+    const auto composer = this->Pictures()->Compose();
     DrawText();
-    ShowCaption();
   }
 
   void FontChange(TObject* Sender)

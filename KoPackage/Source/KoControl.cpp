@@ -56,6 +56,7 @@ bool KoControl::HitTest(int x, int y)
 void KoControl::WndProc(TMessage& Message)
 {
   if (Message.Msg == WM_MOUSELEAVE) {
+    FLeaveTracked = nullptr;  // the system tracks no more, whatever an override of WMMouseLeave does
     WMMouseLeave(Message);
     return;
   }
@@ -73,13 +74,28 @@ void KoControl::TrackMouseLeave()
 {
   if (!HandleAllocated())
     return;
+  // Asking again on every move costs several round trips to the window server (the pointer's window, a
+  // timer killed and set); while the system still tracks this window's leave, it will report it anyway.
+  // It stops tracking only by sending the leave, which clears the note; a query, cheaper, covers a leave
+  // that came from elsewhere while the system still tracks.
+  const HWND window = GetHandle();
+  if (FLeaveTracked == window)
+    return;
+  TRACKMOUSEEVENT current{};
+  current.cbSize = sizeof(current);
+  current.dwFlags = TME_QUERY;
+  if (TrackMouseEvent(&current) && (current.dwFlags & TME_LEAVE) && current.hwndTrack == window) {
+    FLeaveTracked = window;
+    return;
+  }
   TRACKMOUSEEVENT track{};
   track.cbSize = sizeof(track);
   track.dwFlags = TME_LEAVE;
   track.hwndTrack = GetHandle();
   track.dwHoverTime = HOVER_DEFAULT;
   // Refused, it leaves the hot look until the next move over the control; there is nothing else to do.
-  TrackMouseEvent(&track);
+  if (TrackMouseEvent(&track))
+    FLeaveTracked = window;
 }
 
 void KoControl::HandleCreated()
@@ -444,11 +460,21 @@ void KoCustomControl::ApplyWindowRegion()
 {
   if (!HandleAllocated())
     return;
-  // A shape the system refuses leaves the window as it was; the active area follows the picture anyway.
-  if (HasShape())
-    orvo::WinRegion::ApplyToWindow(GetHandle(), FRegion, true);
-  else
-    SetWindowRgn(GetHandle(), nullptr, TRUE);
+  // Setting a shape redraws the whole window and, under some systems, talks to the display server; a
+  // picture with the same key pixels (a look reloaded, the next frame of a fade) keeps the shape it has.
+  const HWND window = GetHandle();
+  const TRegionHandle current(CreateRectRgn(0, 0, 0, 0));
+  // Without a region to read into, the window's shape is unknown and is set as if it differed.
+  const bool known = current.Get() != nullptr;
+  const bool shaped = known && GetWindowRgn(window, current.Get()) != ERROR;
+  if (HasShape()) {
+    if (shaped && EqualRgn(current.Get(), FRegion.Handle()))
+      return;
+    // A shape the system refuses leaves the window as it was; the active area follows the picture anyway.
+    orvo::WinRegion::ApplyToWindow(window, FRegion, true);
+  } else if (shaped || !known) {
+    SetWindowRgn(window, nullptr, TRUE);
+  }
 }
 
 // --- companion objects ---

@@ -80,6 +80,8 @@ private:
   void TrackMouseLeave();
   static bool IsPressKey(WORD key) { return key == VK_SPACE || key == VK_RETURN; }
 
+  // The window whose leave the system was last asked to report, until the leave comes.
+  HWND FLeaveTracked = nullptr;
   bool FShowMouseOver = true;
   bool FMouseInside = false;
   bool FKeyPressed = false;

@@ -100,8 +100,8 @@ void KoNumLed::SetKeepRatio(bool keepRatio)
 
 void KoNumLed::Repaint()
 {
+  // The display, at the control's place and size, shows itself; the control has nothing of its own to paint.
   FEngine->Repaint();
-  TControl::Repaint();
 }
 
 void KoNumLed::SetBounds(int left, int top, int width, int height)

@@ -212,8 +212,8 @@ void KoNumLed_imp::RenderValue()
     RenderNumber();
   else
     RenderDateTime();
+  const orvo::ShapeLayer::TComposer composer(*m_layer);
   ApplyStates();
-  m_layer->Repaint();
 }
 
 void KoNumLed_imp::RenderNumber()
@@ -267,6 +267,7 @@ void KoNumLed_imp::RenderDateTime()
 void KoNumLed_imp::On(unsigned n)
 {
   const size_t count = m_collector.Count();
+  const orvo::ShapeLayer::TComposer composer(*m_layer);
   if (n == 0) {
     m_onFlags.assign(count, true);
     for (size_t i = 0; i < count; ++i) {
@@ -277,12 +278,12 @@ void KoNumLed_imp::On(unsigned n)
     m_onFlags[n - 1] = true;
     m_collector.LEDAt(n - 1)->SetState(m_states[n - 1]);
   }
-  m_layer->Repaint();
 }
 
 void KoNumLed_imp::Off(unsigned n)
 {
   const size_t count = m_collector.Count();
+  const orvo::ShapeLayer::TComposer composer(*m_layer);
   if (n == 0) {
     m_onFlags.assign(count, false);
     for (size_t i = 0; i < count; ++i)
@@ -291,7 +292,6 @@ void KoNumLed_imp::Off(unsigned n)
     m_onFlags[n - 1] = false;
     m_collector.LEDAt(n - 1)->SetState(0);
   }
-  m_layer->Repaint();
 }
 
 void KoNumLed_imp::ApplyStates()
@@ -312,6 +312,8 @@ void KoNumLed_imp::Clear()
 
 void KoNumLed_imp::Repaint()
 {
+  // Each figure drawn would invalidate the display on its own; it is shown once, with all of them.
+  const orvo::ShapeLayer::TComposer composer(*m_layer);
   Clear();
   ApplyStates();
   for (size_t i = 0; i < m_collector.Count(); ++i) {
@@ -319,7 +321,6 @@ void KoNumLed_imp::Repaint()
     glyph->SetColors(m_colors);
     glyph->Refresh();
   }
-  m_layer->Repaint();
 }
 
 void KoNumLed_imp::Resize(int width, int height)

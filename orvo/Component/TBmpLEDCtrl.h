@@ -31,7 +31,11 @@ public:
   int GetState() const override;
   // Shows a state; nothing happens for the one on show.
   void SetState(int state) override;
+  // Draws the state on show again and shows the display at once.
   void Redraw() override;
+  // What is drawn on the display while the result lives is shown once, when it goes (see
+  // ImageLayer::TComposer): a state and what a control draws over it reach the screen together.
+  Layer::TComposer Compose() { return Layer::TComposer(*m_layer); }
   // Moves the display within its parent.
   void MoveBy(int dx, int dy) override;
   int GetLeft() const override;

@@ -11,6 +11,7 @@
 #include "GraphicObjects.h"
 #include "WinControl.h"
 
+#include <exception>
 #include <memory>
 
 namespace orvo {
@@ -95,7 +96,47 @@ public:
 
   void Repaint() { m_image->Repaint(); }
 
+  // While one lives, drawing on the layer's picture does not invalidate the display each time; the last
+  // to go shows the display at once (its parent paints its area now, as a paint of that area would) and
+  // leaves the update region alone. Nested composers show it once.
+  class TComposer {
+  public:
+    explicit TComposer(ImageLayer& layer) : m_layer(layer)
+    {
+      if (m_layer.m_composers++ == 0) {
+        m_layer.m_quietPicture = m_layer.Picture();
+        m_layer.m_quietChange = m_layer.m_quietPicture->OnChange;
+        m_layer.m_quietPicture->OnChange = nullptr;
+      }
+    }
+    ~TComposer() noexcept(false)
+    {
+      if (--m_layer.m_composers > 0)
+        return;
+      m_layer.m_quietPicture->OnChange = m_layer.m_quietChange;
+      if (std::uncaught_exceptions() > m_uncaught)
+        m_layer.m_image->Invalidate();  // whatever was drawn before the failure is shown the usual way
+      else
+        m_layer.Show();
+    }
+    TComposer(const TComposer&) = delete;
+    TComposer& operator=(const TComposer&) = delete;
+
+  private:
+    ImageLayer& m_layer;
+    int m_uncaught = std::uncaught_exceptions();
+  };
+
 private:
+  void Show()
+  {
+    TWinControl* parent = m_image->GetParent();
+    if (!parent || !m_image->GetVisible())
+      return;
+    const TRect bounds = m_image->GetBoundsRect();
+    parent->PaintNow(bounds, !m_image->GetControlStyle().Contains(csOpaque));
+  }
+
   void FillBackground(const TRect& rect)
   {
     TCanvas* canvas = Canvas();
@@ -112,6 +153,9 @@ private:
   TImage* m_image;
   TLifeToken m_life;
   std::unique_ptr<PainterRecord> m_record;
+  int m_composers = 0;
+  TBitmap* m_quietPicture = nullptr;
+  TNotifyEvent m_quietChange;
 };
 
 } // namespace orvo

@@ -81,7 +81,11 @@ public:
       return;
     const int count = static_cast<int>(m_points.size());
     FillPolygon(canvas, m_points.data(), count);
-    FramePolygon(canvas, m_points.data(), count);
+    // The fill's border is drawn with the pen in the brush's colour; in a pen of that colour, copied, the
+    // outline would put the same pixels again.
+    TPen* pen = canvas->GetPen();
+    if (pen->GetColor() != canvas->GetBrush()->GetColor() || pen->GetMode() != pmCopy)
+      FramePolygon(canvas, m_points.data(), count);
   }
 
 private:

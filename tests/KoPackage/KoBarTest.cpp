@@ -527,3 +527,20 @@ TEST_F(KoBarDrag, BarsReadBackFromTheirTextLengthZeroIncluded)
     delete copyForm;
   }
 }
+
+TEST_F(KoBarDrag, EachStepIsOnTheScreenAtOnceTheOldPlaceShowingTheBarAgain)
+{
+  KoBar* bar = AddBar(sbHorizontal, 20, 20, 120, 30, 8, 10, Point(10, 15), 40);
+  Form->Show();
+  PumpPending();
+  ButtonDown(bar, 10, 15);
+  for (int x = 11; x <= 16; ++x) {
+    Move(bar, x, 15);
+    // Whatever the system would still paint later is dropped: the pixels must already be there.
+    ValidateRect(bar->GetHandle(), nullptr);
+    const TClientPixels pixels(bar->GetHandle());
+    EXPECT_EQ(Describe(pixels.BoundsOf(static_cast<COLORREF>(kKnob))), Describe(Knob(bar))) << x;
+    EXPECT_EQ(pixels.Count(static_cast<COLORREF>(kKnob)), 8 * 10) << x << ": no trail behind";
+  }
+  ButtonUp(bar, 16, 15);
+}

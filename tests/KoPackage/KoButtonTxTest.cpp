@@ -245,3 +245,29 @@ TEST_F(KoCaption, ReplacingThePictureOfTheLookOnShowKeepsTheCaption)
     LoadLookPictures(Button, 60, 30);
   }
 }
+
+TEST_F(KoCaption, ALookChangeIsOnTheScreenAtOnceWithItsCaption)
+{
+  // Whatever the system would still paint later is dropped: the pixels must already be there.
+  const struct {
+    const char* what;
+    std::function<void()> act;
+    TLook look;
+  } cases[] = {
+      {"hovered", [&] { PointAt(Button, 5, 5); }, lkFocused},
+      {"pressed", [&] { ButtonDown(Button, 5, 5); }, lkSunken},
+      {"released", [&] { ButtonUp(Button, 5, 5); }, lkFocused},
+      {"left", [&] { SendMessageA(Button->GetHandle(), WM_MOUSELEAVE, 0, 0); }, lkRaised},
+  };
+  for (const auto& c : cases) {
+    c.act();
+    ValidateRect(Button->GetHandle(), nullptr);
+    EXPECT_GT(Count(kLookColors[c.look]), 60 * 30 / 2) << c.what;
+    EXPECT_GT(Count(kCaption), 15) << c.what;
+    for (TLook other : {lkRaised, lkSunken, lkFocused}) {
+      if (other != c.look) {
+        EXPECT_EQ(Count(kLookColors[other]), 0) << c.what << ": look " << other;
+      }
+    }
+  }
+}

@@ -217,6 +217,18 @@ TEST_F(KoPictures, TheShapeAndActiveAreaComeFromPictureZerosKeyColour)
        },
        "simple 10,0,30,20", "simple 10,0,30,20"},
       {"the window made again", [&] { button->RecreateWnd(); }, "simple 10,0,30,20", "simple 10,0,30,20"},
+      {"the same key pixels on another face: the shape stays",
+       [&] {
+         MakePicture(picture, 30, 20, kLookColors[lkSunken], 10);
+         button->SetStatePicture(&picture, 0);
+       },
+       "simple 10,0,30,20", "simple 10,0,30,20"},
+      {"other key pixels at the same size",
+       [&] {
+         MakePicture(picture, 30, 20, kLookColors[lkSunken], 12);
+         button->SetStatePicture(&picture, 0);
+       },
+       "simple 12,0,30,20", "simple 12,0,30,20"},
       {"opaque again", [&] { button->SetTransparent(false); }, "none", "simple 0,0,30,20"},
   };
   for (const auto& c : cases) {

@@ -490,3 +490,32 @@ TEST_F(KoNumLedBehaviour, ValueChangesLeaveNoObjectsBehind)
   EXPECT_EQ(GdiObjectCount(), gdiBefore);
   EXPECT_EQ(ThreadWindowCount(), windowsBefore);
 }
+
+TEST_F(KoNumLedShows, ChangesAreOnTheScreenAtOnceAsTheDisplayHoldsThem)
+{
+  KoNumLed* led = ReadOut("88.8");
+  PumpPending();
+  const HWND window = Form->GetHandle();
+  const struct {
+    const char* what;
+    std::function<void()> act;
+  } cases[] = {
+      {"a value", [&] { led->SetValue(1.5); }},
+      {"another value", [&] { led->SetValue(27.3); }},
+      {"a glyph off", [&] { led->Off(2); }},
+      {"every glyph on", [&] { led->On(0); }},
+      {"a repaint", [&] { led->Repaint(); }},
+  };
+  for (const auto& c : cases) {
+    c.act();
+    // Whatever the system would still paint later is dropped: the pixels must already be there.
+    ValidateRect(window, nullptr);
+    const TClientPixels screen(window);
+    TBitmap& picture = DisplayPicture(led);
+    int differing = 0;
+    for (int y = 0; y < picture.GetHeight(); ++y)
+      for (int x = 0; x < picture.GetWidth(); ++x)
+        differing += screen.At(led->GetLeft() + x, led->GetTop() + y) != PixelOf(picture, x, y) ? 1 : 0;
+    EXPECT_EQ(differing, 0) << c.what;
+  }
+}

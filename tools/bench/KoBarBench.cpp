@@ -81,6 +81,12 @@ void RunKoBar(bench::TContext& context)
   KoBar* bar = form->Bar;
   const HWND window = bar->GetHandle();
   const int y = kTrackHeight / 2;
+  // The real pointer over the bar, as in a drag by hand, so that the system's leave tracking agrees with
+  // the messages (away from it, every step would be told the pointer has left).
+  POINT screen{kTrackWidth / 2, y};
+  ClientToScreen(window, &screen);
+  SetCursorPos(screen.x, screen.y);
+  Pump();
 
   // Pressed on the indicator's centre, then one message per pixel to the other end (or back), each step
   // painted before the next.

@@ -35,15 +35,16 @@ void TBmpLEDCtrl::SetState(int state)
 {
   if (state == GetState())
     return;
+  const Layer::TComposer composer(*m_layer);
   m_led->SetState(state);
   m_led->PlacedFigure()->Draw();
 }
 
 void TBmpLEDCtrl::Redraw()
 {
+  const Layer::TComposer composer(*m_layer);
   m_led->Refresh();
   m_led->PlacedFigure()->Draw();
-  m_layer->Repaint();
 }
 
 void TBmpLEDCtrl::MoveBy(int dx, int dy)
