@@ -42,8 +42,8 @@ public:
   explicit TScreenShot(const RECT& area) : m_area(area)
   {
     const int width = area.right - area.left, height = area.bottom - area.top;
-    const HDC screen = GetDC(nullptr);
-    const HDC memory = CreateCompatibleDC(screen);
+    TWindowDC screen(nullptr);
+    TMemoryDC memory = TMemoryDC::CreateCompatible(screen.Get());
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = width;
@@ -51,17 +51,20 @@ public:
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    const HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    const HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY | CAPTUREBLT);
+    TBitmapHandle bitmap(CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap || !memory) {
+      ADD_FAILURE() << "the screen could not be copied";
+      m_pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), CLR_INVALID);
+      return;
+    }
+    {
+      TSelectObject selected(memory.Get(), bitmap.Get());
+      BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), area.left, area.top, SRCCOPY | CAPTUREBLT);
+    }
     GdiFlush();
     const auto* pixels = static_cast<const uint32_t*>(bits);
     for (int i = 0; i < width * height; ++i)
       m_pixels.push_back(RGB((pixels[i] >> 16) & 0xFF, (pixels[i] >> 8) & 0xFF, pixels[i] & 0xFF));
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
   }
   // Pixels of `color` in a part of the window whose top-left corner is `origin`.
   int Count(COLORREF color, POINT origin, const RECT& part) const
