@@ -95,11 +95,12 @@ TEST_F(KoAccessibility, ANewCaptionIsAnnouncedAndAGoneButtonAnswersDisconnected)
   TAccessibleProbe probe(window);
   ASSERT_TRUE(probe);
   {
-    TWinEventRecorder names(EVENT_OBJECT_NAMECHANGE, GetCurrentProcessId());
+    TWinEventRecorder names(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, GetCurrentProcessId());
     ASSERT_TRUE(names.Hooked());
     button->SetText("Yes");
     PumpPending();
-    EXPECT_EQ(names.Events, (std::vector<TWinEventRecorder::TEvent>{{window, OBJID_CLIENT, CHILDID_SELF}}));
+    EXPECT_EQ(names.Of(EVENT_OBJECT_NAMECHANGE),
+              (std::vector<TWinEventRecorder::TEvent>{{EVENT_OBJECT_NAMECHANGE, window, OBJID_CLIENT, CHILDID_SELF}}));
   }
   EXPECT_EQ(probe.Name(), "Yes");
   delete button;

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <oleacc.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,11 @@ struct TAccessibleElement {
   long State = 0;
   bool operator==(const TAccessibleElement&) const = default;
 };
+inline void PrintTo(const TAccessibleElement& element, std::ostream* out)
+{
+  *out << "{\"" << element.Name << "\", role 0x" << std::hex << element.Role << ", state 0x" << element.State << std::dec
+       << "}";
+}
 
 // One reference to an accessible object, and questions about it or one of its simple children.
 class TAccessibleProbe {
@@ -148,14 +154,14 @@ private:
   HRESULT m_result = E_POINTER;
 };
 
-// Records the WinEvents of one kind raised by a process while the object lives (out of context: they
-// arrive through this thread's message queue while it pumps).
+// Records the WinEvents from `first` to `last` that a process raises while the object lives (out of
+// context: they arrive through this thread's message queue while it pumps).
 class TWinEventRecorder {
 public:
-  TWinEventRecorder(DWORD event, DWORD process)
+  TWinEventRecorder(DWORD first, DWORD last, DWORD process)
   {
     s_recorder = this;
-    m_hook = SetWinEventHook(event, event, nullptr, &Record, process, 0, WINEVENT_OUTOFCONTEXT);
+    m_hook = SetWinEventHook(first, last, nullptr, &Record, process, 0, WINEVENT_OUTOFCONTEXT);
   }
   ~TWinEventRecorder()
   {
@@ -167,22 +173,32 @@ public:
   TWinEventRecorder& operator=(const TWinEventRecorder&) = delete;
 
   bool Hooked() const { return m_hook != nullptr; }
-  // Each event as window, object id and child id.
   struct TEvent {
+    DWORD Event;
     HWND Window;
     LONG Object;
     LONG Child;
     bool operator==(const TEvent&) const = default;
   };
-  std::vector<TEvent> Events;
+  const std::vector<TEvent>& All() const { return m_events; }
+  // The events of one kind, in order.
+  std::vector<TEvent> Of(DWORD event) const
+  {
+    std::vector<TEvent> found;
+    for (const TEvent& e : m_events)
+      if (e.Event == event)
+        found.push_back(e);
+    return found;
+  }
 
 private:
-  static void CALLBACK Record(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD)
+  static void CALLBACK Record(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD)
   {
     if (s_recorder)
-      s_recorder->Events.push_back({window, object, child});
+      s_recorder->m_events.push_back({event, window, object, child});
   }
 
   HWINEVENTHOOK m_hook = nullptr;
+  std::vector<TEvent> m_events;
   inline static TWinEventRecorder* s_recorder = nullptr;
 };
