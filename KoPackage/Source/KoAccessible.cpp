@@ -156,10 +156,7 @@ public:
     if (!object)
       return E_POINTER;
     *object = nullptr;
-    return Guarded([&]() -> HRESULT {
-      long id = 0;
-      if (const HRESULT checked = Check(child, id); checked != S_OK)
-        return checked;
+    return ForChild(child, [&](long id) -> HRESULT {
       if (id == CHILDID_SELF)
         return E_INVALIDARG;
       *object = m_source->AccChildObject(id);
@@ -226,10 +223,7 @@ public:
     if (!left || !top || !width || !height)
       return E_POINTER;
     *left = *top = *width = *height = 0;
-    return Guarded([&]() -> HRESULT {
-      long id = 0;
-      if (const HRESULT checked = Check(child, id); checked != S_OK)
-        return checked;
+    return ForChild(child, [&](long id) -> HRESULT {
       const RECT rect = m_source->AccBounds(id);
       *left = rect.left;
       *top = rect.top;
@@ -243,10 +237,7 @@ public:
     if (!end)
       return E_POINTER;
     VariantInit(end);
-    return Guarded([&]() -> HRESULT {
-      long id = 0;
-      if (const HRESULT checked = Check(start, id); checked != S_OK)
-        return checked;
+    return ForChild(start, [&](long id) -> HRESULT {
       const long count = m_source->AccChildCount();
       long to = 0;
       if (id == CHILDID_SELF && direction == NAVDIR_FIRSTCHILD)
@@ -281,10 +272,7 @@ public:
   }
   STDMETHODIMP accDoDefaultAction(VARIANT child) override
   {
-    return Guarded([&]() -> HRESULT {
-      long id = 0;
-      if (const HRESULT checked = Check(child, id); checked != S_OK)
-        return checked;
+    return ForChild(child, [&](long id) -> HRESULT {
       if (IDispatch* object = m_source->AccChildObject(id))
         return Forwarded(object, [](IAccessible* target, VARIANT self) { return target->accDoDefaultAction(self); });
       if (m_source->AccDefaultAction(id).empty())
@@ -298,6 +286,16 @@ public:
 private:
   ~KoAccessibleObject() = default;
 
+  // Runs `body` with the child's number when `child` names the element or one of its children.
+  template <class TBody>
+  HRESULT ForChild(const VARIANT& child, TBody&& body)
+  {
+    return Guarded([&]() -> HRESULT {
+      long id = 0;
+      const HRESULT checked = Check(child, id);
+      return checked == S_OK ? body(id) : checked;
+    });
+  }
   // S_OK with the child's number when `child` names the element or one of its children.
   HRESULT Check(const VARIANT& child, long& id) const
   {
@@ -329,10 +327,7 @@ private:
     if (!result)
       return E_POINTER;
     *result = nullptr;
-    return Guarded([&]() -> HRESULT {
-      long id = 0;
-      if (const HRESULT checked = Check(child, id); checked != S_OK)
-        return checked;
+    return ForChild(child, [&](long id) -> HRESULT {
       if (IDispatch* object = m_source->AccChildObject(id))
         return Forwarded(object, [&](IAccessible* target, VARIANT self) { return (target->*forward)(self, result); });
       return ReturnText((m_source->*own)(id), result);
@@ -344,10 +339,7 @@ private:
     if (!result)
       return E_POINTER;
     VariantInit(result);
-    return Guarded([&]() -> HRESULT {
-      long id = 0;
-      if (const HRESULT checked = Check(child, id); checked != S_OK)
-        return checked;
+    return ForChild(child, [&](long id) -> HRESULT {
       if (IDispatch* object = m_source->AccChildObject(id))
         return Forwarded(object, [&](IAccessible* target, VARIANT self) { return (target->*forward)(self, result); });
       SetChild(result, (m_source->*own)(id));
