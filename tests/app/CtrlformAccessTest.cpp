@@ -116,28 +116,3 @@ TEST_F(HighContrast, TheRestartQuestionIsReadableAndTheSettingHoldsAcrossTheMode
   const std::vector<COLORREF> yes = ButtonPixels(ControlForm->OkButton);
   EXPECT_GT(CountOf(yes, GetSysColor(COLOR_BTNTEXT)), 10u);
 }
-
-// The system's own setting, where the system lets a program change it (Wine 8 does not: then the case
-// says so and is skipped).
-TEST_F(HighContrast, TheSystemsOwnSettingIsFollowed)
-{
-  SetHighContrastQuery(nullptr);
-  HIGHCONTRASTA setting{};
-  setting.cbSize = sizeof(setting);
-  ASSERT_TRUE(SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof(setting), &setting, 0));
-  const HIGHCONTRASTA saved = setting;
-  setting.dwFlags |= HCF_HIGHCONTRASTON;
-  const bool set = SystemParametersInfoA(SPI_SETHIGHCONTRAST, sizeof(setting), &setting, SPIF_SENDCHANGE) != FALSE;
-  HIGHCONTRASTA now{};
-  now.cbSize = sizeof(now);
-  const bool on = set && SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof(now), &now, 0) &&
-                  (now.dwFlags & HCF_HIGHCONTRASTON);
-  if (!on)
-    GTEST_SKIP() << "the system does not let a program turn a high-contrast theme on";
-  PumpPending();
-  EXPECT_TRUE(ControlForm->GetAccess().HighContrast());
-  HIGHCONTRASTA restore = saved;
-  SystemParametersInfoA(SPI_SETHIGHCONTRAST, sizeof(restore), &restore, SPIF_SENDCHANGE);
-  PumpPending();
-  EXPECT_FALSE(ControlForm->GetAccess().HighContrast());
-}
