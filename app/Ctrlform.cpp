@@ -225,6 +225,7 @@ TControlForm::TControlForm(TComponent* AOwner) : TForm(AOwner)
     LoadLevelNames(LevelNames, FSelectedLevel); // without names the level is unknown
     FCurrentLevel = FSelectedLevel;
   }
+  FAccess.Attach();
   ShowSelectedLevel();
 }
 
@@ -321,6 +322,7 @@ void TControlForm::ShowSelectedLevel()
   const bool listed = FSelectedLevel < LevelNames.size();
   CpuLabel->SetCaption(listed ? LevelNames[FSelectedLevel] : kUnknownLevel);
   CpuLabel->GetFont()->SetStyle(listed && FSelectedLevel == FCurrentLevel ? kBiosLevelStyle : kOtherLevelStyle);
+  FAccess.LevelShown();
 }
 
 void TControlForm::ShowBiosLevel()
@@ -376,6 +378,7 @@ void TControlForm::SetNormalMode()
   OkButton->SetText("OK");
   CancelButton->SetText("Cancel");
   MsgLabel->SetVisible(false);
+  FAccess.QuestionHidden();
 }
 
 void TControlForm::SetQuestionMode()
@@ -386,6 +389,7 @@ void TControlForm::SetQuestionMode()
   CancelButton->SetText("No");
   MsgLabel->SetCaption(kRestartQuestion);
   MsgLabel->SetVisible(true);
+  FAccess.QuestionShown();
 }
 
 void TControlForm::LevelRefused()

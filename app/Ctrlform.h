@@ -1,6 +1,7 @@
 #pragma once
 // The level dialog: a borderless window lying exactly over the main window, its face keyed away so that
 // only the level's name, the restart question and the buttons show, drawn over the main window's picture.
+#include "CtrlformAccess.h"
 #include "KoShapedWindow.h"
 
 #include "Classes.h"
@@ -55,6 +56,8 @@ public:
   DWORD GetCurrentLevel() const { return FCurrentLevel; }
   DWORD GetSelectedLevel() const { return FSelectedLevel; }
   TsLayeredFormMaker& GetShapeMaker() { return FShapeMaker; }
+  // What screen readers learn of the dialog, and its captions under a high-contrast theme.
+  TControlFormAccess& GetAccess() { return FAccess; }
 
   // Components of the form.
   TImage* Background = nullptr;
@@ -97,6 +100,7 @@ public:
 private:
   DWORD FCurrentLevel = 0;
   DWORD FSelectedLevel = 0;
+  TControlFormAccess FAccess{*this};
 };
 
 // The level dialog, made second by start-up.

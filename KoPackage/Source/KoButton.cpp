@@ -45,6 +45,30 @@ void KoButton::KeyPress(char& Key)
     Click();
 }
 
+bool KoButton::CanBeClicked() const
+{
+  const HWND window = AccWindow();
+  return window && GetEnabled() && IsWindowEnabled(window) && IsWindowVisible(window);
+}
+
+bool KoButton::AccDoDefaultAction(long /*child*/)
+{
+  // Posted: the reader's call returns at once, and the click runs from the message loop as a pointer's
+  // would, free to show a box or free the button.
+  return CanBeClicked() && PostMessageA(AccWindow(), BM_CLICK, 0, 0);
+}
+
+void KoButton::WndProc(TMessage& Message)
+{
+  if (Message.Msg == BM_CLICK) {
+    Message.Result = 0;
+    if (CanBeClicked())
+      Click();
+    return;
+  }
+  KoCustomControl::WndProc(Message);
+}
+
 void KoButton::Register()
 {
   RegisterOnPalette("KoComponents", {TCreatableClass::Of<KoButton>()});

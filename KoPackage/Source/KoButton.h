@@ -29,6 +29,13 @@ public:
   void ShowFocused() override { ShowBitmap(2); }
   void ShowDisabled() override { ShowBitmap(3); }
 
+  // A push button to screen readers; its default action presses it as a click does.
+  long AccRole(long /*child*/) const override { return ROLE_SYSTEM_PUSHBUTTON; }
+  std::wstring AccDefaultAction(long /*child*/) const override { return L"Press"; }
+  bool AccDoDefaultAction(long child) override;
+  // BM_CLICK clicks the button as it does a standard one, when the pointer could: enabled and on the screen.
+  void WndProc(TMessage& Message) override;
+
   // Puts the class on the palette page "KoComponents".
   static void Register();
 
@@ -37,6 +44,8 @@ protected:
   void KeyPress(char& Key) override;
 
 private:
+  bool CanBeClicked() const;
+
   std::unique_ptr<KoFourStateAppearance> FAppearance;
   TModalResult FModalResult = mrNone;
 };

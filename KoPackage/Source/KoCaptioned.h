@@ -76,6 +76,17 @@ public:
     DoRepaint();
   }
 
+  // The caption in the system's button colours on a plain face of them, instead of in the font colours over
+  // the pictures: readable with a high-contrast theme. The control keeps its shape.
+  bool GetPlainFace() const { return FPlainFace; }
+  void SetPlainFace(bool plain)
+  {
+    if (plain == FPlainFace)
+      return;
+    FPlainFace = plain;
+    DoRepaint();
+  }
+
   TFontColors* GetFontColors() const { return FFontColors.get(); }
   // Copies the colours of `value` into this control's.
   void SetFontColors(TFontColors* value) { FFontColors->Assign(value); }
@@ -117,11 +128,24 @@ protected:
       const TSaveDC saved(dc);
       SetBkMode(dc, TRANSPARENT);
       const TSelectObject font(dc, this->GetFont()->GetHandle());
-      SetTextColor(dc, static_cast<COLORREF>(GetFontColorOfCurState()));
+      if (FPlainFace)
+        DrawPlainFace(dc);
+      else
+        SetTextColor(dc, static_cast<COLORREF>(GetFontColorOfCurState()));
       // Without DT_NOPREFIX: "&" underlines the next character and "&&" is one ampersand.
       ::DrawTextA(dc, this->GetText().c_str(), -1, &rect, CaptionFormat());
     }
     canvas->Changed();
+  }
+  // A face that follows the look as the pictures would: highlighted while pressed, hot or focused.
+  void DrawPlainFace(HDC dc)
+  {
+    const bool highlighted = this->IsPressed() || this->IsHot() || this->Focused();
+    const int face = highlighted && this->GetEnabled() ? COLOR_HIGHLIGHT : COLOR_BTNFACE;
+    const int text = !this->GetEnabled() ? COLOR_GRAYTEXT : highlighted ? COLOR_HIGHLIGHTTEXT : COLOR_BTNTEXT;
+    const RECT whole{0, 0, this->GetWidth(), this->GetHeight()};
+    FillRect(dc, &whole, GetSysColorBrush(face));
+    SetTextColor(dc, GetSysColor(text));
   }
   // The next caption drawn moves by the displacement.
   void SetSunkenPending() { FSunkenPending = true; }
@@ -144,6 +168,7 @@ private:
   int FDispX = 2;
   int FDispY = 2;
   bool FSunkenPending = false;
+  bool FPlainFace = false;
   TRect FTextRect{0, 0, 0, 0};
   TNotifyEvent FPrevFontChange;
   std::unique_ptr<TFontColors> FFontColors;

@@ -60,7 +60,48 @@ void KoControl::WndProc(TMessage& Message)
     WMMouseLeave(Message);
     return;
   }
+  if (Message.Msg == WM_GETOBJECT && AccRole(CHILDID_SELF) != 0 &&
+      FAccessible.Answer(Message.WParam, Message.LParam, Message.Result))
+    return;
   TWinControl::WndProc(Message);
+}
+
+void KoControl::SetAccessibleName(const std::string& name)
+{
+  if (name == FAccessibleName)
+    return;
+  FAccessibleName = name;
+  NotifyAccessible(EVENT_OBJECT_NAMECHANGE);
+}
+
+std::wstring KoControl::AccName(long /*child*/) const
+{
+  return KoAccessibleText(FAccessibleName.empty() ? GetText() : FAccessibleName);
+}
+
+long KoControl::AccState(long /*child*/) const
+{
+  long state = KoWindowState(AccWindow());
+  if (!GetEnabled())
+    state = (state | STATE_SYSTEM_UNAVAILABLE) & ~STATE_SYSTEM_FOCUSABLE;
+  if (IsPressed())
+    state |= STATE_SYSTEM_PRESSED;
+  if (IsHot())
+    state |= STATE_SYSTEM_HOTTRACKED;
+  return state;
+}
+
+void KoControl::TextChanged()
+{
+  TWinControl::TextChanged();
+  if (FAccessibleName.empty())
+    NotifyAccessible(EVENT_OBJECT_NAMECHANGE);
+}
+
+void KoControl::EnabledChanged()
+{
+  TWinControl::EnabledChanged();
+  NotifyAccessible(EVENT_OBJECT_STATECHANGE);
 }
 
 void KoControl::WMMouseLeave(TMessage& Message)

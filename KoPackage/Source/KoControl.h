@@ -4,6 +4,8 @@
 // from its first picture and, when transparent, its shape and mouse-sensitive area from that picture's
 // opaque pixels. The companion objects below reach a control's pictures (appearances) and hold its caption
 // colours per look (font colour sets).
+#include "KoAccessible.h"
+
 #include "Component/TBmpLEDCtrl.h"
 #include "Graphics/WinRegion.h"
 
@@ -20,7 +22,7 @@
 #include <memory>
 #include <string>
 
-class KoControl : public TWinControl {
+class KoControl : public TWinControl, public KoAccessibleSource {
 public:
   KoControl(TComponent* AOwner, bool clicksDisabled);
   ~KoControl() override;
@@ -51,6 +53,18 @@ public:
 
   void WndProc(TMessage& Message) override;
 
+  // What a screen reader calls the control; empty for its caption. A control whose role is 0 leaves its
+  // accessible object to the system.
+  const std::string& GetAccessibleName() const { return FAccessibleName; }
+  void SetAccessibleName(const std::string& name);
+  // The control's accessible object, with a reference for the caller.
+  IDispatch* AccessibleObject() { return FAccessible.Object(); }
+  // The window when it exists; asking does not make one.
+  HWND AccWindow() const override { return HandleAllocated() ? const_cast<KoControl*>(this)->GetHandle() : nullptr; }
+  std::wstring AccName(long child) const override;
+  long AccRole(long /*child*/) const override { return 0; }
+  long AccState(long child) const override;
+
   TNotifyEvent OnMouseEnter;
   TNotifyEvent OnMouseLeave;
 
@@ -65,6 +79,10 @@ protected:
   void DoEnter() override;
   void DoExit() override;
   void HandleCreated() override;
+  void TextChanged() override;
+  void EnabledChanged() override;
+  // Tells screen readers of a change of the control (EVENT_OBJECT_NAMECHANGE and the like).
+  void NotifyAccessible(DWORD event) const { FAccessible.Notify(event); }
 
   bool IsPressed() const { return FKeyPressed || FMousePressed; }
   bool IsHot() const { return FShowMouseOver && FMouseInside; }
@@ -87,6 +105,8 @@ private:
   bool FKeyPressed = false;
   bool FMousePressed = false;
   bool FClicksDisabled;
+  std::string FAccessibleName;
+  KoAccessibleHost FAccessible{this};
 };
 
 class KoCustomControl : public KoControl {

@@ -1,6 +1,7 @@
 // The built program as a user meets it: CpuVantor.exe started as a process of its own over a stand-in BIOS
 // in a store of the test's own, its buttons pressed with the display's real pointer. The restart question's
 // Yes is left to RebootTest.sh: the reboot request ends every windowed process of the Wine prefix.
+#include "AccessibleProbe.h"
 #include "Handles.h"
 #include "KoAcpiControl.h"
 #include "TestSupport.h"
@@ -502,6 +503,79 @@ TEST_F(VantorProgram, ButtonsPressedWithThePointerChangeTheStoredLevelAsTheyShou
   PostMessageA(main, UM_EXIT, UM_TAG, 0);
   ASSERT_TRUE(program.Ended(10000));
   EXPECT_EQ(program.ExitCode(), 0u);
+}
+
+// A screen reader in a process of its own reads the dialog through the accessibility interfaces and works
+// it by the buttons' default actions, each step as a click would; a new level name and the question are
+// announced.
+TEST_F(VantorProgram, AScreenReaderReadsTheDialogAndPressesItsButtons)
+{
+  TVantorProcess program(Exe(), "");
+  const HWND main = program.WaitForMainWindow();
+  ASSERT_TRUE(main);
+  WaitUntilActive(program, main);
+  const HWND dialog = program.DialogWindow();
+  const TComScope com;
+  const TAccessibleProbe reader(dialog);
+  ASSERT_TRUE(reader) << std::hex << reader.Result();
+  EXPECT_EQ(reader.Name(), "CPU Vantor");
+  EXPECT_EQ(reader.Role(), ROLE_SYSTEM_DIALOG);
+  EXPECT_EQ(reader.State() & STATE_SYSTEM_INVISIBLE, 0);
+  TWinEventRecorder events(EVENT_SYSTEM_ALERT, EVENT_OBJECT_NAMECHANGE, program.Id());
+  // Which button has the focus is the keyboard's business; the rest is the dialog's.
+  const auto children = [&] {
+    std::vector<TAccessibleElement> elements = reader.Children();
+    for (TAccessibleElement& element : elements)
+      element.State &= ~(STATE_SYSTEM_FOCUSED | STATE_SYSTEM_HOTTRACKED);
+    return elements;
+  };
+  const auto press = [&](const char* name) {
+    return [&reader, name] { return SUCCEEDED(reader.ChildNamed(name).DoDefaultAction()); };
+  };
+  const char* const question = "The setting needs a system restart,\nDo you want to apply it?";
+  constexpr long kText = ROLE_SYSTEM_STATICTEXT, kAlert = ROLE_SYSTEM_ALERT, kButton = ROLE_SYSTEM_PUSHBUTTON;
+  constexpr long kRead = STATE_SYSTEM_READONLY, kGone = STATE_SYSTEM_INVISIBLE, kUsable = STATE_SYSTEM_FOCUSABLE;
+  // The hidden question keeps its text once it has been asked.
+  const auto normal = [&](const char* level, const char* hiddenQuestion) {
+    return std::vector<TAccessibleElement>{{level, kText, kRead},          {hiddenQuestion, kAlert, kRead | kGone},
+                                           {"OK", kButton, kUsable},       {"Cancel", kButton, kUsable},
+                                           {"Previous level", kButton, kUsable}, {"Next level", kButton, kUsable}};
+  };
+  const std::vector<TAccessibleElement> asking{{"Maximum", kText, kRead},    {question, kAlert, kRead},
+                                               {"Yes", kButton, kUsable},    {"No", kButton, kUsable},
+                                               {"Previous level", kButton, kGone}, {"Next level", kButton, kGone}};
+  const struct {
+    const char* what;
+    std::function<bool()> act;
+    bool acted;
+    std::vector<TAccessibleElement> shown;
+  } steps[] = {
+      {"as shown", [] { return true; }, true, normal("Balanced", "MsgLabel")},
+      {"Next", press("Next level"), true, normal("Performance", "MsgLabel")},
+      {"Next again", press("Next level"), true, normal("Maximum", "MsgLabel")},
+      {"OK on a level that needs a restart", press("OK"), true, asking},
+      {"a hidden Next cannot be pressed", press("Next level"), false, asking},
+      {"No", press("No"), true, normal("Maximum", question)},
+      {"Previous", press("Previous level"), true, normal("Performance", question)},
+  };
+  for (const auto& step : steps) {
+    EXPECT_EQ(step.act(), step.acted) << step.what;
+    PumpUntil([&] { return children() == step.shown; }, 200);
+    EXPECT_EQ(children(), step.shown) << step.what;
+  }
+  EXPECT_EQ(StoredLevel(), 2u);
+  // Each new level name once, the question once, as seen from another process.
+  std::vector<std::string> announced;
+  for (const auto& e : events.All())
+    if (e.Window == dialog && e.Object == OBJID_CLIENT && (e.Event == EVENT_OBJECT_NAMECHANGE || e.Event == EVENT_SYSTEM_ALERT))
+      announced.push_back((e.Event == EVENT_SYSTEM_ALERT ? "alert " : "name ") + std::to_string(e.Child));
+  EXPECT_EQ(announced, (std::vector<std::string>{"name 1", "name 1", "alert 2", "name 1"}));
+
+  // OK writes the level as a click does, and the windows go.
+  EXPECT_TRUE(press("OK")());
+  EXPECT_TRUE(WaitVisible(main, false));
+  EXPECT_EQ(StoredLevel(), 3u);
+  EXPECT_EQ(reader.State() & STATE_SYSTEM_INVISIBLE, STATE_SYSTEM_INVISIBLE);
 }
 
 // The installer's logon entry starts the program with "-r"; the first show after it must look and work
