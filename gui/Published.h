@@ -18,6 +18,7 @@
 
 #include <concepts>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <initializer_list>
 #include <limits>
@@ -155,6 +156,62 @@ enum class TPropertyKind {
 // "an integer", "a colour", ... for messages.
 const char* KindText(TPropertyKind kind);
 
+class TPublishedMethod;
+
+namespace published_detail {
+
+// A pointer to a member of TObject or of a class derived from it, kept as the pointer to a member of
+// TObject it also is: one accessor per member type then serves every class that has such a member. The
+// property checks that the object is of the declaring class before it applies the pointer.
+struct TMember {
+  alignas(void*) unsigned char Bytes[4 * sizeof(void*)] = {};
+};
+
+template <typename P>
+struct TRebased;
+template <typename M, typename B>
+struct TRebased<M B::*> {
+  static_assert(std::is_base_of_v<TObject, B>, "a published member is a member of a TObject");
+  using Type = M TObject::*;
+};
+template <typename P>
+using TRebasedOf = typename TRebased<P>::Type;
+
+// Any member pointer (rebased or not), kept as bytes.
+template <typename P>
+TMember Keep(P member)
+{
+  static_assert(sizeof(P) <= sizeof(TMember::Bytes), "member pointer too large");
+  TMember kept;
+  std::memcpy(kept.Bytes, &member, sizeof(P));
+  return kept;
+}
+
+template <typename P>
+TMember Erase(P member)
+{
+  return Keep(static_cast<TRebasedOf<P>>(member));
+}
+
+template <typename P>
+P Restore(const TMember& member)
+{
+  P pointer;
+  std::memcpy(&pointer, member.Bytes, sizeof(P));
+  return pointer;
+}
+
+// What an event property does with its closure field, one table per closure type.
+struct TEventAccess {
+  bool (*Assigned)(const TMember& field, TObject* object);
+  bool (*Calls)(const TMember& field, TObject* object, TObject* target, const TPublishedMethod& method);
+  void (*Set)(const TMember& field, TObject* object, TObject* target, const TPublishedMethod& method);
+  void (*Clear)(const TMember& field, TObject* object);
+  std::function<void()> (*Save)(const TMember& field, TObject* object);
+};
+
+} // namespace published_detail
+
 // A method of a root class that events may name.
 class TPublishedMethod {
 public:
@@ -163,7 +220,7 @@ public:
   std::type_index Signature() const { return m_signature; }
   const TClassInfo& Owner() const { return *m_owner; }
   // Stores this method bound to `target` into `closure`, a TClosure of the same signature.
-  void Bind(TObject* target, void* closure) const { m_bind(target, closure); }
+  void Bind(TObject* target, void* closure) const { m_bind(m_method, m_name, target, closure); }
 
 private:
   template <typename C>
@@ -177,7 +234,9 @@ private:
   std::string m_name;
   std::type_index m_signature;
   const TClassInfo* m_owner;
-  std::function<void(TObject* target, void* closure)> m_bind;
+  published_detail::TMember m_method;
+  void (*m_bind)(const published_detail::TMember& method, const std::string& name, TObject* target,
+                 void* closure) = nullptr;
 };
 
 // One published property of a class. Every accessor checks that the object is of the declaring class
@@ -221,7 +280,7 @@ public:
   // EPropertyError when none is declared or `value` is not of the value class.
   void SetObject(TObject* object, TPersistent* value) const;
   // Whether a Set member function is declared for SetObject.
-  bool CanSetObject() const { return static_cast<bool>(m_setObject); }
+  bool CanSetObject() const { return m_setObject != nullptr; }
   // Reference: the component referred to (may be null).
   TComponent* GetReference(TObject* object) const;
   // Raises EPropertyError when `component` is not of the value class.
@@ -260,19 +319,23 @@ private:
   const TClassInfo* m_valueClass = nullptr;
   std::type_index m_eventSignature;
 
-  std::function<int64_t(TObject*)> m_getOrdinal;
-  std::function<void(TObject*, int64_t)> m_setOrdinal;
-  std::function<std::string(TObject*)> m_getString;
-  std::function<void(TObject*, const std::string&)> m_setString;
-  std::function<TObject*(TObject*)> m_getObject;
-  std::function<void(TObject*, TComponent*)> m_setReference;
-  std::function<void(TObject*, TPersistent*)> m_setObject;
-  std::function<bool(TObject*)> m_eventAssigned;
-  std::function<bool(TObject*, TObject*, const TPublishedMethod&)> m_eventCalls;
-  std::function<void(TObject*, TObject*, const TPublishedMethod&)> m_setEvent;
-  std::function<void(TObject*)> m_clearEvent;
-  std::function<std::function<void()>(TObject*)> m_saveEvent;
-  std::function<bool(TObject*)> m_stored;
+  // The object as the declaring class's, checked; EPropertyError when it is not one.
+  TObject* Holder(TObject* object) const;
+
+  // Accessors shared by every property of the same member type, applied to the kept members.
+  using TMember = published_detail::TMember;
+  TMember m_get;
+  TMember m_set;
+  TMember m_storedWhen; // bool (TObject::*)() const, when m_hasStoredWhen
+  bool m_hasStoredWhen = false;
+  int64_t (*m_getOrdinal)(const TMember& get, TObject* object) = nullptr;
+  void (*m_setOrdinal)(const TMember& set, TObject* object, int64_t value) = nullptr;
+  std::string (*m_getString)(const TMember& get, TObject* object) = nullptr;
+  void (*m_setString)(const TMember& set, TObject* object, const std::string& value) = nullptr;
+  TObject* (*m_getObject)(const TMember& get, TObject* object) = nullptr;
+  void (*m_setReference)(const TMember& set, TObject* object, TComponent* component) = nullptr;
+  void (*m_setObject)(const TMember& set, TObject* object, TPersistent* value) = nullptr;
+  const published_detail::TEventAccess* m_event = nullptr;
 };
 
 // How components of a class sit inside another component besides being owned (a control in its parent):
@@ -455,6 +518,108 @@ struct TClosureSignature<TClosure<Sig>> {
   using Type = Sig;
 };
 
+// The accessors, one per member type (P: the rebased pointer). The property has checked the object.
+template <typename T, typename P>
+int64_t GetOrdinal(const TMember& get, TObject* object)
+{
+  return ToOrdinal<T>(Read(*object, Restore<P>(get)));
+}
+template <typename T, typename P>
+void SetOrdinal(const TMember& set, TObject* object, int64_t value)
+{
+  Write(*object, Restore<P>(set), FromOrdinal<T>(value));
+}
+template <typename P>
+std::string GetString(const TMember& get, TObject* object)
+{
+  return std::string(Read(*object, Restore<P>(get)));
+}
+template <typename P>
+void SetString(const TMember& set, TObject* object, const std::string& value)
+{
+  Write(*object, Restore<P>(set), value);
+}
+template <typename P>
+TObject* GetOwned(const TMember& get, TObject* object)
+{
+  return ObjectPointer(Read(*object, Restore<P>(get)));
+}
+template <typename T>
+void SetOwned(const TMember& set, TObject* object, TPersistent* value)
+{
+  (object->*Restore<void (TObject::*)(T*)>(set))(dynamic_cast<T*>(value));
+}
+template <typename P>
+TObject* GetReferenced(const TMember& get, TObject* object)
+{
+  return Read(*object, Restore<P>(get));
+}
+template <typename T, typename P>
+void SetReferenced(const TMember& set, TObject* object, TComponent* component)
+{
+  Write(*object, Restore<P>(set), dynamic_cast<T*>(component));
+  // So that the reference is dropped when the component goes (ClearPublishedReferences).
+  if (component) {
+    if (auto* holder = dynamic_cast<TComponent*>(object))
+      component->FreeNotification(holder);
+  }
+}
+
+template <typename E>
+E& EventField(const TMember& field, TObject* object)
+{
+  return object->*Restore<E TObject::*>(field);
+}
+template <typename E>
+E BoundEvent(TObject* target, const TPublishedMethod& method)
+{
+  E bound;
+  method.Bind(target, &bound);
+  return bound;
+}
+template <typename E>
+bool EventAssigned(const TMember& field, TObject* object)
+{
+  return EventField<E>(field, object).Assigned();
+}
+template <typename E>
+bool EventCalls(const TMember& field, TObject* object, TObject* target, const TPublishedMethod& method)
+{
+  return EventField<E>(field, object) == BoundEvent<E>(target, method);
+}
+template <typename E>
+void SetEvent(const TMember& field, TObject* object, TObject* target, const TPublishedMethod& method)
+{
+  EventField<E>(field, object) = BoundEvent<E>(target, method);
+}
+template <typename E>
+void ClearEvent(const TMember& field, TObject* object)
+{
+  EventField<E>(field, object) = E();
+}
+template <typename E>
+std::function<void()> SaveEvent(const TMember& field, TObject* object)
+{
+  E* kept = &EventField<E>(field, object);
+  return [kept, saved = *kept] { *kept = saved; };
+}
+template <typename E>
+inline constexpr TEventAccess kEventAccess = {&EventAssigned<E>, &EventCalls<E>, &SetEvent<E>, &ClearEvent<E>,
+                                              &SaveEvent<E>};
+
+// Binds a published method (kept as it was declared, not rebased: a closure made here must equal one made
+// by code that names the method directly).
+template <typename B, typename R, typename... Args>
+void BindMethod(const TMember& method, const std::string& name, TObject* target, void* closure)
+{
+  B* object = dynamic_cast<B*>(target);
+  if (!object)
+    throw EPropertyError("Method " + name + " is not a method of a " +
+                         (target ? target->ClassName() : std::string("null object")));
+  using TMethod = R (B::*)(Args...);
+  *static_cast<TClosure<R(Args...)>*>(closure) = TClosure<R(Args...)>(object, Restore<TMethod>(method));
+}
+
 } // namespace published_detail
 
 // Declares the table of class C, a few lines per property. Accessors may be members of C or of a base of
@@ -542,16 +707,8 @@ public:
     static_assert(std::is_base_of_v<TComponent, T>, "a reference is a pointer to a component");
     TPropertyInfo& info = Add(name, TPropertyKind::Reference, get, set);
     info.m_valueClass = &TClassInfo::Of<T>();
-    info.m_getObject = [get, &info](TObject* object) -> TObject* { return Read(Cast(object, info), get); };
-    info.m_setReference = [set, &info](TObject* object, TComponent* component) {
-      C& holder = Cast(object, info);
-      Write(holder, set, dynamic_cast<T*>(component));
-      // So that the reference is dropped when the component goes (ClearPublishedReferences).
-      if constexpr (std::is_base_of_v<TComponent, C>) {
-        if (component)
-          component->FreeNotification(&holder);
-      }
-    };
+    info.m_getObject = &GetReferenced<TRebasedOf<G>>;
+    info.m_setReference = &SetReferenced<T, TRebasedOf<S>>;
     return *this;
   }
 
@@ -564,22 +721,7 @@ public:
     using Sig = typename TClosureSignature<TEvent>::Type;
     TPropertyInfo& info = Add(name, TPropertyKind::Event, field, field);
     info.m_eventSignature = typeid(Sig);
-    info.m_eventAssigned = [field, &info](TObject* object) { return (Cast(object, info).*field).Assigned(); };
-    info.m_eventCalls = [field, &info](TObject* object, TObject* target, const TPublishedMethod& method) {
-      TEvent bound;
-      method.Bind(target, &bound);
-      return Cast(object, info).*field == bound;
-    };
-    info.m_setEvent = [field, &info](TObject* object, TObject* target, const TPublishedMethod& method) {
-      TEvent bound;
-      method.Bind(target, &bound);
-      Cast(object, info).*field = bound;
-    };
-    info.m_clearEvent = [field, &info](TObject* object) { Cast(object, info).*field = TEvent(); };
-    info.m_saveEvent = [field, &info](TObject* object) -> std::function<void()> {
-      C* owner = &Cast(object, info);
-      return [owner, field, saved = owner->*field] { owner->*field = saved; };
-    };
+    info.m_event = &kEventAccess<TEvent>;
     return *this;
   }
 
@@ -589,13 +731,8 @@ public:
   {
     static_assert(std::is_base_of_v<B, C>, "the method is not a member of this class");
     TPublishedMethod& entry = m_class->AddMethod(name, typeid(R(Args...)));
-    entry.m_bind = [method, &entry](TObject* target, void* closure) {
-      B* object = dynamic_cast<B*>(target);
-      if (!object)
-        throw EPropertyError("Method " + entry.Name() + " is not a method of a " +
-                             (target ? target->ClassName() : std::string("null object")));
-      *static_cast<TClosure<R(Args...)>*>(closure) = TClosure<R(Args...)>(object, method);
-    };
+    entry.m_method = published_detail::Keep(method);
+    entry.m_bind = &published_detail::BindMethod<B, R, Args...>;
     return *this;
   }
 
@@ -607,8 +744,8 @@ public:
     static_assert(std::is_base_of_v<B, C>, "the condition is not a member of this class");
     if (!m_last)
       throw EPropertyError(m_class->ClassName() + ": a storage condition needs a property before it");
-    TPropertyInfo& info = *m_last;
-    info.m_stored = [stored, &info](TObject* object) { return (Cast(object, info).*stored)(); };
+    m_last->m_storedWhen = published_detail::Erase(stored);
+    m_last->m_hasStoredWhen = true;
     return *this;
   }
 
@@ -649,22 +786,16 @@ public:
   }
 
 private:
-  static C& Cast(TObject* object, const TPropertyInfo& info)
-  {
-    C* typed = dynamic_cast<C*>(object);
-    if (!typed)
-      throw EPropertyError(info.Name() + " is a property of " + info.Owner().Name() + ", not of " +
-                           (object ? object->ClassName() : std::string("a null object")));
-    return *typed;
-  }
-
+  // A new entry with its members kept (rebased to TObject); the accessors come from the caller.
   template <typename G, typename S>
-  TPropertyInfo& Add(const char* name, TPropertyKind kind, G, S)
+  TPropertyInfo& Add(const char* name, TPropertyKind kind, G get, S set)
   {
     using published_detail::TMemberClass;
     static_assert(std::is_base_of_v<typename TMemberClass<G>::Type, C>, "the getter is not a member");
     static_assert(std::is_base_of_v<typename TMemberClass<S>::Type, C>, "the setter is not a member");
     m_last = &m_class->AddProperty(name, kind);
+    m_last->m_get = published_detail::Erase(get);
+    m_last->m_set = published_detail::Erase(set);
     return *m_last;
   }
 
@@ -686,10 +817,8 @@ private:
       info.m_enumType = std::type_index(typeid(typename TSetTraits<T>::Element));
     if constexpr (!std::is_same_v<D, TNoDefault>)
       info.m_ordinalDefault = ToOrdinal<T>(T(def));
-    info.m_getOrdinal = [get, &info](TObject* object) { return ToOrdinal<T>(Read(Cast(object, info), get)); };
-    info.m_setOrdinal = [set, &info](TObject* object, int64_t value) {
-      Write(Cast(object, info), set, FromOrdinal<T>(value));
-    };
+    info.m_getOrdinal = &GetOrdinal<T, TRebasedOf<G>>;
+    info.m_setOrdinal = &SetOrdinal<T, TRebasedOf<S>>;
   }
 
   template <typename G, typename S, typename D>
@@ -699,10 +828,8 @@ private:
     TPropertyInfo& info = Add(name, TPropertyKind::String, get, set);
     if constexpr (!std::is_same_v<D, TNoDefault>)
       info.m_stringDefault = std::string(def);
-    info.m_getString = [get, &info](TObject* object) { return std::string(Read(Cast(object, info), get)); };
-    info.m_setString = [set, &info](TObject* object, const std::string& value) {
-      Write(Cast(object, info), set, value);
-    };
+    info.m_getString = &GetString<TRebasedOf<G>>;
+    info.m_setString = &SetString<TRebasedOf<S>>;
   }
 
   template <typename A>
@@ -713,9 +840,7 @@ private:
     static_assert(std::is_base_of_v<TPersistent, T>, "an owned object is a persistent object");
     TPropertyInfo& info = Add(name, kind, get, get);
     info.m_valueClass = &TClassInfo::Of<T>();
-    info.m_getObject = [get, &info](TObject* object) -> TObject* {
-      return ObjectPointer(Read(Cast(object, info), get));
-    };
+    info.m_getObject = &GetOwned<TRebasedOf<A>>;
     return info;
   }
 
@@ -723,9 +848,8 @@ private:
   void AddObjectSetter(TPropertyInfo& info, void (B::*set)(T* value))
   {
     static_assert(std::is_base_of_v<B, C>, "the setter is not a member of this class");
-    info.m_setObject = [set, &info](TObject* object, TPersistent* value) {
-      (Cast(object, info).*set)(dynamic_cast<T*>(value));
-    };
+    info.m_set = published_detail::Erase(set);
+    info.m_setObject = &published_detail::SetOwned<T>;
   }
 
   TPublishedClass* m_class;
