@@ -315,17 +315,79 @@ TPublishedClass& TPublishedClass::Declare(const TClassInfo& info)
   return *registry.back();
 }
 
-TPropertyInfo& TPublishedClass::AddProperty(const std::string& name, TPropertyKind kind)
+TPropertyInfo& TPublishedClass::AddProperty(const char* name, TPropertyKind kind, const TMember& get,
+                                            const TMember& set)
 {
   for (const auto& property : m_properties) {
     if (property->Name() == name)
       throw EPropertyError(ClassName() + " publishes " + name + " twice");
   }
-  m_properties.push_back(std::unique_ptr<TPropertyInfo>(new TPropertyInfo(name, kind, m_info)));
-  return *m_properties.back();
+  auto* property = new TPropertyInfo(name, kind, m_info);
+  m_properties.push_back(std::unique_ptr<TPropertyInfo>(property));
+  property->m_get = get;
+  property->m_set = set;
+  return *property;
 }
 
-TPublishedMethod& TPublishedClass::AddMethod(const std::string& name, std::type_index signature)
+TPropertyInfo& TPublishedClass::AddOrdinal(const char* name, TPropertyKind kind,
+                                           const published_detail::TOrdinalAccess& access, const TMember& get,
+                                           const TMember& set, const int64_t* def)
+{
+  TPropertyInfo& info = AddProperty(name, kind, get, set);
+  info.m_min = access.Min;
+  info.m_max = access.Max;
+  if (access.EnumType)
+    info.m_enumType = std::type_index(*access.EnumType);
+  if (def)
+    info.m_ordinalDefault = *def;
+  info.m_getOrdinal = access.Get;
+  info.m_setOrdinal = access.Set;
+  return info;
+}
+
+TPropertyInfo& TPublishedClass::AddString(const char* name, const TMember& get, const TMember& set,
+                                          std::string (*read)(const TMember&, TObject*),
+                                          void (*write)(const TMember&, TObject*, const std::string&),
+                                          const char* def)
+{
+  TPropertyInfo& info = AddProperty(name, TPropertyKind::String, get, set);
+  if (def)
+    info.m_stringDefault = def;
+  info.m_getString = read;
+  info.m_setString = write;
+  return info;
+}
+
+TPropertyInfo& TPublishedClass::AddObject(const char* name, TPropertyKind kind, const TClassInfo& valueClass,
+                                          const TMember& get, TObject* (*read)(const TMember&, TObject*))
+{
+  TPropertyInfo& info = AddProperty(name, kind, get, get);
+  info.m_valueClass = &valueClass;
+  info.m_getObject = read;
+  return info;
+}
+
+TPropertyInfo& TPublishedClass::AddReference(const char* name, const TClassInfo& valueClass, const TMember& get,
+                                             const TMember& set, TObject* (*read)(const TMember&, TObject*),
+                                             void (*write)(const TMember&, TObject*, TComponent*))
+{
+  TPropertyInfo& info = AddProperty(name, TPropertyKind::Reference, get, set);
+  info.m_valueClass = &valueClass;
+  info.m_getObject = read;
+  info.m_setReference = write;
+  return info;
+}
+
+TPropertyInfo& TPublishedClass::AddEvent(const char* name, const std::type_info& signature,
+                                         const published_detail::TEventAccess& access, const TMember& field)
+{
+  TPropertyInfo& info = AddProperty(name, TPropertyKind::Event, field, field);
+  info.m_eventSignature = signature;
+  info.m_event = &access;
+  return info;
+}
+
+TPublishedMethod& TPublishedClass::AddMethod(const char* name, const std::type_info& signature)
 {
   for (const auto& method : m_methods) {
     if (method->Name() == name)

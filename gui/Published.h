@@ -162,9 +162,10 @@ namespace published_detail {
 
 // A pointer to a member of TObject or of a class derived from it, kept as the pointer to a member of
 // TObject it also is: one accessor per member type then serves every class that has such a member. The
-// property checks that the object is of the declaring class before it applies the pointer.
+// property checks that the object is of the declaring class before it applies the pointer. Published
+// classes derive from TObject along one line, so two words hold any such pointer.
 struct TMember {
-  alignas(void*) unsigned char Bytes[4 * sizeof(void*)] = {};
+  alignas(void*) unsigned char Bytes[2 * sizeof(void*)] = {};
 };
 
 template <typename P>
@@ -208,6 +209,15 @@ struct TEventAccess {
   void (*Set)(const TMember& field, TObject* object, TObject* target, const TPublishedMethod& method);
   void (*Clear)(const TMember& field, TObject* object);
   std::function<void()> (*Save)(const TMember& field, TObject* object);
+};
+
+// How the ordinal properties of one value type and member types are read and written.
+struct TOrdinalAccess {
+  int64_t Min;
+  int64_t Max;
+  const std::type_info* EnumType; // the enumeration, or a set's elements; null for other types
+  int64_t (*Get)(const TMember& get, TObject* object);
+  void (*Set)(const TMember& set, TObject* object, int64_t value);
 };
 
 } // namespace published_detail
@@ -377,8 +387,22 @@ private:
   template <typename C>
   friend class TPublisher;
   explicit TPublishedClass(const TClassInfo* info) : m_info(info) {}
-  TPropertyInfo& AddProperty(const std::string& name, TPropertyKind kind);
-  TPublishedMethod& AddMethod(const std::string& name, std::type_index signature);
+  using TMember = published_detail::TMember;
+  // Out of line and free of the class and member types, so that a table costs each class a few calls.
+  TPropertyInfo& AddProperty(const char* name, TPropertyKind kind, const TMember& get, const TMember& set);
+  TPropertyInfo& AddOrdinal(const char* name, TPropertyKind kind, const published_detail::TOrdinalAccess& access,
+                            const TMember& get, const TMember& set, const int64_t* def);
+  TPropertyInfo& AddString(const char* name, const TMember& get, const TMember& set,
+                           std::string (*read)(const TMember&, TObject*),
+                           void (*write)(const TMember&, TObject*, const std::string&), const char* def);
+  TPropertyInfo& AddObject(const char* name, TPropertyKind kind, const TClassInfo& valueClass, const TMember& get,
+                           TObject* (*read)(const TMember&, TObject*));
+  TPropertyInfo& AddReference(const char* name, const TClassInfo& valueClass, const TMember& get,
+                              const TMember& set, TObject* (*read)(const TMember&, TObject*),
+                              void (*write)(const TMember&, TObject*, TComponent*));
+  TPropertyInfo& AddEvent(const char* name, const std::type_info& signature,
+                          const published_detail::TEventAccess& access, const TMember& field);
+  TPublishedMethod& AddMethod(const char* name, const std::type_info& signature);
 
   const TClassInfo* m_info;
   std::vector<std::unique_ptr<TPropertyInfo>> m_properties;
@@ -518,6 +542,20 @@ struct TClosureSignature<TClosure<Sig>> {
   using Type = Sig;
 };
 
+// A string default as the table keeps it: null for none.
+inline const char* DefaultText(const char* text)
+{
+  return text;
+}
+inline const char* DefaultText(const std::string& text)
+{
+  return text.c_str();
+}
+inline const char* DefaultText(TNoDefault)
+{
+  return nullptr;
+}
+
 // The accessors, one per member type (P: the rebased pointer). The property has checked the object.
 template <typename T, typename P>
 int64_t GetOrdinal(const TMember& get, TObject* object)
@@ -606,6 +644,28 @@ std::function<void()> SaveEvent(const TMember& field, TObject* object)
 template <typename E>
 inline constexpr TEventAccess kEventAccess = {&EventAssigned<E>, &EventCalls<E>, &SetEvent<E>, &ClearEvent<E>,
                                               &SaveEvent<E>};
+
+template <typename T>
+constexpr TOrdinalAccess OrdinalAccessOf(int64_t (*get)(const TMember&, TObject*),
+                                         void (*set)(const TMember&, TObject*, int64_t))
+{
+  TOrdinalAccess access{0, 0, nullptr, get, set};
+  if constexpr (std::is_integral_v<T> && !std::is_same_v<T, bool>) {
+    static_assert(sizeof(T) < sizeof(int64_t) || std::is_signed_v<T>, "64-bit unsigned values are not kept");
+    access.Min = static_cast<int64_t>(std::numeric_limits<T>::min());
+    access.Max = static_cast<int64_t>(std::numeric_limits<T>::max());
+  } else if constexpr (std::is_same_v<T, bool>) {
+    access.Max = 1;
+  }
+  if constexpr (std::is_enum_v<T>)
+    access.EnumType = &typeid(T);
+  else if constexpr (TSetTraits<T>::IsSet)
+    access.EnumType = &typeid(typename TSetTraits<T>::Element);
+  return access;
+}
+// T: the value type; G, S: the rebased getter and setter.
+template <typename T, typename G, typename S>
+inline constexpr TOrdinalAccess kOrdinalAccess = OrdinalAccessOf<T>(&GetOrdinal<T, G>, &SetOrdinal<T, S>);
 
 // Binds a published method (kept as it was declared, not rebased: a closure made here must equal one made
 // by code that names the method directly).
@@ -705,10 +765,9 @@ public:
     using namespace published_detail;
     using T = std::remove_pointer_t<TValueOf<C, G>>;
     static_assert(std::is_base_of_v<TComponent, T>, "a reference is a pointer to a component");
-    TPropertyInfo& info = Add(name, TPropertyKind::Reference, get, set);
-    info.m_valueClass = &TClassInfo::Of<T>();
-    info.m_getObject = &GetReferenced<TRebasedOf<G>>;
-    info.m_setReference = &SetReferenced<T, TRebasedOf<S>>;
+    CheckMembers(get, set);
+    m_last = &m_class->AddReference(name, TClassInfo::Of<T>(), Erase(get), Erase(set), &GetReferenced<TRebasedOf<G>>,
+                                    &SetReferenced<T, TRebasedOf<S>>);
     return *this;
   }
 
@@ -719,9 +778,8 @@ public:
     using namespace published_detail;
     using TEvent = TValueOf<C, F>;
     using Sig = typename TClosureSignature<TEvent>::Type;
-    TPropertyInfo& info = Add(name, TPropertyKind::Event, field, field);
-    info.m_eventSignature = typeid(Sig);
-    info.m_event = &kEventAccess<TEvent>;
+    CheckMembers(field, field);
+    m_last = &m_class->AddEvent(name, typeid(Sig), kEventAccess<TEvent>, Erase(field));
     return *this;
   }
 
@@ -786,50 +844,35 @@ public:
   }
 
 private:
-  // A new entry with its members kept (rebased to TObject); the accessors come from the caller.
   template <typename G, typename S>
-  TPropertyInfo& Add(const char* name, TPropertyKind kind, G get, S set)
+  static void CheckMembers(G, S)
   {
     using published_detail::TMemberClass;
     static_assert(std::is_base_of_v<typename TMemberClass<G>::Type, C>, "the getter is not a member");
     static_assert(std::is_base_of_v<typename TMemberClass<S>::Type, C>, "the setter is not a member");
-    m_last = &m_class->AddProperty(name, kind);
-    m_last->m_get = published_detail::Erase(get);
-    m_last->m_set = published_detail::Erase(set);
-    return *m_last;
   }
 
   template <typename T, typename G, typename S, typename D>
   void AddOrdinal(const char* name, TPropertyKind kind, G get, S set, D def)
   {
     using namespace published_detail;
-    TPropertyInfo& info = Add(name, kind, get, set);
-    if constexpr (std::is_integral_v<T> && !std::is_same_v<T, bool>) {
-      static_assert(sizeof(T) < sizeof(int64_t) || std::is_signed_v<T>, "64-bit unsigned values are not kept");
-      info.m_min = static_cast<int64_t>(std::numeric_limits<T>::min());
-      info.m_max = static_cast<int64_t>(std::numeric_limits<T>::max());
-    } else if constexpr (std::is_same_v<T, bool>) {
-      info.m_max = 1;
+    CheckMembers(get, set);
+    const TOrdinalAccess& access = kOrdinalAccess<T, TRebasedOf<G>, TRebasedOf<S>>;
+    if constexpr (std::is_same_v<D, TNoDefault>) {
+      m_last = &m_class->AddOrdinal(name, kind, access, Erase(get), Erase(set), nullptr);
+    } else {
+      const int64_t value = ToOrdinal<T>(T(def));
+      m_last = &m_class->AddOrdinal(name, kind, access, Erase(get), Erase(set), &value);
     }
-    if constexpr (std::is_enum_v<T>)
-      info.m_enumType = std::type_index(typeid(T));
-    else if constexpr (TSetTraits<T>::IsSet)
-      info.m_enumType = std::type_index(typeid(typename TSetTraits<T>::Element));
-    if constexpr (!std::is_same_v<D, TNoDefault>)
-      info.m_ordinalDefault = ToOrdinal<T>(T(def));
-    info.m_getOrdinal = &GetOrdinal<T, TRebasedOf<G>>;
-    info.m_setOrdinal = &SetOrdinal<T, TRebasedOf<S>>;
   }
 
   template <typename G, typename S, typename D>
-  void AddString(const char* name, G get, S set, D def)
+  void AddString(const char* name, G get, S set, const D& def)
   {
     using namespace published_detail;
-    TPropertyInfo& info = Add(name, TPropertyKind::String, get, set);
-    if constexpr (!std::is_same_v<D, TNoDefault>)
-      info.m_stringDefault = std::string(def);
-    info.m_getString = &GetString<TRebasedOf<G>>;
-    info.m_setString = &SetString<TRebasedOf<S>>;
+    CheckMembers(get, set);
+    m_last = &m_class->AddString(name, Erase(get), Erase(set), &GetString<TRebasedOf<G>>, &SetString<TRebasedOf<S>>,
+                                 DefaultText(def));
   }
 
   template <typename A>
@@ -838,10 +881,9 @@ private:
     using namespace published_detail;
     using T = typename TOwned<TValueOf<C, A>>::Type;
     static_assert(std::is_base_of_v<TPersistent, T>, "an owned object is a persistent object");
-    TPropertyInfo& info = Add(name, kind, get, get);
-    info.m_valueClass = &TClassInfo::Of<T>();
-    info.m_getObject = &GetOwned<TRebasedOf<A>>;
-    return info;
+    CheckMembers(get, get);
+    m_last = &m_class->AddObject(name, kind, TClassInfo::Of<T>(), Erase(get), &GetOwned<TRebasedOf<A>>);
+    return *m_last;
   }
 
   template <typename B, typename T>
