@@ -24,6 +24,13 @@ class TsTrayIcon;
 // as a per-pixel-alpha window needs its picture. Bitmaps of other formats are left alone.
 void PremultiplyAlpha(TBitmap& bitmap);
 
+// The vector code PremultiplyAlpha may run; it takes the widest the processor has.
+enum class TPremultiplyCode { Sse2, Avx2 };
+bool ProcessorRuns(TPremultiplyCode code);
+// PremultiplyAlpha through the given code, which the processor must run (tests compare each with the
+// formula).
+void PremultiplyAlphaWith(TBitmap& bitmap, TPremultiplyCode code);
+
 // ChangeWindowMessageFilter as found in user32 when the unit was initialised; null where the system
 // lacks it. Tests may put another function in.
 using TChangeWindowMessageFilter = BOOL(WINAPI*)(UINT message, DWORD action);

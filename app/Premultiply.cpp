@@ -3,6 +3,11 @@
 #include "Bitmap.h"
 
 #include <emmintrin.h>
+#include <immintrin.h>
+
+#if defined(__GNUC__)
+#include <cpuid.h>
+#endif
 
 #include <algorithm>
 #include <cstdint>
@@ -62,9 +67,79 @@ KO_SSE2 size_t PremultiplyFours(uint8_t* pixels, size_t count)
   return whole;
 }
 
+#if defined(__GNUC__)
+#define KO_AVX2 __attribute__((target("avx2")))
+
+// Eight pixels a step, without widening: blue and red are the low bytes of the 16-bit lanes, green and
+// alpha the high ones. Alpha is multiplied by 255, so it comes out as it went in. For every product p of
+// two bytes, (p * 0x8081) >> 23 is p / 255, truncated.
+KO_AVX2 size_t PremultiplyEights(uint8_t* pixels, size_t count)
+{
+  const __m256i lowBytes = _mm256_set1_epi16(0x00FF);
+  // Each pixel's alpha into both 16-bit lanes; the second copy keeps 255 in the alpha lane.
+  const __m256i alphaOf = _mm256_setr_epi8(3, -128, 3, -128, 7, -128, 7, -128, 11, -128, 11, -128, 15, -128, 15,
+                                           -128, 3, -128, 3, -128, 7, -128, 7, -128, 11, -128, 11, -128, 15,
+                                           -128, 15, -128);
+  const __m256i keepAlpha = _mm256_set1_epi32(0x00FF0000);
+  const __m256i divide = _mm256_set1_epi16(static_cast<short>(0x8081));
+  const size_t whole = count & ~size_t{7};
+  for (size_t i = 0; i < whole; i += 8) {
+    auto* at = reinterpret_cast<__m256i*>(pixels + 4 * i);
+    const __m256i eight = _mm256_loadu_si256(at);
+    const __m256i alpha = _mm256_shuffle_epi8(eight, alphaOf);
+    const __m256i blueRed = _mm256_mullo_epi16(_mm256_and_si256(eight, lowBytes), alpha);
+    const __m256i greenAlpha = _mm256_mullo_epi16(_mm256_srli_epi16(eight, 8), _mm256_or_si256(alpha, keepAlpha));
+    const __m256i low = _mm256_srli_epi16(_mm256_mulhi_epu16(blueRed, divide), 7);
+    const __m256i high = _mm256_andnot_si256(lowBytes, _mm256_slli_epi16(_mm256_mulhi_epu16(greenAlpha, divide), 1));
+    _mm256_storeu_si256(at, _mm256_or_si256(low, high));
+  }
+  return whole;
+}
+
+// Asked of the processor directly: the compiler's own feature table costs the 32-bit program 5 KB.
+bool AskAvx2()
+{
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  if (!__get_cpuid(1, &a, &b, &c, &d) || !(c & bit_OSXSAVE) || !(c & bit_AVX))
+    return false;
+  // The system must save the vector registers' upper halves on a thread switch.
+  unsigned low = 0, high = 0;
+  __asm__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+  if ((low & 6) != 6)
+    return false;
+  return __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & bit_AVX2);
+}
+
+bool RunsAvx2()
+{
+  static const bool runs = AskAvx2();
+  return runs;
+}
+#else
+size_t PremultiplyEights(uint8_t*, size_t)
+{
+  return 0;
+}
+
+bool RunsAvx2()
+{
+  return false;
+}
+#endif
+
 } // namespace
 
+bool ProcessorRuns(TPremultiplyCode code)
+{
+  return code == TPremultiplyCode::Sse2 || RunsAvx2();
+}
+
 void PremultiplyAlpha(TBitmap& bitmap)
+{
+  PremultiplyAlphaWith(bitmap, RunsAvx2() ? TPremultiplyCode::Avx2 : TPremultiplyCode::Sse2);
+}
+
+void PremultiplyAlphaWith(TBitmap& bitmap, TPremultiplyCode code)
 {
   if (bitmap.GetPixelFormat() != pf32bit || bitmap.Empty() || bitmap.GetHeight() == 0)
     return;
@@ -74,7 +149,8 @@ void PremultiplyAlpha(TBitmap& bitmap)
   auto* last = static_cast<uint8_t*>(bitmap.ScanLine(bitmap.GetHeight() - 1));
   uint8_t* block = std::min(first, last);
   const size_t count = static_cast<size_t>(bitmap.GetWidth()) * static_cast<size_t>(bitmap.GetHeight());
-  const size_t done = PremultiplyFours(block, count);
+  size_t done = code == TPremultiplyCode::Avx2 ? PremultiplyEights(block, count) : 0;
+  done += PremultiplyFours(block + 4 * done, count - done);
   PremultiplyTail(block + 4 * done, count - done);
   bitmap.Changed();
 }

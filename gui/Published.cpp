@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <map>
 
+using published_detail::Restore;
+
 // --- classes ---
 
 TClassInfo::TClassInfo(const std::type_info& type, TThrower throwNull, bool (*catches)(TThrower),
@@ -110,12 +112,20 @@ void TPropertyInfo::Require(std::initializer_list<TPropertyKind> kinds, const ch
     throw EPropertyError(Format("%s is %s; it has no %s", m_name.c_str(), KindText(m_kind), operation));
 }
 
+TObject* TPropertyInfo::Holder(TObject* object) const
+{
+  if (!m_owner->IsInstance(object))
+    throw EPropertyError(m_name + " is a property of " + m_owner->Name() + ", not of " +
+                         (object ? object->ClassName() : std::string("a null object")));
+  return object;
+}
+
 int64_t TPropertyInfo::GetOrdinal(TObject* object) const
 {
   Require({TPropertyKind::Integer, TPropertyKind::Boolean, TPropertyKind::Color, TPropertyKind::Enumeration,
            TPropertyKind::Set},
           "ordinal value");
-  return m_getOrdinal(object);
+  return m_getOrdinal(m_get, Holder(object));
 }
 
 void TPropertyInfo::CheckOrdinal(int64_t value) const
@@ -151,19 +161,19 @@ void TPropertyInfo::CheckOrdinal(int64_t value) const
 void TPropertyInfo::SetOrdinal(TObject* object, int64_t value) const
 {
   CheckOrdinal(value);
-  m_setOrdinal(object, value);
+  m_setOrdinal(m_set, Holder(object), value);
 }
 
 std::string TPropertyInfo::GetString(TObject* object) const
 {
   Require({TPropertyKind::String}, "string value");
-  return m_getString(object);
+  return m_getString(m_get, Holder(object));
 }
 
 void TPropertyInfo::SetString(TObject* object, const std::string& value) const
 {
   Require({TPropertyKind::String}, "string value");
-  m_setString(object, value);
+  m_setString(m_set, Holder(object), value);
 }
 
 int64_t TPropertyInfo::OrdinalDefault() const
@@ -182,7 +192,7 @@ const std::string& TPropertyInfo::StringDefault() const
 
 bool TPropertyInfo::IsStored(TObject* object) const
 {
-  return !m_stored || m_stored(object);
+  return !m_hasStoredWhen || (Holder(object)->*Restore<bool (TObject::*)() const>(m_storedWhen))();
 }
 
 bool TPropertyInfo::IsDefault(TObject* object) const
@@ -212,7 +222,7 @@ const TClassInfo& TPropertyInfo::ValueClass() const
 TPersistent* TPropertyInfo::GetObject(TObject* object) const
 {
   Require({TPropertyKind::Object, TPropertyKind::Picture}, "owned object");
-  return dynamic_cast<TPersistent*>(m_getObject(object));
+  return dynamic_cast<TPersistent*>(m_getObject(m_get, Holder(object)));
 }
 
 void TPropertyInfo::SetObject(TObject* object, TPersistent* value) const
@@ -223,13 +233,13 @@ void TPropertyInfo::SetObject(TObject* object, TPersistent* value) const
   if (!m_valueClass->IsInstance(value))
     throw EPropertyError(Format("%s needs a %s, not %s", m_name.c_str(), m_valueClass->Name().c_str(),
                                 value ? ("a " + value->ClassName()).c_str() : "nothing"));
-  m_setObject(object, value);
+  m_setObject(m_set, Holder(object), value);
 }
 
 TComponent* TPropertyInfo::GetReference(TObject* object) const
 {
   Require({TPropertyKind::Reference}, "component reference");
-  return dynamic_cast<TComponent*>(m_getObject(object));
+  return dynamic_cast<TComponent*>(m_getObject(m_get, Holder(object)));
 }
 
 void TPropertyInfo::SetReference(TObject* object, TComponent* component) const
@@ -238,7 +248,7 @@ void TPropertyInfo::SetReference(TObject* object, TComponent* component) const
   if (component && !m_valueClass->IsInstance(component))
     throw EPropertyError(Format("%s is a %s, not the %s that %s needs", component->Name().c_str(),
                                 component->ClassName().c_str(), m_valueClass->Name().c_str(), m_name.c_str()));
-  m_setReference(object, component);
+  m_setReference(m_set, Holder(object), component);
 }
 
 std::type_index TPropertyInfo::EventSignature() const
@@ -250,13 +260,13 @@ std::type_index TPropertyInfo::EventSignature() const
 bool TPropertyInfo::EventAssigned(TObject* object) const
 {
   Require({TPropertyKind::Event}, "handler");
-  return m_eventAssigned(object);
+  return m_event->Assigned(m_get, Holder(object));
 }
 
 bool TPropertyInfo::EventCalls(TObject* object, TObject* target, const TPublishedMethod& method) const
 {
   Require({TPropertyKind::Event}, "handler");
-  return method.Signature() == m_eventSignature && m_eventCalls(object, target, method);
+  return method.Signature() == m_eventSignature && m_event->Calls(m_get, Holder(object), target, method);
 }
 
 void TPropertyInfo::SetEvent(TObject* object, TObject* target, const TPublishedMethod& method) const
@@ -264,29 +274,29 @@ void TPropertyInfo::SetEvent(TObject* object, TObject* target, const TPublishedM
   Require({TPropertyKind::Event}, "handler");
   if (method.Signature() != m_eventSignature)
     throw EPropertyError("Method " + method.Name() + " does not fit event " + m_name);
-  m_setEvent(object, target, method);
+  m_event->Set(m_set, Holder(object), target, method);
 }
 
 void TPropertyInfo::ClearEvent(TObject* object) const
 {
   Require({TPropertyKind::Event}, "handler");
-  m_clearEvent(object);
+  m_event->Clear(m_set, Holder(object));
 }
 
 std::function<void()> TPropertyInfo::Save(TObject* object) const
 {
   switch (m_kind) {
   case TPropertyKind::String:
-    return [this, object, saved = GetString(object)] { m_setString(object, saved); };
+    return [this, object, saved = GetString(object)] { m_setString(m_set, object, saved); };
   case TPropertyKind::Reference:
-    return [this, object, saved = GetReference(object)] { m_setReference(object, saved); };
+    return [this, object, saved = GetReference(object)] { m_setReference(m_set, object, saved); };
   case TPropertyKind::Event:
-    return m_saveEvent(object);
+    return m_event->Save(m_get, Holder(object));
   case TPropertyKind::Object:
   case TPropertyKind::Picture:
     return [] {};
   default:
-    return [this, object, saved = GetOrdinal(object)] { m_setOrdinal(object, saved); };
+    return [this, object, saved = GetOrdinal(object)] { m_setOrdinal(m_set, object, saved); };
   }
 }
 
@@ -305,17 +315,79 @@ TPublishedClass& TPublishedClass::Declare(const TClassInfo& info)
   return *registry.back();
 }
 
-TPropertyInfo& TPublishedClass::AddProperty(const std::string& name, TPropertyKind kind)
+TPropertyInfo& TPublishedClass::AddProperty(const char* name, TPropertyKind kind, const TMember& get,
+                                            const TMember& set)
 {
   for (const auto& property : m_properties) {
     if (property->Name() == name)
       throw EPropertyError(ClassName() + " publishes " + name + " twice");
   }
-  m_properties.push_back(std::unique_ptr<TPropertyInfo>(new TPropertyInfo(name, kind, m_info)));
-  return *m_properties.back();
+  auto* property = new TPropertyInfo(name, kind, m_info);
+  m_properties.push_back(std::unique_ptr<TPropertyInfo>(property));
+  property->m_get = get;
+  property->m_set = set;
+  return *property;
 }
 
-TPublishedMethod& TPublishedClass::AddMethod(const std::string& name, std::type_index signature)
+TPropertyInfo& TPublishedClass::AddOrdinal(const char* name, TPropertyKind kind,
+                                           const published_detail::TOrdinalAccess& access, const TMember& get,
+                                           const TMember& set, const int64_t* def)
+{
+  TPropertyInfo& info = AddProperty(name, kind, get, set);
+  info.m_min = access.Min;
+  info.m_max = access.Max;
+  if (access.EnumType)
+    info.m_enumType = std::type_index(*access.EnumType);
+  if (def)
+    info.m_ordinalDefault = *def;
+  info.m_getOrdinal = access.Get;
+  info.m_setOrdinal = access.Set;
+  return info;
+}
+
+TPropertyInfo& TPublishedClass::AddString(const char* name, const TMember& get, const TMember& set,
+                                          std::string (*read)(const TMember&, TObject*),
+                                          void (*write)(const TMember&, TObject*, const std::string&),
+                                          const char* def)
+{
+  TPropertyInfo& info = AddProperty(name, TPropertyKind::String, get, set);
+  if (def)
+    info.m_stringDefault = def;
+  info.m_getString = read;
+  info.m_setString = write;
+  return info;
+}
+
+TPropertyInfo& TPublishedClass::AddObject(const char* name, TPropertyKind kind, const TClassInfo& valueClass,
+                                          const TMember& get, TObject* (*read)(const TMember&, TObject*))
+{
+  TPropertyInfo& info = AddProperty(name, kind, get, get);
+  info.m_valueClass = &valueClass;
+  info.m_getObject = read;
+  return info;
+}
+
+TPropertyInfo& TPublishedClass::AddReference(const char* name, const TClassInfo& valueClass, const TMember& get,
+                                             const TMember& set, TObject* (*read)(const TMember&, TObject*),
+                                             void (*write)(const TMember&, TObject*, TComponent*))
+{
+  TPropertyInfo& info = AddProperty(name, TPropertyKind::Reference, get, set);
+  info.m_valueClass = &valueClass;
+  info.m_getObject = read;
+  info.m_setReference = write;
+  return info;
+}
+
+TPropertyInfo& TPublishedClass::AddEvent(const char* name, const std::type_info& signature,
+                                         const published_detail::TEventAccess& access, const TMember& field)
+{
+  TPropertyInfo& info = AddProperty(name, TPropertyKind::Event, field, field);
+  info.m_eventSignature = signature;
+  info.m_event = &access;
+  return info;
+}
+
+TPublishedMethod& TPublishedClass::AddMethod(const char* name, const std::type_info& signature)
 {
   for (const auto& method : m_methods) {
     if (method->Name() == name)

@@ -18,6 +18,7 @@
 
 #include <concepts>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <initializer_list>
 #include <limits>
@@ -155,6 +156,72 @@ enum class TPropertyKind {
 // "an integer", "a colour", ... for messages.
 const char* KindText(TPropertyKind kind);
 
+class TPublishedMethod;
+
+namespace published_detail {
+
+// A pointer to a member of TObject or of a class derived from it, kept as the pointer to a member of
+// TObject it also is: one accessor per member type then serves every class that has such a member. The
+// property checks that the object is of the declaring class before it applies the pointer. Published
+// classes derive from TObject along one line, so two words hold any such pointer.
+struct TMember {
+  alignas(void*) unsigned char Bytes[2 * sizeof(void*)] = {};
+};
+
+template <typename P>
+struct TRebased;
+template <typename M, typename B>
+struct TRebased<M B::*> {
+  static_assert(std::is_base_of_v<TObject, B>, "a published member is a member of a TObject");
+  using Type = M TObject::*;
+};
+template <typename P>
+using TRebasedOf = typename TRebased<P>::Type;
+
+// Any member pointer (rebased or not), kept as bytes.
+template <typename P>
+TMember Keep(P member)
+{
+  static_assert(sizeof(P) <= sizeof(TMember::Bytes), "member pointer too large");
+  TMember kept;
+  std::memcpy(kept.Bytes, &member, sizeof(P));
+  return kept;
+}
+
+template <typename P>
+TMember Erase(P member)
+{
+  return Keep(static_cast<TRebasedOf<P>>(member));
+}
+
+template <typename P>
+P Restore(const TMember& member)
+{
+  P pointer;
+  std::memcpy(&pointer, member.Bytes, sizeof(P));
+  return pointer;
+}
+
+// What an event property does with its closure field, one table per closure type.
+struct TEventAccess {
+  bool (*Assigned)(const TMember& field, TObject* object);
+  bool (*Calls)(const TMember& field, TObject* object, TObject* target, const TPublishedMethod& method);
+  void (*Set)(const TMember& field, TObject* object, TObject* target, const TPublishedMethod& method);
+  void (*Clear)(const TMember& field, TObject* object);
+  std::function<void()> (*Save)(const TMember& field, TObject* object);
+};
+
+// How the ordinal properties of one value type and member types are read and written.
+struct TOrdinalAccess {
+  int64_t Min;
+  int64_t Max;
+  const std::type_info* EnumType; // the enumeration, or a set's elements; null for other types
+  int64_t (*Get)(const TMember& get, TObject* object);
+  void (*Set)(const TMember& set, TObject* object, int64_t value);
+};
+
+} // namespace published_detail
+
 // A method of a root class that events may name.
 class TPublishedMethod {
 public:
@@ -163,7 +230,7 @@ public:
   std::type_index Signature() const { return m_signature; }
   const TClassInfo& Owner() const { return *m_owner; }
   // Stores this method bound to `target` into `closure`, a TClosure of the same signature.
-  void Bind(TObject* target, void* closure) const { m_bind(target, closure); }
+  void Bind(TObject* target, void* closure) const { m_bind(m_method, m_name, target, closure); }
 
 private:
   template <typename C>
@@ -177,7 +244,9 @@ private:
   std::string m_name;
   std::type_index m_signature;
   const TClassInfo* m_owner;
-  std::function<void(TObject* target, void* closure)> m_bind;
+  published_detail::TMember m_method;
+  void (*m_bind)(const published_detail::TMember& method, const std::string& name, TObject* target,
+                 void* closure) = nullptr;
 };
 
 // One published property of a class. Every accessor checks that the object is of the declaring class
@@ -221,7 +290,7 @@ public:
   // EPropertyError when none is declared or `value` is not of the value class.
   void SetObject(TObject* object, TPersistent* value) const;
   // Whether a Set member function is declared for SetObject.
-  bool CanSetObject() const { return static_cast<bool>(m_setObject); }
+  bool CanSetObject() const { return m_setObject != nullptr; }
   // Reference: the component referred to (may be null).
   TComponent* GetReference(TObject* object) const;
   // Raises EPropertyError when `component` is not of the value class.
@@ -260,19 +329,23 @@ private:
   const TClassInfo* m_valueClass = nullptr;
   std::type_index m_eventSignature;
 
-  std::function<int64_t(TObject*)> m_getOrdinal;
-  std::function<void(TObject*, int64_t)> m_setOrdinal;
-  std::function<std::string(TObject*)> m_getString;
-  std::function<void(TObject*, const std::string&)> m_setString;
-  std::function<TObject*(TObject*)> m_getObject;
-  std::function<void(TObject*, TComponent*)> m_setReference;
-  std::function<void(TObject*, TPersistent*)> m_setObject;
-  std::function<bool(TObject*)> m_eventAssigned;
-  std::function<bool(TObject*, TObject*, const TPublishedMethod&)> m_eventCalls;
-  std::function<void(TObject*, TObject*, const TPublishedMethod&)> m_setEvent;
-  std::function<void(TObject*)> m_clearEvent;
-  std::function<std::function<void()>(TObject*)> m_saveEvent;
-  std::function<bool(TObject*)> m_stored;
+  // The object as the declaring class's, checked; EPropertyError when it is not one.
+  TObject* Holder(TObject* object) const;
+
+  // Accessors shared by every property of the same member type, applied to the kept members.
+  using TMember = published_detail::TMember;
+  TMember m_get;
+  TMember m_set;
+  TMember m_storedWhen; // bool (TObject::*)() const, when m_hasStoredWhen
+  bool m_hasStoredWhen = false;
+  int64_t (*m_getOrdinal)(const TMember& get, TObject* object) = nullptr;
+  void (*m_setOrdinal)(const TMember& set, TObject* object, int64_t value) = nullptr;
+  std::string (*m_getString)(const TMember& get, TObject* object) = nullptr;
+  void (*m_setString)(const TMember& set, TObject* object, const std::string& value) = nullptr;
+  TObject* (*m_getObject)(const TMember& get, TObject* object) = nullptr;
+  void (*m_setReference)(const TMember& set, TObject* object, TComponent* component) = nullptr;
+  void (*m_setObject)(const TMember& set, TObject* object, TPersistent* value) = nullptr;
+  const published_detail::TEventAccess* m_event = nullptr;
 };
 
 // How components of a class sit inside another component besides being owned (a control in its parent):
@@ -314,8 +387,22 @@ private:
   template <typename C>
   friend class TPublisher;
   explicit TPublishedClass(const TClassInfo* info) : m_info(info) {}
-  TPropertyInfo& AddProperty(const std::string& name, TPropertyKind kind);
-  TPublishedMethod& AddMethod(const std::string& name, std::type_index signature);
+  using TMember = published_detail::TMember;
+  // Out of line and free of the class and member types, so that a table costs each class a few calls.
+  TPropertyInfo& AddProperty(const char* name, TPropertyKind kind, const TMember& get, const TMember& set);
+  TPropertyInfo& AddOrdinal(const char* name, TPropertyKind kind, const published_detail::TOrdinalAccess& access,
+                            const TMember& get, const TMember& set, const int64_t* def);
+  TPropertyInfo& AddString(const char* name, const TMember& get, const TMember& set,
+                           std::string (*read)(const TMember&, TObject*),
+                           void (*write)(const TMember&, TObject*, const std::string&), const char* def);
+  TPropertyInfo& AddObject(const char* name, TPropertyKind kind, const TClassInfo& valueClass, const TMember& get,
+                           TObject* (*read)(const TMember&, TObject*));
+  TPropertyInfo& AddReference(const char* name, const TClassInfo& valueClass, const TMember& get,
+                              const TMember& set, TObject* (*read)(const TMember&, TObject*),
+                              void (*write)(const TMember&, TObject*, TComponent*));
+  TPropertyInfo& AddEvent(const char* name, const std::type_info& signature,
+                          const published_detail::TEventAccess& access, const TMember& field);
+  TPublishedMethod& AddMethod(const char* name, const std::type_info& signature);
 
   const TClassInfo* m_info;
   std::vector<std::unique_ptr<TPropertyInfo>> m_properties;
@@ -455,6 +542,144 @@ struct TClosureSignature<TClosure<Sig>> {
   using Type = Sig;
 };
 
+// A string default as the table keeps it: null for none.
+inline const char* DefaultText(const char* text)
+{
+  return text;
+}
+inline const char* DefaultText(const std::string& text)
+{
+  return text.c_str();
+}
+inline const char* DefaultText(TNoDefault)
+{
+  return nullptr;
+}
+
+// The accessors, one per member type (P: the rebased pointer). The property has checked the object.
+template <typename T, typename P>
+int64_t GetOrdinal(const TMember& get, TObject* object)
+{
+  return ToOrdinal<T>(Read(*object, Restore<P>(get)));
+}
+template <typename T, typename P>
+void SetOrdinal(const TMember& set, TObject* object, int64_t value)
+{
+  Write(*object, Restore<P>(set), FromOrdinal<T>(value));
+}
+template <typename P>
+std::string GetString(const TMember& get, TObject* object)
+{
+  return std::string(Read(*object, Restore<P>(get)));
+}
+template <typename P>
+void SetString(const TMember& set, TObject* object, const std::string& value)
+{
+  Write(*object, Restore<P>(set), value);
+}
+template <typename P>
+TObject* GetOwned(const TMember& get, TObject* object)
+{
+  return ObjectPointer(Read(*object, Restore<P>(get)));
+}
+template <typename T>
+void SetOwned(const TMember& set, TObject* object, TPersistent* value)
+{
+  (object->*Restore<void (TObject::*)(T*)>(set))(dynamic_cast<T*>(value));
+}
+template <typename P>
+TObject* GetReferenced(const TMember& get, TObject* object)
+{
+  return Read(*object, Restore<P>(get));
+}
+template <typename T, typename P>
+void SetReferenced(const TMember& set, TObject* object, TComponent* component)
+{
+  Write(*object, Restore<P>(set), dynamic_cast<T*>(component));
+  // So that the reference is dropped when the component goes (ClearPublishedReferences).
+  if (component) {
+    if (auto* holder = dynamic_cast<TComponent*>(object))
+      component->FreeNotification(holder);
+  }
+}
+
+template <typename E>
+E& EventField(const TMember& field, TObject* object)
+{
+  return object->*Restore<E TObject::*>(field);
+}
+template <typename E>
+E BoundEvent(TObject* target, const TPublishedMethod& method)
+{
+  E bound;
+  method.Bind(target, &bound);
+  return bound;
+}
+template <typename E>
+bool EventAssigned(const TMember& field, TObject* object)
+{
+  return EventField<E>(field, object).Assigned();
+}
+template <typename E>
+bool EventCalls(const TMember& field, TObject* object, TObject* target, const TPublishedMethod& method)
+{
+  return EventField<E>(field, object) == BoundEvent<E>(target, method);
+}
+template <typename E>
+void SetEvent(const TMember& field, TObject* object, TObject* target, const TPublishedMethod& method)
+{
+  EventField<E>(field, object) = BoundEvent<E>(target, method);
+}
+template <typename E>
+void ClearEvent(const TMember& field, TObject* object)
+{
+  EventField<E>(field, object) = E();
+}
+template <typename E>
+std::function<void()> SaveEvent(const TMember& field, TObject* object)
+{
+  E* kept = &EventField<E>(field, object);
+  return [kept, saved = *kept] { *kept = saved; };
+}
+template <typename E>
+inline constexpr TEventAccess kEventAccess = {&EventAssigned<E>, &EventCalls<E>, &SetEvent<E>, &ClearEvent<E>,
+                                              &SaveEvent<E>};
+
+template <typename T>
+constexpr TOrdinalAccess OrdinalAccessOf(int64_t (*get)(const TMember&, TObject*),
+                                         void (*set)(const TMember&, TObject*, int64_t))
+{
+  TOrdinalAccess access{0, 0, nullptr, get, set};
+  if constexpr (std::is_integral_v<T> && !std::is_same_v<T, bool>) {
+    static_assert(sizeof(T) < sizeof(int64_t) || std::is_signed_v<T>, "64-bit unsigned values are not kept");
+    access.Min = static_cast<int64_t>(std::numeric_limits<T>::min());
+    access.Max = static_cast<int64_t>(std::numeric_limits<T>::max());
+  } else if constexpr (std::is_same_v<T, bool>) {
+    access.Max = 1;
+  }
+  if constexpr (std::is_enum_v<T>)
+    access.EnumType = &typeid(T);
+  else if constexpr (TSetTraits<T>::IsSet)
+    access.EnumType = &typeid(typename TSetTraits<T>::Element);
+  return access;
+}
+// T: the value type; G, S: the rebased getter and setter.
+template <typename T, typename G, typename S>
+inline constexpr TOrdinalAccess kOrdinalAccess = OrdinalAccessOf<T>(&GetOrdinal<T, G>, &SetOrdinal<T, S>);
+
+// Binds a published method (kept as it was declared, not rebased: a closure made here must equal one made
+// by code that names the method directly).
+template <typename B, typename R, typename... Args>
+void BindMethod(const TMember& method, const std::string& name, TObject* target, void* closure)
+{
+  B* object = dynamic_cast<B*>(target);
+  if (!object)
+    throw EPropertyError("Method " + name + " is not a method of a " +
+                         (target ? target->ClassName() : std::string("null object")));
+  using TMethod = R (B::*)(Args...);
+  *static_cast<TClosure<R(Args...)>*>(closure) = TClosure<R(Args...)>(object, Restore<TMethod>(method));
+}
+
 } // namespace published_detail
 
 // Declares the table of class C, a few lines per property. Accessors may be members of C or of a base of
@@ -540,18 +765,9 @@ public:
     using namespace published_detail;
     using T = std::remove_pointer_t<TValueOf<C, G>>;
     static_assert(std::is_base_of_v<TComponent, T>, "a reference is a pointer to a component");
-    TPropertyInfo& info = Add(name, TPropertyKind::Reference, get, set);
-    info.m_valueClass = &TClassInfo::Of<T>();
-    info.m_getObject = [get, &info](TObject* object) -> TObject* { return Read(Cast(object, info), get); };
-    info.m_setReference = [set, &info](TObject* object, TComponent* component) {
-      C& holder = Cast(object, info);
-      Write(holder, set, dynamic_cast<T*>(component));
-      // So that the reference is dropped when the component goes (ClearPublishedReferences).
-      if constexpr (std::is_base_of_v<TComponent, C>) {
-        if (component)
-          component->FreeNotification(&holder);
-      }
-    };
+    CheckMembers(get, set);
+    m_last = &m_class->AddReference(name, TClassInfo::Of<T>(), Erase(get), Erase(set), &GetReferenced<TRebasedOf<G>>,
+                                    &SetReferenced<T, TRebasedOf<S>>);
     return *this;
   }
 
@@ -562,24 +778,8 @@ public:
     using namespace published_detail;
     using TEvent = TValueOf<C, F>;
     using Sig = typename TClosureSignature<TEvent>::Type;
-    TPropertyInfo& info = Add(name, TPropertyKind::Event, field, field);
-    info.m_eventSignature = typeid(Sig);
-    info.m_eventAssigned = [field, &info](TObject* object) { return (Cast(object, info).*field).Assigned(); };
-    info.m_eventCalls = [field, &info](TObject* object, TObject* target, const TPublishedMethod& method) {
-      TEvent bound;
-      method.Bind(target, &bound);
-      return Cast(object, info).*field == bound;
-    };
-    info.m_setEvent = [field, &info](TObject* object, TObject* target, const TPublishedMethod& method) {
-      TEvent bound;
-      method.Bind(target, &bound);
-      Cast(object, info).*field = bound;
-    };
-    info.m_clearEvent = [field, &info](TObject* object) { Cast(object, info).*field = TEvent(); };
-    info.m_saveEvent = [field, &info](TObject* object) -> std::function<void()> {
-      C* owner = &Cast(object, info);
-      return [owner, field, saved = owner->*field] { owner->*field = saved; };
-    };
+    CheckMembers(field, field);
+    m_last = &m_class->AddEvent(name, typeid(Sig), kEventAccess<TEvent>, Erase(field));
     return *this;
   }
 
@@ -589,13 +789,8 @@ public:
   {
     static_assert(std::is_base_of_v<B, C>, "the method is not a member of this class");
     TPublishedMethod& entry = m_class->AddMethod(name, typeid(R(Args...)));
-    entry.m_bind = [method, &entry](TObject* target, void* closure) {
-      B* object = dynamic_cast<B*>(target);
-      if (!object)
-        throw EPropertyError("Method " + entry.Name() + " is not a method of a " +
-                             (target ? target->ClassName() : std::string("null object")));
-      *static_cast<TClosure<R(Args...)>*>(closure) = TClosure<R(Args...)>(object, method);
-    };
+    entry.m_method = published_detail::Keep(method);
+    entry.m_bind = &published_detail::BindMethod<B, R, Args...>;
     return *this;
   }
 
@@ -607,8 +802,8 @@ public:
     static_assert(std::is_base_of_v<B, C>, "the condition is not a member of this class");
     if (!m_last)
       throw EPropertyError(m_class->ClassName() + ": a storage condition needs a property before it");
-    TPropertyInfo& info = *m_last;
-    info.m_stored = [stored, &info](TObject* object) { return (Cast(object, info).*stored)(); };
+    m_last->m_storedWhen = published_detail::Erase(stored);
+    m_last->m_hasStoredWhen = true;
     return *this;
   }
 
@@ -649,60 +844,35 @@ public:
   }
 
 private:
-  static C& Cast(TObject* object, const TPropertyInfo& info)
-  {
-    C* typed = dynamic_cast<C*>(object);
-    if (!typed)
-      throw EPropertyError(info.Name() + " is a property of " + info.Owner().Name() + ", not of " +
-                           (object ? object->ClassName() : std::string("a null object")));
-    return *typed;
-  }
-
   template <typename G, typename S>
-  TPropertyInfo& Add(const char* name, TPropertyKind kind, G, S)
+  static void CheckMembers(G, S)
   {
     using published_detail::TMemberClass;
     static_assert(std::is_base_of_v<typename TMemberClass<G>::Type, C>, "the getter is not a member");
     static_assert(std::is_base_of_v<typename TMemberClass<S>::Type, C>, "the setter is not a member");
-    m_last = &m_class->AddProperty(name, kind);
-    return *m_last;
   }
 
   template <typename T, typename G, typename S, typename D>
   void AddOrdinal(const char* name, TPropertyKind kind, G get, S set, D def)
   {
     using namespace published_detail;
-    TPropertyInfo& info = Add(name, kind, get, set);
-    if constexpr (std::is_integral_v<T> && !std::is_same_v<T, bool>) {
-      static_assert(sizeof(T) < sizeof(int64_t) || std::is_signed_v<T>, "64-bit unsigned values are not kept");
-      info.m_min = static_cast<int64_t>(std::numeric_limits<T>::min());
-      info.m_max = static_cast<int64_t>(std::numeric_limits<T>::max());
-    } else if constexpr (std::is_same_v<T, bool>) {
-      info.m_max = 1;
+    CheckMembers(get, set);
+    const TOrdinalAccess& access = kOrdinalAccess<T, TRebasedOf<G>, TRebasedOf<S>>;
+    if constexpr (std::is_same_v<D, TNoDefault>) {
+      m_last = &m_class->AddOrdinal(name, kind, access, Erase(get), Erase(set), nullptr);
+    } else {
+      const int64_t value = ToOrdinal<T>(T(def));
+      m_last = &m_class->AddOrdinal(name, kind, access, Erase(get), Erase(set), &value);
     }
-    if constexpr (std::is_enum_v<T>)
-      info.m_enumType = std::type_index(typeid(T));
-    else if constexpr (TSetTraits<T>::IsSet)
-      info.m_enumType = std::type_index(typeid(typename TSetTraits<T>::Element));
-    if constexpr (!std::is_same_v<D, TNoDefault>)
-      info.m_ordinalDefault = ToOrdinal<T>(T(def));
-    info.m_getOrdinal = [get, &info](TObject* object) { return ToOrdinal<T>(Read(Cast(object, info), get)); };
-    info.m_setOrdinal = [set, &info](TObject* object, int64_t value) {
-      Write(Cast(object, info), set, FromOrdinal<T>(value));
-    };
   }
 
   template <typename G, typename S, typename D>
-  void AddString(const char* name, G get, S set, D def)
+  void AddString(const char* name, G get, S set, const D& def)
   {
     using namespace published_detail;
-    TPropertyInfo& info = Add(name, TPropertyKind::String, get, set);
-    if constexpr (!std::is_same_v<D, TNoDefault>)
-      info.m_stringDefault = std::string(def);
-    info.m_getString = [get, &info](TObject* object) { return std::string(Read(Cast(object, info), get)); };
-    info.m_setString = [set, &info](TObject* object, const std::string& value) {
-      Write(Cast(object, info), set, value);
-    };
+    CheckMembers(get, set);
+    m_last = &m_class->AddString(name, Erase(get), Erase(set), &GetString<TRebasedOf<G>>, &SetString<TRebasedOf<S>>,
+                                 DefaultText(def));
   }
 
   template <typename A>
@@ -711,21 +881,17 @@ private:
     using namespace published_detail;
     using T = typename TOwned<TValueOf<C, A>>::Type;
     static_assert(std::is_base_of_v<TPersistent, T>, "an owned object is a persistent object");
-    TPropertyInfo& info = Add(name, kind, get, get);
-    info.m_valueClass = &TClassInfo::Of<T>();
-    info.m_getObject = [get, &info](TObject* object) -> TObject* {
-      return ObjectPointer(Read(Cast(object, info), get));
-    };
-    return info;
+    CheckMembers(get, get);
+    m_last = &m_class->AddObject(name, kind, TClassInfo::Of<T>(), Erase(get), &GetOwned<TRebasedOf<A>>);
+    return *m_last;
   }
 
   template <typename B, typename T>
   void AddObjectSetter(TPropertyInfo& info, void (B::*set)(T* value))
   {
     static_assert(std::is_base_of_v<B, C>, "the setter is not a member of this class");
-    info.m_setObject = [set, &info](TObject* object, TPersistent* value) {
-      (Cast(object, info).*set)(dynamic_cast<T*>(value));
-    };
+    info.m_set = published_detail::Erase(set);
+    info.m_setObject = &published_detail::SetOwned<T>;
   }
 
   TPublishedClass* m_class;

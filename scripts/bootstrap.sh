@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build ccache
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   googletest nlohmann-json3-dev
   wine64 fonts-wine xvfb xdotool x11-utils imagemagick

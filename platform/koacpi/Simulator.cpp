@@ -6,7 +6,7 @@
 
 namespace {
 
-using TGuard = std::lock_guard<std::mutex>;
+using TGuard = std::lock_guard<SimulatorLock>;
 
 // The size a caller offers, as the call log shows it.
 std::string Offered(const DWORD* size)

@@ -14,6 +14,20 @@
 #include <mutex>
 #include <string>
 
+// The system's own lock: the DLL is also built with the -win32 compilers (the i686 build), whose library
+// has no std::mutex.
+class SimulatorLock {
+public:
+  SimulatorLock() = default;
+  SimulatorLock(const SimulatorLock&) = delete;
+  SimulatorLock& operator=(const SimulatorLock&) = delete;
+  void lock() { AcquireSRWLockExclusive(&m_lock); }
+  void unlock() { ReleaseSRWLockExclusive(&m_lock); }
+
+private:
+  SRWLOCK m_lock = SRWLOCK_INIT;
+};
+
 class Simulator {
 public:
   static Simulator& Instance();
@@ -47,7 +61,7 @@ private:
   // Makes `model` the BIOS and saves it; on a save failure the old model stays.
   bool Replace(BiosModel model, std::string& error);
 
-  std::mutex m_lock;
+  SimulatorLock m_lock;
   std::unique_ptr<SimStore> m_store; // null until first use
   BiosModel m_model;
   CallLog m_log;

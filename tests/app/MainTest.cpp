@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -29,33 +30,42 @@ namespace {
 
 TEST(PremultiplyAlpha, EveryColourAndAlphaPairIsScaledAndTruncated)
 {
-  // Every colour value meets every alpha (column: colour, blue; green and red get others). The sizes also
-  // leave one to three pixels over a multiple of four, which take another path than the rest.
+  // Every colour value meets every alpha (column: colour, blue; green and red get others), through each
+  // vector code the processor runs. The sizes also leave pixels over a multiple of eight and of four, which
+  // take the narrower paths.
   auto colours = [](int c) { return std::array<int, 3>{c, 255 - c, (c * 7) & 0xFF}; };
-  for (const auto& [width, height] : std::vector<std::pair<int, int>>{{256, 256}, {257, 255}, {3, 1}, {6, 3}}) {
-    TBitmap bitmap;
-    bitmap.SetPixelFormat(pf32bit);
-    bitmap.SetSize(width, height);
-    auto colourAt = [&](int x, int y) { return (x + y * width) & 0xFF; };
-    auto alphaAt = [&](int x, int y) { return ((x + y * width) >> 8) & 0xFF; };
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x) {
-        auto* p = static_cast<uint8_t*>(bitmap.ScanLine(y)) + 4 * x;
-        for (int i = 0; i < 3; ++i)
-          p[i] = static_cast<uint8_t>(colours(colourAt(x, y))[i]);
-        p[3] = static_cast<uint8_t>(alphaAt(x, y));
-      }
-    PremultiplyAlpha(bitmap);
-    int wrong = 0;
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x) {
-        const auto* p = static_cast<const uint8_t*>(bitmap.ScanLine(y)) + 4 * x;
-        const int a = alphaAt(x, y);
-        for (int i = 0; i < 3; ++i)
-          wrong += p[i] != colours(colourAt(x, y))[i] * a / 255;
-        wrong += p[3] != a;
-      }
-    EXPECT_EQ(wrong, 0) << width << " x " << height;
+  for (const TPremultiplyCode code : {TPremultiplyCode::Sse2, TPremultiplyCode::Avx2}) {
+    const char* codeName = code == TPremultiplyCode::Sse2 ? "SSE2" : "AVX2";
+    if (!ProcessorRuns(code)) {
+      std::printf("[ NOTE     ] this processor has no %s: that code is not checked here\n", codeName);
+      continue;
+    }
+    for (const auto& [width, height] :
+         std::vector<std::pair<int, int>>{{256, 256}, {257, 255}, {3, 1}, {6, 3}, {13, 1}}) {
+      TBitmap bitmap;
+      bitmap.SetPixelFormat(pf32bit);
+      bitmap.SetSize(width, height);
+      auto colourAt = [&](int x, int y) { return (x + y * width) & 0xFF; };
+      auto alphaAt = [&](int x, int y) { return ((x + y * width) >> 8) & 0xFF; };
+      for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+          auto* p = static_cast<uint8_t*>(bitmap.ScanLine(y)) + 4 * x;
+          for (int i = 0; i < 3; ++i)
+            p[i] = static_cast<uint8_t>(colours(colourAt(x, y))[i]);
+          p[3] = static_cast<uint8_t>(alphaAt(x, y));
+        }
+      PremultiplyAlphaWith(bitmap, code);
+      int wrong = 0;
+      for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+          const auto* p = static_cast<const uint8_t*>(bitmap.ScanLine(y)) + 4 * x;
+          const int a = alphaAt(x, y);
+          for (int i = 0; i < 3; ++i)
+            wrong += p[i] != colours(colourAt(x, y))[i] * a / 255;
+          wrong += p[3] != a;
+        }
+      EXPECT_EQ(wrong, 0) << codeName << ", " << width << " x " << height;
+    }
   }
 }
 

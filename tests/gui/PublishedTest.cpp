@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -238,6 +240,41 @@ TEST(PublishedTable, MisuseIsReportedNotIgnored)
   EXPECT_NO_THROW(PublishEnum<TDemoAlign>({"daNone", "daTop", "daBottom", "daClient"}))
       << "the same names again";
   EXPECT_THROW(PublishEnum<TDemoAlign>({"alNone", "alTop"}), EPropertyError);
+}
+
+TEST(PublishedTable, EveryAccessorRefusesAnObjectOfAnotherClass)
+{
+  // The accessors apply the class's members to whatever object they are given once the property has
+  // checked it: each one must check before it reads or writes.
+  TDemoForm form;
+  auto* label = new TDemoLabel(&form);
+  auto* menu = new TDemoMenu(&form);
+  auto* look = new TDemoLook();
+  std::unique_ptr<TDemoLook> lookOwner(look);
+  const TPublishedMethod& method = *FindPublishedClass(&form)->Methods().front();
+  const struct {
+    const char* name;
+    std::function<void()> use;
+  } cases[] = {
+      {"GetOrdinal", [&] { PropertyOf(label, "Opacity").GetOrdinal(menu); }},
+      {"SetOrdinal", [&] { PropertyOf(label, "Opacity").SetOrdinal(menu, 1); }},
+      {"GetString", [&] { PropertyOf(label, "Caption").GetString(menu); }},
+      {"GetObject", [&] { PropertyOf(label, "Look").GetObject(menu); }},
+      {"SetObject", [&] { PropertyOf(label, "Look").SetObject(menu, look); }},
+      {"GetReference", [&] { PropertyOf(label, "PopupMenu").GetReference(menu); }},
+      {"SetReference", [&] { PropertyOf(label, "PopupMenu").SetReference(menu, menu); }},
+      {"EventAssigned", [&] { PropertyOf(label, "OnClick").EventAssigned(menu); }},
+      {"EventCalls", [&] { PropertyOf(label, "OnClick").EventCalls(menu, &form, method); }},
+      {"SetEvent", [&] { PropertyOf(label, "OnClick").SetEvent(menu, &form, method); }},
+      {"ClearEvent", [&] { PropertyOf(label, "OnClick").ClearEvent(menu); }},
+      {"Save", [&] { PropertyOf(label, "OnClick").Save(menu); }},
+      {"null object", [&] { PropertyOf(label, "Opacity").GetOrdinal(nullptr); }},
+  };
+  for (const auto& c : cases)
+    EXPECT_THROW(c.use(), EPropertyError) << c.name;
+  EXPECT_TRUE(menu->AutoPopup);
+  EXPECT_EQ(menu->Title, "");
+  EXPECT_FALSE(menu->OnPopup.Assigned());
 }
 
 namespace other {

@@ -108,6 +108,12 @@ void RunPicture(bench::TContext& context)
   context.Compare(
       "PremultiplyAlpha, 345 x 348", [&] { PremultiplyAlpha(loaded); }, "copy of its bytes (memcpy)",
       [&] { std::memcpy(copy.data(), bits, bytes); });
+  // The code processors without AVX2 run, beside the same baseline.
+  if (ProcessorRuns(TPremultiplyCode::Avx2)) {
+    context.Compare(
+        "PremultiplyAlpha, 345 x 348, SSE2 code", [&] { PremultiplyAlphaWith(loaded, TPremultiplyCode::Sse2); },
+        "copy of its bytes (memcpy)", [&] { std::memcpy(copy.data(), bits, bytes); });
+  }
 
   // Two pictures of the same content: a bitmap can be selected into one DC only.
   TBitmap pushed;
