@@ -63,6 +63,20 @@ void KoControl::WndProc(TMessage& Message)
   TWinControl::WndProc(Message);
 }
 
+void KoControl::SetFocusLook(bool value)
+{
+  if (value == FFocusLook)
+    return;
+  FFocusLook = value;
+  // Only the focused control's look changes; a pressed or hot one keeps its look.
+  if (!Focused() || IsPressed() || IsHot() || !GetEnabled())
+    return;
+  if (value)
+    ShowFocused();
+  else
+    ShowRaised();
+}
+
 void KoControl::WMMouseLeave(TMessage& Message)
 {
   Message.Result = 0;
@@ -129,7 +143,7 @@ void KoControl::Press()
 
 void KoControl::ShowReleased()
 {
-  if (IsHot() || Focused())
+  if (IsHot() || FocusShown())
     ShowFocused();
   else
     ShowRaised();
@@ -148,7 +162,7 @@ void KoControl::CancelHover()
   if (!FMouseInside)
     return;
   FMouseInside = false;
-  if (!FMousePressed && !Focused() && FShowMouseOver)
+  if (!FMousePressed && !FocusShown() && FShowMouseOver)
     ShowRaised();
 }
 
@@ -160,7 +174,7 @@ void KoControl::DoMouseEnter(bool leftButtonHeld)
     if (!life.Alive())
       return;
     FMousePressed = true;
-  } else if (FShowMouseOver && !Focused()) {
+  } else if (FShowMouseOver && !FocusShown()) {
     ShowFocused();
   }
   FMouseInside = true;
@@ -177,7 +191,7 @@ void KoControl::DoMouseLeave()
       ShowReleased();
     return;
   }
-  if (!Focused() && FShowMouseOver)
+  if (!FocusShown() && FShowMouseOver)
     ShowRaised();
   if (CanRaiseEvents())
     OnMouseLeave(this);
@@ -250,7 +264,7 @@ void KoControl::KeyUp(WORD& Key, TShiftState Shift)
 
 void KoControl::DoEnter()
 {
-  if (!IsPressed() && !IsHot())
+  if (!IsPressed() && !IsHot() && FocusShown())
     ShowFocused();
   TWinControl::DoEnter();
 }
