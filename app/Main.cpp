@@ -137,6 +137,10 @@ TStartOutcome CheckStartup(const char* mutexName, TKernelHandle& mutex, UINT sho
   if (error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED) {
     // This copy ends once the running one has shown itself, fade included, but never hangs with it.
     if (HWND running = FindWindowA(kMainWindowClass, kMainWindowCaption)) {
+      // The user started this copy, so it may come to the front; the running one shows itself in its place.
+      DWORD runningProcess = 0;
+      if (GetWindowThreadProcessId(running, &runningProcess))
+        AllowSetForegroundWindow(runningProcess);
       DWORD_PTR result = 0;
       SendMessageTimeoutA(running, UM_SHOW_INSTANCE, UM_TAG, 0, SMTO_ABORTIFHUNG, showTimeoutMs, &result);
     }
@@ -259,6 +263,7 @@ void TMainForm::CreateTrayIcon()
   TrayIcon->PopupMenu = TrayPopupMenu;
   TrayIcon->PopupOn = tckRightUp;
   TrayIcon->OnClick = TNotifyEvent(this, &TMainForm::TrayIconClick);
+  TrayIcon->OnKeySelect = TNotifyEvent(this, &TMainForm::TrayIconKeySelect);
 
   TIcon icon;
   TFileStream file(SkinPath(kTrayIconFile), fmOpenRead);
@@ -274,6 +279,7 @@ TMainForm::~TMainForm()
   if (TrayIcon) {
     // The icon outlives the form in the application object: it must not call back into it.
     TrayIcon->OnClick = nullptr;
+    TrayIcon->OnKeySelect = nullptr;
     if (TrayIcon->PopupMenu == TrayPopupMenu)
       TrayIcon->PopupMenu = nullptr;
     TrayIcon->RemoveFreeNotification(this);
@@ -322,10 +328,16 @@ void TMainForm::FormActivate(TObject* /*Sender*/)
   // UM_FOREGROUND); it stays hidden: only a show request brings it back, with its fade.
   if (!IsWindowVisible(GetHandle()))
     return;
+  const bool firstShow = FPlainShowPending != 0;
   FPlainShowPending = 0;
   SetVisible(true);
-  if (dialog)
-    dialog->SetVisible(true);
+  if (!dialog)
+    return;
+  dialog->SetVisible(true);
+  // The program's first show: the keyboard goes to the dialog. Later activations (a click on the picture
+  // around it) leave the focus where the user put it.
+  if (firstShow)
+    dialog->TakeFocus();
 }
 
 void TMainForm::ShowForms()
@@ -351,6 +363,7 @@ void TMainForm::ShowForms()
   if (GetVisible() || dialog->GetVisible()) {
     SetVisible(true);
     dialog->SetVisible(true);
+    dialog->TakeFocus();
     return;
   }
   if (FPlainShowPending) {
@@ -359,9 +372,11 @@ void TMainForm::ShowForms()
     ShowWindow(dialog->GetHandle(), SW_SHOW);
     SetVisible(true);
     dialog->SetVisible(true);
+    dialog->TakeFocus();
     return;
   }
   FadeIn();
+  dialog->TakeFocus();
 }
 
 // No timer and no pause: each step is one synchronous layered-window update.
@@ -538,6 +553,14 @@ void TMainForm::AppMessage(MSG& Msg, bool& Handled)
 void TMainForm::TrayIconClick(TObject* /*Sender*/)
 {
   ShowForms();
+}
+
+void TMainForm::TrayIconKeySelect(TObject* /*Sender*/)
+{
+  ShowForms();
+  // Called up with the keyboard: the focused button shows it at once.
+  if (TControlForm* dialog = Dialog(); dialog && dialog->GetVisible())
+    dialog->ShowFocusCues();
 }
 
 void TMainForm::TrayShowClick(TObject* /*Sender*/)

@@ -137,6 +137,7 @@ private:
 
   void FormActivate(TObject* Sender);
   void TrayIconClick(TObject* Sender);
+  void TrayIconKeySelect(TObject* Sender);
   void TrayShowClick(TObject* Sender);
   void TrayHideClick(TObject* Sender);
   void TrayExitClick(TObject* Sender);
