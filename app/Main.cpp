@@ -35,6 +35,8 @@ constexpr const char* kApplicationTitle = "KORA Vantor";
 constexpr const char* kFramePictures[] = {"cpu_bg004.png", "cpu_bg004_1.png", "cpu_bg004_2.png", "cpu_bg004_3.png"};
 constexpr const char* kQuestionPicture = "cpu_bg005.png";
 constexpr const char* kTrayIconFile = "vantor16.ico";
+constexpr const char* kDarkTaskbarTrayIconFile = "vantor16_dark.ico";
+constexpr const char* kPersonalizeKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
 constexpr DWORD kMsgFilterAdd = 1; // MSGFLT_ADD
 
 void AddToolWindowStyle(HWND window)
@@ -265,11 +267,46 @@ void TMainForm::CreateTrayIcon()
   TrayIcon->OnClick = TNotifyEvent(this, &TMainForm::TrayIconClick);
   TrayIcon->OnKeySelect = TNotifyEvent(this, &TMainForm::TrayIconKeySelect);
 
+  LoadTrayIcon();
+}
+
+bool TaskbarIsDark()
+{
+  DWORD light = 1;
+  DWORD size = sizeof light;
+  // Without the value (systems before the setting, or a user who never chose) the taskbar is light.
+  if (RegGetValueA(HKEY_CURRENT_USER, kPersonalizeKey, "SystemUsesLightTheme", RRF_RT_REG_DWORD, nullptr, &light,
+                   &size) != ERROR_SUCCESS)
+    return false;
+  return light == 0;
+}
+
+const char* TrayIconFile(bool darkTaskbar)
+{
+  return darkTaskbar ? kDarkTaskbarTrayIconFile : kTrayIconFile;
+}
+
+void TMainForm::LoadTrayIcon()
+{
+  if (!TrayIcon)
+    return;
   TIcon icon;
-  TFileStream file(SkinPath(kTrayIconFile), fmOpenRead);
+  TFileStream file(SkinPath(TrayIconFile(TaskbarIsDark())), fmOpenRead);
   icon.LoadFromStream(&file);
   TrayIcon->SetIcon(&icon);
   TrayIcon->Refresh();
+}
+
+void TMainForm::SettingChanged(LPARAM area)
+{
+  // The theme's colours changed (the taskbar's among them); a missing icon file keeps the icon shown.
+  const auto* name = reinterpret_cast<const char*>(area);
+  if (!name || lstrcmpiA(name, "ImmersiveColorSet") != 0)
+    return;
+  try {
+    LoadTrayIcon();
+  } catch (const EFOpenError&) {
+  }
 }
 
 TMainForm::~TMainForm()
@@ -508,6 +545,9 @@ void TMainForm::WndProc(TMessage& Message)
   switch (Message.Msg) {
   case WM_DISPLAYCHANGE:
     DisplayChanged();
+    break;
+  case WM_SETTINGCHANGE:
+    SettingChanged(Message.LParam);
     break;
   case WM_POWERBROADCAST:
     if (Message.WParam == PBT_APMSUSPEND)

@@ -37,6 +37,10 @@ std::wstring SkinPath(const std::string& fileName);
 void SetSkinFolder(const std::wstring& folder);
 void SetSkinFolder(const std::string& folder);
 
+// The system's theme makes the taskbar dark; and the notification icon's file that reads on it.
+bool TaskbarIsDark();
+const char* TrayIconFile(bool darkTaskbar);
+
 // The executable runs under the name that calls the program "System Vantor" (letter case matters).
 bool IsSystemVariant(const std::string& exePath);
 bool IsSystemVariant(const std::wstring& exePath);
@@ -125,6 +129,9 @@ protected:
 private:
   void Construct();
   void CreateTrayIcon();
+  // The icon file for the taskbar's theme, into the notification icon.
+  void LoadTrayIcon();
+  void SettingChanged(LPARAM area);
   void Recentre();
   void FadeIn();
   void FadeOut();
