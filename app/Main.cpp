@@ -570,7 +570,7 @@ void TMainForm::WndProc(TMessage& Message)
     else if (Message.Msg == UM_HIDE)
       HideForms();
     else if (Message.Msg == UM_FOREGROUND)
-      SetForegroundWindow(GetHandle());
+      BringToFront();
     else
       ShowForms();
     return;
@@ -588,6 +588,14 @@ void TMainForm::AppMessage(MSG& Msg, bool& Handled)
     return;
   // Taken and dropped: no command of the broadcast concerns this program.
   Handled = true;
+}
+
+void TMainForm::BringToFront()
+{
+  SetForegroundWindow(GetHandle());
+  // The keyboard belongs to the dialog over it.
+  if (TControlForm* dialog = Dialog())
+    dialog->TakeFocus();
 }
 
 void TMainForm::TrayIconClick(TObject* /*Sender*/)

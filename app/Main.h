@@ -138,6 +138,8 @@ private:
   // Loads a skin picture into the window's picture and premultiplies it; a file that does not decode
   // leaves the picture as it was.
   void LoadPicture(const std::string& fileName);
+  // UM_FOREGROUND: the main window to the front, and the keyboard to the dialog when it shows.
+  void BringToFront();
   // The answer to UM_APPLY_LEVEL.
   LRESULT ApplyLevelMessage(WPARAM level);
   void DisplayChanged();

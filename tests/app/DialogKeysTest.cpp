@@ -110,6 +110,11 @@ TEST_F(DialogKeys, TheShownDialogHasTheFocusOnOkWithoutShowingItUntilAKeyIsUsed)
   EXPECT_EQ(GetFocus(), ControlForm->CancelButton->GetHandle());
   EXPECT_EQ(ControlForm->CancelButton->GetRequestedState(), 2);
   EXPECT_EQ(ControlForm->OkButton->GetRequestedState(), 0);
+  // Brought to the front while it shows (the picture around it was clicked): the keyboard comes back to it.
+  SetForegroundWindow(MainForm->GetHandle());
+  ASSERT_NE(GetFocus(), ControlForm->CancelButton->GetHandle());
+  SendMessageA(MainForm->GetHandle(), UM_FOREGROUND, UM_TAG, 0);
+  EXPECT_EQ(GetFocus(), ControlForm->CancelButton->GetHandle());
 }
 
 TEST_F(DialogKeys, TheIconChosenWithTheKeyboardShowsTheFocusAtOnce)
