@@ -774,18 +774,14 @@ TEST_F(VantorTest, TheIconShowsOnALeftClickAndItsMenuShowsHidesAndExits)
 // What an icon looks like at 16 pixels, drawn over white.
 std::vector<COLORREF> IconPixels(HICON icon)
 {
-  const HDC screen = GetDC(nullptr);
-  TMemoryDC dc(CreateCompatibleDC(screen));
-  TBitmapHandle bitmap(CreateCompatibleBitmap(screen, 16, 16));
-  ReleaseDC(nullptr, screen);
+  TMemoryDC dc(CreateCompatibleDC(nullptr));
+  TBitmapHandle bitmap(CreateBitmap(16, 16, 1, 32, nullptr));
   const HGDIOBJ old = SelectObject(dc.Get(), bitmap.Get());
-  const RECT all = {0, 0, 16, 16};
-  FillRect(dc.Get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  PatBlt(dc.Get(), 0, 0, 16, 16, WHITENESS);
   DrawIconEx(dc.Get(), 0, 0, icon, 16, 16, 0, nullptr, DI_NORMAL);
   std::vector<COLORREF> pixels;
-  for (int y = 0; y < 16; ++y)
-    for (int x = 0; x < 16; ++x)
-      pixels.push_back(GetPixel(dc.Get(), x, y));
+  for (int at = 0; at < 256; ++at)
+    pixels.push_back(GetPixel(dc.Get(), at % 16, at / 16));
   SelectObject(dc.Get(), old);
   return pixels;
 }
@@ -798,78 +794,39 @@ std::vector<COLORREF> IconFilePixels(const char* name)
   return IconPixels(icon.GetHandle());
 }
 
-// The taskbar's theme setting, put back afterwards (absent where it was absent).
-class TThemeSetting {
-public:
-  static constexpr const char* kKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
-  TThemeSetting()
-  {
-    DWORD size = sizeof m_saved;
-    m_had = RegGetValueA(HKEY_CURRENT_USER, kKey, "SystemUsesLightTheme", RRF_RT_REG_DWORD, nullptr, &m_saved,
-                         &size) == ERROR_SUCCESS;
-  }
-  ~TThemeSetting()
-  {
-    if (m_had)
-      Set(m_saved);
-    else
-      Remove();
-  }
-  TThemeSetting(const TThemeSetting&) = delete;
-  TThemeSetting& operator=(const TThemeSetting&) = delete;
-  static void Set(DWORD light)
-  {
-    ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "SystemUsesLightTheme", REG_DWORD, &light, sizeof light),
-              ERROR_SUCCESS);
-  }
-  static void Remove() { RegDeleteKeyValueA(HKEY_CURRENT_USER, kKey, "SystemUsesLightTheme"); }
-
-private:
-  DWORD m_saved = 1;
-  bool m_had = false;
-};
+// The taskbar's theme (1 light, 0 dark, -1 no value, as the test's prefix starts).
+void SetTaskbarTheme(int light)
+{
+  constexpr const char* kKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+  const DWORD value = static_cast<DWORD>(light);
+  if (light < 0)
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, kKey, "SystemUsesLightTheme");
+  else
+    ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "SystemUsesLightTheme", REG_DWORD, &value, sizeof value), 0);
+}
 
 TEST_F(VantorTest, TheIconFollowsTheTaskbarsThemeAndItsChanges)
 {
-  TThemeSetting setting;
-  std::vector<HICON> sent;
-  SysApi().Shell_NotifyIconA = [&](DWORD message, PNOTIFYICONDATAA data) -> BOOL {
-    if ((message == NIM_ADD || message == NIM_MODIFY) && (data->uFlags & NIF_ICON))
-      sent.push_back(data->hIcon);
-    return TRUE;
-  };
   const std::vector<COLORREF> light = IconFilePixels("vantor16.ico");
   const std::vector<COLORREF> dark = IconFilePixels("vantor16_dark.ico");
   ASSERT_NE(light, dark);
-  const auto settingChanged = [](const char* area) {
-    SendMessageA(MainForm->GetHandle(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(area));
-  };
-  // The icon at start, then after each change: the theme's value, whether the message names the colours.
-  TThemeSetting::Set(0);
+  const auto shown = [] { return IconPixels(MainForm->TrayIcon->Notifier().Data().hIcon); };
+  SetTaskbarTheme(0);
   MakeForms();
-  ASSERT_FALSE(sent.empty());
-  EXPECT_EQ(IconPixels(sent.back()), dark) << "dark at start";
-  struct TCase {
-    const char* name;
-    int light; // -1: no value
-    const char* area;
-    bool dark;
-  } cases[] = {
-      {"another setting", 1, "Environment", true},
-      {"to light", 1, "ImmersiveColorSet", false},
-      {"no area", 0, nullptr, false},
-      {"to dark", 0, "ImmersiveColorSet", true},
-      {"value gone", -1, "ImmersiveColorSet", false},
-  };
-  for (const TCase& c : cases) {
-    if (c.light < 0)
-      TThemeSetting::Remove();
-    else
-      TThemeSetting::Set(static_cast<DWORD>(c.light));
-    settingChanged(c.area);
-    EXPECT_EQ(IconPixels(sent.back()), c.dark ? dark : light) << c.name;
-    EXPECT_EQ(sent.back(), MainForm->TrayIcon->Notifier().Data().hIcon) << c.name;
+  EXPECT_EQ(shown(), dark) << "dark at start";
+  // The theme's value, then the setting named by the change message.
+  const struct {
+    int Light;
+    const char* Area;
+    bool Dark;
+  } cases[] = {{1, "Environment", true}, {1, "ImmersiveColorSet", false}, {0, nullptr, false},
+               {0, "ImmersiveColorSet", true}, {-1, "ImmersiveColorSet", false}};
+  for (const auto& c : cases) {
+    SetTaskbarTheme(c.Light);
+    SendMessageA(MainForm->GetHandle(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(c.Area));
+    EXPECT_EQ(shown(), c.Dark ? dark : light) << c.Light << " " << (c.Area ? c.Area : "none");
   }
+  SetTaskbarTheme(-1);
 }
 
 } // namespace
