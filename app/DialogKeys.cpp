@@ -24,16 +24,19 @@ void PressButton(KoButton* button)
 template <typename TEach>
 void TDialogKeys::ForEachControl(TEach each) const
 {
-  for (TWinControl* control : {FForm, static_cast<TWinControl*>(FButtons.Prev), static_cast<TWinControl*>(FButtons.Next),
-                               static_cast<TWinControl*>(FButtons.Ok), static_cast<TWinControl*>(FButtons.Cancel)})
+  const TButtons& b = FButtons;
+  for (TWinControl* control : {FForm, static_cast<TWinControl*>(b.Prev), static_cast<TWinControl*>(b.Next),
+                               static_cast<TWinControl*>(b.Ok), static_cast<TWinControl*>(b.Cancel)})
     each(control);
 }
 
 TDialogKeys::~TDialogKeys()
 {
   // The form's destructor runs first, its controls still live.
-  if (FForm)
-    ForEachControl([this](TWinControl* control) { control->WindowProc.Unhook(TWindowHook(this, &TDialogKeys::NavigationKey)); });
+  if (!FForm)
+    return;
+  ForEachControl(
+      [this](TWinControl* control) { control->WindowProc.Unhook(TWindowHook(this, &TDialogKeys::NavigationKey)); });
 }
 
 void TDialogKeys::Attach(TWinControl* form, const TButtons& buttons)

@@ -285,7 +285,8 @@ TEST_F(TrayIcon, TheKeyboardSelectsTheIconAndOpensItsMenuAtTheIcon)
   } cases[] = {
       {"return on the icon", {NIN_KEYSELECT}, tckRightUp, "keyselect", {}},
       {"return after the pointer chose it", {WM_MOUSEMOVE, NIN_SELECT}, tckRightUp, "move; keyselect", {}},
-      {"a left click's own select", {WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT}, tckRightUp, "down L l; up L l; click", {}},
+      {"a left click's own select", {WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT}, tckRightUp, "down L l; up L l; click",
+       {}},
       {"menu key", {WM_CONTEXTMENU}, tckRightUp, "menu", {108, 708}},
       {"menu key, no menu wanted", {WM_CONTEXTMENU}, tckNone, "", {}},
       {"a right click's own context menu", {WM_RBUTTONUP, WM_MOUSEMOVE, WM_CONTEXTMENU}, tckRightUp,
