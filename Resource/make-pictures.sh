@@ -74,6 +74,23 @@ flatten_skin() { # raw skin, area, output
   save "$tmp/flat.png" "$tmp/mask.png" -compose copy_opacity -composite "PNG32:$3"
 }
 
+# The notification icon for dark taskbars: the same drawing as a light chip with a white outline, its
+# colours swapped from the sources' (old:new, one pair each).
+dark_icon_colours="2f5596:f4f7fb 172e58:c3d2e8 e8eef6:ffffff cdd6e2:eef2f7 0f1f3a:000000 7f9fd6:3a64b0"
+
+render_icon() { # "old:new ..." colour swaps (none: the sources' own), output file in Resource/
+  local icons="" n pair swaps=()
+  for pair in $1; do swaps+=(-e "s/#${pair%%:*}/#${pair#*:}/gI"); done
+  for n in 16 20 24 32 48; do
+    if [ ${#swaps[@]} -gt 0 ]; then sed "${swaps[@]}" "$src/icon-$n.svg"; else cat "$src/icon-$n.svg"; fi |
+      rsvg-convert --format=png -o "$tmp/icon$n.png"
+    save "$tmp/icon$n.png" "PNG32:$tmp/icon$n-rgba.png"
+    icons="$icons $tmp/icon$n-rgba.png"
+  done
+  # shellcheck disable=SC2086
+  convert $icons "ICO:$here/$2"
+}
+
 if [ "$render" = 1 ]; then
   i=0
   for f in "${frames[@]}"; do
@@ -94,14 +111,8 @@ if [ "$render" = 1 ]; then
     flatten_skin "$tmp/$s.png" ok "$here/$s.png"
   done
 
-  icons=""
-  for n in 16 20 24 32 48; do
-    rsvg-convert --format=png -o "$tmp/icon$n.png" "$src/icon-$n.svg"
-    save "$tmp/icon$n.png" "PNG32:$tmp/icon$n-rgba.png"
-    icons="$icons $tmp/icon$n-rgba.png"
-  done
-  # shellcheck disable=SC2086
-  convert $icons "ICO:$here/vantor16.ico"
+  render_icon "" vantor16.ico
+  render_icon "$dark_icon_colours" vantor16_dark.ico
 fi
 
 # ---- checks ---------------------------------------------------------------
@@ -162,18 +173,20 @@ for s in $arrows $pills; do
     fail "$s.png has partly transparent pixels"
 done
 
-ico=$here/vantor16.ico
-if [ -f "$ico" ]; then
-  sizes=$(identify -format '%w:%h ' "$ico")
-  [ "$sizes" = "16:16 20:20 24:24 32:32 48:48 " ] || fail "vantor16.ico holds '$sizes'"
-  # Directory entries: bit count is the 16-bit word at 6 + 16 * i + 6.
-  for i in 0 1 2 3 4; do
-    bits=$(od -An -tu2 -j$((12 + 16 * i)) -N2 "$ico" | tr -d ' ')
-    [ "$bits" = 32 ] || fail "vantor16.ico image $i has $bits bits per pixel"
-  done
-else
-  fail "vantor16.ico is missing"
-fi
+for name in vantor16.ico vantor16_dark.ico; do
+  ico=$here/$name
+  if [ -f "$ico" ]; then
+    sizes=$(identify -format '%w:%h ' "$ico")
+    [ "$sizes" = "16:16 20:20 24:24 32:32 48:48 " ] || fail "$name holds '$sizes'"
+    # Directory entries: bit count is the 16-bit word at 6 + 16 * i + 6.
+    for i in 0 1 2 3 4; do
+      bits=$(od -An -tu2 -j$((12 + 16 * i)) -N2 "$ico" | tr -d ' ')
+      [ "$bits" = 32 ] || fail "$name image $i has $bits bits per pixel"
+    done
+  else
+    fail "$name is missing"
+  fi
+done
 
 if [ "$failures" -gt 0 ]; then
   echo "make-pictures: $failures check(s) failed" >&2
@@ -266,11 +279,15 @@ for s in $pills; do
 done
 convert \( "${sheet[@]}" +append \) \( "${pillrow[@]}" +append \) -background '#f4f6f9' -gravity west \
   -append -scale 400% "$preview/buttons-x4.png"
-for bg in '#f0f0f0' '#202020'; do
-  convert -size 170x56 "xc:$bg" \
-    "$here/vantor16.ico[0]" -geometry +4+20 -composite "$here/vantor16.ico[1]" -geometry +24+18 -composite \
-    "$here/vantor16.ico[2]" -geometry +48+16 -composite "$here/vantor16.ico[3]" -geometry +76+12 -composite \
-    "$here/vantor16.ico[4]" -geometry +112+4 -composite "$tmp/icon-${bg#\#}.png"
+# Each icon on both taskbars: the program shows vantor16.ico on light ones, vantor16_dark.ico on dark ones.
+for ico in vantor16 vantor16_dark; do
+  for bg in '#f0f0f0' '#202020'; do
+    convert -size 170x56 "xc:$bg" \
+      "$here/$ico.ico[0]" -geometry +4+20 -composite "$here/$ico.ico[1]" -geometry +24+18 -composite \
+      "$here/$ico.ico[2]" -geometry +48+16 -composite "$here/$ico.ico[3]" -geometry +76+12 -composite \
+      "$here/$ico.ico[4]" -geometry +112+4 -composite "$tmp/$ico-${bg#\#}.png"
+  done
 done
-convert "$tmp/icon-f0f0f0.png" "$tmp/icon-202020.png" -append -scale 400% "$preview/icon-x4.png"
+convert \( "$tmp/vantor16-f0f0f0.png" "$tmp/vantor16_dark-f0f0f0.png" +append \) \
+  \( "$tmp/vantor16-202020.png" "$tmp/vantor16_dark-202020.png" +append \) -append -scale 400% "$preview/icon-x4.png"
 echo "make-pictures: previews in $(cd "$preview" && pwd)"

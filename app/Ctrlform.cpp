@@ -299,6 +299,7 @@ void TControlForm::CreateComponents()
   };
   PrevButton = makeArrowButton("PrevButton", 64, 2, &TControlForm::PrevButtonClick);
   NextButton = makeArrowButton("NextButton", 256, 3, &TControlForm::NextButtonClick);
+  FKeys.Attach(this, {PrevButton, NextButton, OkButton, CancelButton});
 }
 
 TControlForm::~TControlForm()
@@ -334,13 +335,34 @@ void TControlForm::ShowBiosLevel()
 
 void TControlForm::FormShow(TObject* /*Sender*/)
 {
+  // A user who called the dialog up with the pointer sees no focus until a key is used; the keyboard
+  // starts again at the first button.
+  FKeys.Forget();
+  FKeys.ShowFocus(false);
+  SetActiveControl(nullptr);
   ShowBiosLevel();
+}
+
+void TControlForm::TakeFocus()
+{
+  if (!GetVisible() || !HandleAllocated())
+    return;
+  // Refused while another program is in front and has not let this one take it; the system then only
+  // marks the window, and the focus comes with the user's next click on it.
+  if (GetForegroundWindow() != GetHandle())
+    SetForegroundWindow(GetHandle());
+}
+
+void TControlForm::ShowFocusCues()
+{
+  FKeys.ShowFocus(true);
 }
 
 // A selection made with Prev and Next is dropped whenever the dialog is activated anew: it shows the
 // level the BIOS holds again.
 void TControlForm::FormActivate(TObject* /*Sender*/)
 {
+  FKeys.Forget();
   ShowBiosLevel();
 }
 

@@ -2,6 +2,7 @@
 // The level dialog: a borderless window lying exactly over the main window, its face keyed away so that
 // only the level's name, the restart question and the buttons show, drawn over the main window's picture.
 #include "CtrlformAccess.h"
+#include "DialogKeys.h"
 #include "KoShapedWindow.h"
 
 #include "Classes.h"
@@ -53,6 +54,13 @@ public:
   // four looks unless `normalOnly`.
   void ReloadSkins(bool normalOnly);
 
+  // Brings the dialog to the front with the keyboard focus, as far as the system's foreground rules let
+  // this program: shown at the request of a program in front, it comes in front; otherwise it waits.
+  void TakeFocus();
+  // The focused button shows that it has the focus at once (the dialog was called up with the keyboard);
+  // otherwise that shows from the first key on.
+  void ShowFocusCues();
+
   DWORD GetCurrentLevel() const { return FCurrentLevel; }
   DWORD GetSelectedLevel() const { return FSelectedLevel; }
   TsLayeredFormMaker& GetShapeMaker() { return FShapeMaker; }
@@ -92,6 +100,7 @@ private:
   void CancelButtonClick(TObject* Sender);
 
   TsLayeredFormMaker FShapeMaker;
+  TDialogKeys FKeys;
 
 public:
   // Display text of each level, index = level. Its size also bounds the levels other programs may apply.

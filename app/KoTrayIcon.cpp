@@ -83,6 +83,31 @@ void CsTrayIcon::Add()
   // The shell may be busy starting (or restarting) right now.
   if (!m_added)
     m_added = Notify(NIM_ADD);
+  if (m_added)
+    ApplyVersion();
+}
+
+void CsTrayIcon::ApplyVersion()
+{
+  // The call at construction came before the icon existed, and the shell keeps the classic notifications
+  // for an icon unless asked once it has it; the keyboard's notifications come only with a version.
+  if (m_data->uVersion)
+    Notify(NIM_SETVERSION);
+}
+
+void CsTrayIcon::SetFocus()
+{
+  if (m_added)
+    Notify(NIM_SETFOCUS);
+}
+
+bool CsTrayIcon::IconRect(RECT& rect) const
+{
+  NOTIFYICONIDENTIFIER icon{};
+  icon.cbSize = sizeof(icon);
+  icon.hWnd = m_data->hWnd;
+  icon.uID = m_data->uID;
+  return m_added && SUCCEEDED(SysApi().Shell_NotifyIconGetRect(&icon, &rect));
 }
 
 void CsTrayIcon::Delete()
@@ -121,8 +146,6 @@ void CsTrayIcon::Readd()
   // the data; counting the icon absent then would leave it behind when we go.
   if (!m_added)
     m_added = Notify(NIM_MODIFY);
-  // No version call: the one at construction came before the first add and had no effect, so the icon
-  // has always sent the classic notifications, and a new shell starts it with those again.
 }
 
 void CsTrayIcon::SetTip(const char* text)
@@ -324,6 +347,14 @@ void TsTrayIcon::TrayWndProc(TMessage& Message)
 
 void TsTrayIcon::Notified(LPARAM code)
 {
+  // Pointer moves come between anything; they tell nothing about what a notification follows.
+  const LPARAM previous = FLastCode;
+  if (code != WM_MOUSEMOVE)
+    FLastCode = code;
+  if (code == NIN_SELECT || code == NIN_KEYSELECT || code == WM_CONTEXTMENU) {
+    KeyboardNotified(code, previous);
+    return;
+  }
   const TLifeToken life(this);
   if (TrayClickAccepts(FRestoreOn, code)) {
     Restore();
@@ -386,4 +417,35 @@ void TsTrayIcon::RaiseMouseEvent(LPARAM code)
     // The context-menu notification, right double clicks and the rest mean nothing here.
     break;
   }
+}
+
+void TsTrayIcon::KeyboardNotified(LPARAM code, LPARAM previous)
+{
+  // With a version, the shell follows a left click with NIN_SELECT and a right click with WM_CONTEXTMENU;
+  // the clicks have done their work already.
+  if (code == NIN_SELECT && previous == WM_LBUTTONUP)
+    return;
+  if (code == WM_CONTEXTMENU) {
+    if (previous != WM_RBUTTONUP && PopupOn != tckNone)
+      PopupAtIcon();
+    return;
+  }
+  // Raised last: the handler may free this component.
+  OnKeySelect(nullptr);
+}
+
+void TsTrayIcon::PopupAtIcon()
+{
+  RECT icon{};
+  TPoint at = Mouse->GetCursorPos();
+  if (FNotifier.IconRect(icon))
+    at = TPoint{icon.left + (icon.right - icon.left) / 2, icon.top + (icon.bottom - icon.top) / 2};
+  const TLifeToken life(this);
+  Popup(at.x, at.y);
+  if (!life.Alive() || IsDestroying())
+    return;
+  // Dismissed (or a command that shows no window): the keyboard goes back where the user left it.
+  TCustomForm* const mainForm = Application->GetMainForm();
+  if (!mainForm || !IsWindowVisible(mainForm->GetHandle()))
+    FNotifier.SetFocus();
 }

@@ -52,6 +52,11 @@ public:
   // current data, whether or not the earlier shell had it.
   void Readd();
 
+  // Hands the keyboard focus back to the notification area (after a menu the keyboard opened there).
+  void SetFocus();
+  // Where the icon is on screen; false where the shell cannot say.
+  bool IconRect(RECT& rect) const;
+
   // These only store; the next add or modify sends them.
   void SetTip(const char* text);
   void SetBalloonText(const std::string& text);
@@ -63,6 +68,8 @@ public:
 
 private:
   bool Notify(DWORD message);
+  // Asks the shell for the version's notifications: only an added icon can be asked.
+  void ApplyVersion();
 
   std::unique_ptr<NOTIFYICONDATAA> m_data;
   std::string m_balloonText;
@@ -137,6 +144,8 @@ public:
   TNotifyEvent OnMinimize;
   TNotifyEvent OnRestore;
   TNotifyEvent OnClick;
+  // The icon was chosen with the keyboard (Return or Space on it): null sender.
+  TNotifyEvent OnKeySelect;
   TNotifyEvent OnDblClick;
   TMouseMoveEvent OnMouseMove;
   TMouseEvent OnMouseUp;
@@ -150,6 +159,10 @@ private:
   // Restore, popup and mouse events for one callback; any of them may free this component.
   void Notified(LPARAM code);
   void RaiseMouseEvent(LPARAM code);
+  // The keyboard's notifications; `previous` tells the mouse's own echoes of a click from them.
+  void KeyboardNotified(LPARAM code, LPARAM previous);
+  // PopupMenu at the icon (or the pointer), the keyboard's way.
+  void PopupAtIcon();
   void IconChanged(TObject* Sender);
 
   TMessageWindowHandle FWindow;
@@ -159,4 +172,6 @@ private:
   UINT FCallbackMessage;
   UINT FTaskbarCreatedMessage;
   int FHandling = 0;
+  // The last button notification.
+  LPARAM FLastCode = 0;
 };

@@ -35,6 +35,8 @@ constexpr const char* kApplicationTitle = "KORA Vantor";
 constexpr const char* kFramePictures[] = {"cpu_bg004.png", "cpu_bg004_1.png", "cpu_bg004_2.png", "cpu_bg004_3.png"};
 constexpr const char* kQuestionPicture = "cpu_bg005.png";
 constexpr const char* kTrayIconFile = "vantor16.ico";
+constexpr const char* kDarkTaskbarTrayIconFile = "vantor16_dark.ico";
+constexpr const char* kPersonalizeKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
 constexpr DWORD kMsgFilterAdd = 1; // MSGFLT_ADD
 
 void AddToolWindowStyle(HWND window)
@@ -137,6 +139,10 @@ TStartOutcome CheckStartup(const char* mutexName, TKernelHandle& mutex, UINT sho
   if (error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED) {
     // This copy ends once the running one has shown itself, fade included, but never hangs with it.
     if (HWND running = FindWindowA(kMainWindowClass, kMainWindowCaption)) {
+      // The user started this copy, so it may come to the front; the running one shows itself in its place.
+      DWORD runningProcess = 0;
+      if (GetWindowThreadProcessId(running, &runningProcess))
+        AllowSetForegroundWindow(runningProcess);
       DWORD_PTR result = 0;
       SendMessageTimeoutA(running, UM_SHOW_INSTANCE, UM_TAG, 0, SMTO_ABORTIFHUNG, showTimeoutMs, &result);
     }
@@ -259,12 +265,48 @@ void TMainForm::CreateTrayIcon()
   TrayIcon->PopupMenu = TrayPopupMenu;
   TrayIcon->PopupOn = tckRightUp;
   TrayIcon->OnClick = TNotifyEvent(this, &TMainForm::TrayIconClick);
+  TrayIcon->OnKeySelect = TNotifyEvent(this, &TMainForm::TrayIconKeySelect);
 
+  LoadTrayIcon();
+}
+
+bool TaskbarIsDark()
+{
+  DWORD light = 1;
+  DWORD size = sizeof light;
+  // Without the value (systems before the setting, or a user who never chose) the taskbar is light.
+  if (RegGetValueA(HKEY_CURRENT_USER, kPersonalizeKey, "SystemUsesLightTheme", RRF_RT_REG_DWORD, nullptr, &light,
+                   &size) != ERROR_SUCCESS)
+    return false;
+  return light == 0;
+}
+
+const char* TrayIconFile(bool darkTaskbar)
+{
+  return darkTaskbar ? kDarkTaskbarTrayIconFile : kTrayIconFile;
+}
+
+void TMainForm::LoadTrayIcon()
+{
+  if (!TrayIcon)
+    return;
   TIcon icon;
-  TFileStream file(SkinPath(kTrayIconFile), fmOpenRead);
+  TFileStream file(SkinPath(TrayIconFile(TaskbarIsDark())), fmOpenRead);
   icon.LoadFromStream(&file);
   TrayIcon->SetIcon(&icon);
   TrayIcon->Refresh();
+}
+
+void TMainForm::SettingChanged(LPARAM area)
+{
+  // The theme's colours changed (the taskbar's among them); a missing icon file keeps the icon shown.
+  const auto* name = reinterpret_cast<const char*>(area);
+  if (!name || lstrcmpiA(name, "ImmersiveColorSet") != 0)
+    return;
+  try {
+    LoadTrayIcon();
+  } catch (const EFOpenError&) {
+  }
 }
 
 TMainForm::~TMainForm()
@@ -274,6 +316,7 @@ TMainForm::~TMainForm()
   if (TrayIcon) {
     // The icon outlives the form in the application object: it must not call back into it.
     TrayIcon->OnClick = nullptr;
+    TrayIcon->OnKeySelect = nullptr;
     if (TrayIcon->PopupMenu == TrayPopupMenu)
       TrayIcon->PopupMenu = nullptr;
     TrayIcon->RemoveFreeNotification(this);
@@ -322,10 +365,16 @@ void TMainForm::FormActivate(TObject* /*Sender*/)
   // UM_FOREGROUND); it stays hidden: only a show request brings it back, with its fade.
   if (!IsWindowVisible(GetHandle()))
     return;
+  const bool firstShow = FPlainShowPending != 0;
   FPlainShowPending = 0;
   SetVisible(true);
-  if (dialog)
-    dialog->SetVisible(true);
+  if (!dialog)
+    return;
+  dialog->SetVisible(true);
+  // The program's first show: the keyboard goes to the dialog. Later activations (a click on the picture
+  // around it) leave the focus where the user put it.
+  if (firstShow)
+    dialog->TakeFocus();
 }
 
 void TMainForm::ShowForms()
@@ -351,6 +400,7 @@ void TMainForm::ShowForms()
   if (GetVisible() || dialog->GetVisible()) {
     SetVisible(true);
     dialog->SetVisible(true);
+    dialog->TakeFocus();
     return;
   }
   if (FPlainShowPending) {
@@ -359,9 +409,11 @@ void TMainForm::ShowForms()
     ShowWindow(dialog->GetHandle(), SW_SHOW);
     SetVisible(true);
     dialog->SetVisible(true);
+    dialog->TakeFocus();
     return;
   }
   FadeIn();
+  dialog->TakeFocus();
 }
 
 // No timer and no pause: each step is one synchronous layered-window update.
@@ -494,6 +546,9 @@ void TMainForm::WndProc(TMessage& Message)
   case WM_DISPLAYCHANGE:
     DisplayChanged();
     break;
+  case WM_SETTINGCHANGE:
+    SettingChanged(Message.LParam);
+    break;
   case WM_POWERBROADCAST:
     if (Message.WParam == PBT_APMSUSPEND)
       HideForms();
@@ -515,7 +570,7 @@ void TMainForm::WndProc(TMessage& Message)
     else if (Message.Msg == UM_HIDE)
       HideForms();
     else if (Message.Msg == UM_FOREGROUND)
-      SetForegroundWindow(GetHandle());
+      BringToFront();
     else
       ShowForms();
     return;
@@ -535,9 +590,25 @@ void TMainForm::AppMessage(MSG& Msg, bool& Handled)
   Handled = true;
 }
 
+void TMainForm::BringToFront()
+{
+  SetForegroundWindow(GetHandle());
+  // The keyboard belongs to the dialog over it.
+  if (TControlForm* dialog = Dialog())
+    dialog->TakeFocus();
+}
+
 void TMainForm::TrayIconClick(TObject* /*Sender*/)
 {
   ShowForms();
+}
+
+void TMainForm::TrayIconKeySelect(TObject* /*Sender*/)
+{
+  ShowForms();
+  // Called up with the keyboard: the focused button shows it at once.
+  if (TControlForm* dialog = Dialog(); dialog && dialog->GetVisible())
+    dialog->ShowFocusCues();
 }
 
 void TMainForm::TrayShowClick(TObject* /*Sender*/)

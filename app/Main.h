@@ -44,6 +44,10 @@ std::wstring SkinPath(const std::string& fileName);
 void SetSkinFolder(const std::wstring& folder);
 void SetSkinFolder(const std::string& folder);
 
+// The system's theme makes the taskbar dark; and the notification icon's file that reads on it.
+bool TaskbarIsDark();
+const char* TrayIconFile(bool darkTaskbar);
+
 // The executable runs under the name that calls the program "System Vantor" (letter case matters).
 bool IsSystemVariant(const std::string& exePath);
 bool IsSystemVariant(const std::wstring& exePath);
@@ -132,18 +136,24 @@ protected:
 private:
   void Construct();
   void CreateTrayIcon();
+  // The icon file for the taskbar's theme, into the notification icon.
+  void LoadTrayIcon();
+  void SettingChanged(LPARAM area);
   void Recentre();
   void FadeIn();
   void FadeOut();
   // Loads a skin picture into the window's picture and premultiplies it; a file that does not decode
   // leaves the picture as it was.
   void LoadPicture(const std::string& fileName);
+  // UM_FOREGROUND: the main window to the front, and the keyboard to the dialog when it shows.
+  void BringToFront();
   // The answer to UM_APPLY_LEVEL.
   LRESULT ApplyLevelMessage(WPARAM level);
   void DisplayChanged();
 
   void FormActivate(TObject* Sender);
   void TrayIconClick(TObject* Sender);
+  void TrayIconKeySelect(TObject* Sender);
   void TrayShowClick(TObject* Sender);
   void TrayHideClick(TObject* Sender);
   void TrayExitClick(TObject* Sender);

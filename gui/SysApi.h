@@ -18,6 +18,8 @@ struct TSysApi {
   std::function<BOOL(HANDLE, BOOL, PTOKEN_PRIVILEGES, DWORD, PTOKEN_PRIVILEGES, PDWORD)> AdjustTokenPrivileges;
   std::function<BOOL(LPOSVERSIONINFOA)> GetVersionExA;
   std::function<BOOL(DWORD, PNOTIFYICONDATAA)> Shell_NotifyIconA;
+  // Looked up by name: E_NOTIMPL where the shell lacks it.
+  std::function<HRESULT(const NOTIFYICONIDENTIFIER*, RECT*)> Shell_NotifyIconGetRect;
   std::function<int(int)> GetSystemMetrics;
   std::function<void(UINT)> ExitProcess;
 

@@ -104,6 +104,20 @@ void KoControl::EnabledChanged()
   NotifyAccessible(EVENT_OBJECT_STATECHANGE);
 }
 
+void KoControl::SetFocusLook(bool value)
+{
+  if (value == FFocusLook)
+    return;
+  FFocusLook = value;
+  // Only the focused control's look changes; a pressed or hot one keeps its look.
+  if (!Focused() || IsPressed() || IsHot() || !GetEnabled())
+    return;
+  if (value)
+    ShowFocused();
+  else
+    ShowRaised();
+}
+
 void KoControl::WMMouseLeave(TMessage& Message)
 {
   Message.Result = 0;
@@ -170,7 +184,7 @@ void KoControl::Press()
 
 void KoControl::ShowReleased()
 {
-  if (IsHot() || Focused())
+  if (IsHot() || FocusShown())
     ShowFocused();
   else
     ShowRaised();
@@ -189,7 +203,7 @@ void KoControl::CancelHover()
   if (!FMouseInside)
     return;
   FMouseInside = false;
-  if (!FMousePressed && !Focused() && FShowMouseOver)
+  if (!FMousePressed && !FocusShown() && FShowMouseOver)
     ShowRaised();
 }
 
@@ -201,7 +215,7 @@ void KoControl::DoMouseEnter(bool leftButtonHeld)
     if (!life.Alive())
       return;
     FMousePressed = true;
-  } else if (FShowMouseOver && !Focused()) {
+  } else if (FShowMouseOver && !FocusShown()) {
     ShowFocused();
   }
   FMouseInside = true;
@@ -218,7 +232,7 @@ void KoControl::DoMouseLeave()
       ShowReleased();
     return;
   }
-  if (!Focused() && FShowMouseOver)
+  if (!FocusShown() && FShowMouseOver)
     ShowRaised();
   if (CanRaiseEvents())
     OnMouseLeave(this);
@@ -291,7 +305,7 @@ void KoControl::KeyUp(WORD& Key, TShiftState Shift)
 
 void KoControl::DoEnter()
 {
-  if (!IsPressed() && !IsHot())
+  if (!IsPressed() && !IsHot() && FocusShown())
     ShowFocused();
   TWinControl::DoEnter();
 }

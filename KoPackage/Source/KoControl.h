@@ -33,6 +33,10 @@ public:
   // Mouse presses and Space or Return do not press the control (clicks still come from the framework).
   bool GetClicksDisabled() const { return FClicksDisabled; }
   void SetClicksDisabled(bool value);
+  // The focused picture shows while the control has the focus. A form may turn it off until its user
+  // takes up the keyboard, so that the pointer's user sees no focus they did not ask for.
+  bool GetFocusLook() const { return FFocusLook; }
+  void SetFocusLook(bool value);
 
   void SetEnabled(bool enabled) override;
 
@@ -92,6 +96,8 @@ protected:
   void CancelHover();
   void DoMouseEnter(bool leftButtonHeld);
   void DoMouseLeave();
+  // The control has the focus, and shows it.
+  bool FocusShown() const { return FFocusLook && Focused(); }
 
 private:
   // One leave notification for the window, once the pointer has left it.
@@ -101,6 +107,7 @@ private:
   // The window whose leave the system was last asked to report, until the leave comes.
   HWND FLeaveTracked = nullptr;
   bool FShowMouseOver = true;
+  bool FFocusLook = true;
   bool FMouseInside = false;
   bool FKeyPressed = false;
   bool FMousePressed = false;

@@ -11,6 +11,7 @@
 #include "ExtCtrls.h"
 #include "GraphicsFixture.h"
 #include "Handles.h"
+#include "Icon.h"
 #include "Menus.h"
 #include "Picture.h"
 #include "SysUtils.h"
@@ -778,6 +779,64 @@ TEST_F(VantorTest, TheIconShowsOnALeftClickAndItsMenuShowsHidesAndExits)
   EXPECT_FALSE(QuitPosted());
   MainForm->TrayExit->OnClick(MainForm->TrayExit);
   EXPECT_TRUE(QuitPosted());
+}
+
+// What an icon looks like at 16 pixels, drawn over white.
+std::vector<COLORREF> IconPixels(HICON icon)
+{
+  TMemoryDC dc(CreateCompatibleDC(nullptr));
+  TBitmapHandle bitmap(CreateBitmap(16, 16, 1, 32, nullptr));
+  const HGDIOBJ old = SelectObject(dc.Get(), bitmap.Get());
+  PatBlt(dc.Get(), 0, 0, 16, 16, WHITENESS);
+  DrawIconEx(dc.Get(), 0, 0, icon, 16, 16, 0, nullptr, DI_NORMAL);
+  std::vector<COLORREF> pixels;
+  for (int at = 0; at < 256; ++at)
+    pixels.push_back(GetPixel(dc.Get(), at % 16, at / 16));
+  SelectObject(dc.Get(), old);
+  return pixels;
+}
+
+std::vector<COLORREF> IconFilePixels(const char* name)
+{
+  TIcon icon;
+  TFileStream file(SkinPath(name), fmOpenRead);
+  icon.LoadFromStream(&file);
+  return IconPixels(icon.GetHandle());
+}
+
+// The taskbar's theme (1 light, 0 dark, -1 no value, as the test's prefix starts).
+void SetTaskbarTheme(int light)
+{
+  constexpr const char* kKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
+  const DWORD value = static_cast<DWORD>(light);
+  if (light < 0)
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, kKey, "SystemUsesLightTheme");
+  else
+    ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "SystemUsesLightTheme", REG_DWORD, &value, sizeof value), 0);
+}
+
+TEST_F(VantorTest, TheIconFollowsTheTaskbarsThemeAndItsChanges)
+{
+  const std::vector<COLORREF> light = IconFilePixels("vantor16.ico");
+  const std::vector<COLORREF> dark = IconFilePixels("vantor16_dark.ico");
+  ASSERT_NE(light, dark);
+  const auto shown = [] { return IconPixels(MainForm->TrayIcon->Notifier().Data().hIcon); };
+  SetTaskbarTheme(0);
+  MakeForms();
+  EXPECT_EQ(shown(), dark) << "dark at start";
+  // The theme's value, then the setting named by the change message.
+  const struct {
+    int Light;
+    const char* Area;
+    bool Dark;
+  } cases[] = {{1, "Environment", true}, {1, "ImmersiveColorSet", false}, {0, nullptr, false},
+               {0, "ImmersiveColorSet", true}, {-1, "ImmersiveColorSet", false}};
+  for (const auto& c : cases) {
+    SetTaskbarTheme(c.Light);
+    SendMessageA(MainForm->GetHandle(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(c.Area));
+    EXPECT_EQ(shown(), c.Dark ? dark : light) << c.Light << " " << (c.Area ? c.Area : "none");
+  }
+  SetTaskbarTheme(-1);
 }
 
 } // namespace

@@ -106,14 +106,13 @@ TEST(TrayIconTaskbar, AddsAnIconMeantToBeShownAgain)
     const char* calls; // after the taskbar message
     bool visible;
   } cases[] = {
-      // No version call: the new shell would switch the icon to notifications the program does not
-      // expect, where the first one (made before the add) had no effect.
-      {"shown icon comes back with its data", true, false, {}, 0, "add mit", true},
+      // A new shell knows nothing of the version either: it is asked again once the icon is in.
+      {"shown icon comes back with its data", true, false, {}, 0, "add mit; version", true},
       {"never shown stays away", false, false, {}, 0, "", false},
       {"hidden stays away", true, true, {}, 0, "", false},
       // Started before the taskbar: both adds refused, so the icon waited for the taskbar.
-      {"refused at start is added now", true, false, {FALSE, FALSE}, 2, "add mit", true},
-      {"a busy new shell gets a second add", true, false, {FALSE}, 0, "add mit; add mit", true},
+      {"refused at start is added now", true, false, {FALSE, FALSE}, 2, "add mit; version", true},
+      {"a busy new shell gets a second add", true, false, {FALSE}, 0, "add mit; add mit; version", true},
       // The message did not come from a new shell: ours still holds the icon and refuses the add.
       {"an old shell that still has it takes a modify", true, false, {FALSE, FALSE}, 0,
        "add mit; add mit; modify mit", true},
@@ -167,13 +166,13 @@ TEST(TrayIconTaskbar, HearsTheBroadcastAndKeepsWorking)
   tray.SetVisible(true);
   const size_t from = shell.Calls.size();
   ASSERT_TRUE(PostMessageA(HWND_BROADCAST, TaskbarCreated(), 0, 0));
-  EXPECT_TRUE(PumpUntil([&] { return shell.Calls.size() >= from + 1; }));
-  EXPECT_EQ(shell.Summary(from), "add mit");
+  EXPECT_TRUE(PumpUntil([&] { return shell.Calls.size() >= from + 2; }));
+  EXPECT_EQ(shell.Summary(from), "add mit; version");
   SendMessageA(tray.Window(), kCallback, 4, WM_LBUTTONUP);
   EXPECT_EQ(clicks, 1);
   // A later broadcast is heard again.
   ASSERT_TRUE(PostMessageA(HWND_BROADCAST, TaskbarCreated(), 0, 0));
-  EXPECT_TRUE(PumpUntil([&] { return shell.Calls.size() >= from + 2; }));
+  EXPECT_TRUE(PumpUntil([&] { return shell.Calls.size() >= from + 4; }));
   EXPECT_TRUE(tray.GetVisible());
 }
 

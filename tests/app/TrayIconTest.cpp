@@ -91,6 +91,7 @@ struct TTrayWatch {
          (s || x != kPointer.x || y != kPointer.y ? " wrong" : ""));
   }
   void Click(TObject* s) { Note(s ? "click wrong" : "click"); }
+  void KeySelect(TObject* s) { Note(s ? "keyselect wrong" : "keyselect"); }
   void DblClick(TObject* s) { Note(s ? "dblclick wrong" : "dblclick"); }
   void Restored(TObject* s) { Note(s == Tray ? "restore" : "restore wrong"); }
   void Minimized(TObject* s) { Note(s == Tray ? "minimize" : "minimize wrong"); }
@@ -102,6 +103,7 @@ struct TTrayWatch {
   {
     Tray = tray;
     tray->OnClick = TNotifyEvent(this, &TTrayWatch::Click);
+    tray->OnKeySelect = TNotifyEvent(this, &TTrayWatch::KeySelect);
     tray->OnDblClick = TNotifyEvent(this, &TTrayWatch::DblClick);
     tray->OnRestore = TNotifyEvent(this, &TTrayWatch::Restored);
     tray->OnMinimize = TNotifyEvent(this, &TTrayWatch::Minimized);
@@ -155,18 +157,21 @@ TEST_F(TrayIcon, SendsEachChangeAsTheShellExpectsIt)
     const char* calls;
     bool visible;
   } cases[] = {
-      {"visible twice adds once", {}, [](TsTrayIcon& t) { t.SetVisible(true); t.SetVisible(true); }, "add mi", true},
-      {"failed add is retried once", {FALSE}, [](TsTrayIcon& t) { t.SetVisible(true); }, "add mi; add mi", true},
+      {"visible twice adds once", {}, [](TsTrayIcon& t) { t.SetVisible(true); t.SetVisible(true); }, "add mi; version mi",
+       true},
+      {"failed add is retried once", {FALSE}, [](TsTrayIcon& t) { t.SetVisible(true); }, "add mi; add mi; version mi",
+       true},
       {"refused twice counts absent", {FALSE, FALSE}, [](TsTrayIcon& t) { t.SetVisible(true); t.ShowBalloon(); },
        "add mi; add mi", false},
-      {"failed delete stays added", {TRUE, FALSE},
-       [](TsTrayIcon& t) { t.SetVisible(true); t.SetVisible(false); t.Refresh(); }, "add mi; delete mi; modify mi", true},
+      {"failed delete stays added", {TRUE, TRUE, FALSE},
+       [](TsTrayIcon& t) { t.SetVisible(true); t.SetVisible(false); t.Refresh(); },
+       "add mi; version mi; delete mi; modify mi", true},
       {"absent icon only stores", {},
        [](TsTrayIcon& t) { t.SetTip("tip"); t.SetBalloonText("b"); t.ShowBalloon(); t.Refresh(); t.SetVisible(true); },
-       "add mit", true},
+       "add mit; version mit", true},
       {"balloon only when shown", {},
        [](TsTrayIcon& t) { t.SetVisible(true); t.SetBalloonText("hi"); t.SetTip("tip"); t.ShowBalloon(); t.HideBalloon(); },
-       "add mi; modify mit; modify mitb[hi]; modify mit", true},
+       "add mi; version mi; modify mit; modify mitb[hi]; modify mit", true},
   };
   for (TCase& c : cases) {
     TsTrayIcon tray(nullptr, 2, kCallback);
@@ -198,7 +203,7 @@ TEST_F(TrayIcon, ANewIconIsSentWithItsOwnHandle)
   TIcon other;
   other.SetHandle(CopyIcon(LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_WARNING))));
   watch.Tray->SetIcon(&other);
-  ASSERT_EQ(watch.Summary(1), "add mi; modify mi");
+  ASSERT_EQ(watch.Summary(1), "add mi; version mi; modify mi");
   // The icon freed its previous handle before the change notification.
   EXPECT_EQ(watch.Calls.back().second.hIcon, watch.Tray->GetIcon()->GetHandle());
   EXPECT_NE(watch.Calls.back().second.hIcon, watch.Calls[1].second.hIcon);
@@ -210,7 +215,7 @@ TEST_F(TrayIcon, GoingDeletesTheIconAndItsWindow)
   watch.Tray->SetVisible(true);
   delete watch.Tray;
   watch.Tray = nullptr;
-  EXPECT_EQ(watch.Summary(1), "add mi; delete mi");
+  EXPECT_EQ(watch.Summary(1), "add mi; version mi; delete mi");
   EXPECT_FALSE(IsWindow(window));
 }
 
@@ -257,6 +262,56 @@ TEST_F(TrayIcon, BringsTheHiddenMainFormToTheFrontBeforeTheMenu)
   EXPECT_EQ(watch.FrontAtMenu, mainForm->GetHandle());
   EXPECT_TRUE(watch.MenuAt.x == kPointer.x && watch.MenuAt.y == kPointer.y);
   EXPECT_EQ(menu->GetPopupComponent(), watch.Tray);
+}
+
+// With a version the shell adds its own notifications: after a click (which has done its work already),
+// and for the keyboard, which has only these.
+TEST_F(TrayIcon, TheKeyboardSelectsTheIconAndOpensItsMenuAtTheIcon)
+{
+  constexpr RECT kIcon = {100, 700, 116, 716};
+  bool shellKnowsRect = true;
+  SysApi().Shell_NotifyIconGetRect = [&](const NOTIFYICONIDENTIFIER* icon, RECT* rect) -> HRESULT {
+    if (!shellKnowsRect || icon->hWnd != watch.Tray->Window() || icon->uID != 1)
+      return E_FAIL;
+    *rect = kIcon;
+    return S_OK;
+  };
+  struct TCase {
+    const char* name;
+    std::vector<LPARAM> codes;
+    TTrayClickKind popupOn;
+    const char* log;
+    POINT menuAt;
+  } cases[] = {
+      {"return on the icon", {NIN_KEYSELECT}, tckRightUp, "keyselect", {}},
+      {"return after the pointer chose it", {WM_MOUSEMOVE, NIN_SELECT}, tckRightUp, "move; keyselect", {}},
+      {"a left click's own select", {WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT}, tckRightUp, "down L l; up L l; click",
+       {}},
+      {"menu key", {WM_CONTEXTMENU}, tckRightUp, "menu", {108, 708}},
+      {"menu key, no menu wanted", {WM_CONTEXTMENU}, tckNone, "", {}},
+      {"a right click's own context menu", {WM_RBUTTONUP, WM_MOUSEMOVE, WM_CONTEXTMENU}, tckRightUp,
+       "menu; up R r; move", kPointer},
+      {"menu key after a right click", {WM_RBUTTONUP, WM_LBUTTONUP, WM_CONTEXTMENU}, tckRightUp,
+       "menu; up R r; up L l; click; menu", {108, 708}},
+  };
+  watch.Tray->SetVisible(true);
+  for (const TCase& c : cases) {
+    watch.Log.clear();
+    watch.MenuAt = {};
+    watch.Tray->PopupOn = c.popupOn;
+    const size_t calls = watch.Calls.size();
+    for (LPARAM code : c.codes)
+      Send(kCallback, code);
+    EXPECT_EQ(watch.Log, c.log) << c.name;
+    EXPECT_TRUE(watch.MenuAt.x == c.menuAt.x && watch.MenuAt.y == c.menuAt.y) << c.name;
+    // A menu the keyboard opened and closed without showing the windows hands the focus back.
+    const bool keyMenu = c.codes.back() == WM_CONTEXTMENU && c.menuAt.x == 108;
+    EXPECT_EQ(watch.Summary(calls), keyMenu ? "focus mi" : "") << c.name;
+  }
+  // A shell that cannot say where the icon is: at the pointer.
+  shellKnowsRect = false;
+  Send(kCallback, WM_CONTEXTMENU);
+  EXPECT_TRUE(watch.MenuAt.x == kPointer.x && watch.MenuAt.y == kPointer.y);
 }
 
 TEST_F(TrayIcon, MinimizesAndRestoresTheApplication)

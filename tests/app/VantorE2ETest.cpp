@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -853,6 +854,44 @@ TEST_F(VantorProgram, AMissingSkinShowsTheErrorBoxAndEndsWithZero)
   EXPECT_NE(text.find("Cannot open file " + copy.Path() + "Resource\\cpu_bg004.png"), std::string::npos) << text;
   EXPECT_FALSE(program.MainWindow());
   PostMessageA(box, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(program.Ended(10000));
+  EXPECT_EQ(program.ExitCode(), 0u);
+}
+
+// The display's real keys alone: the dialog has the focus whenever it shows, at start and for a second copy.
+TEST_F(VantorProgram, TheKeyboardAloneStepsAppliesAndAnswersTheQuestion)
+{
+  TVantorProcess program(Exe(), "");
+  const HWND main = WaitForStart(program);
+  ASSERT_TRUE(main);
+  WaitUntilActive(program, main);
+  const HWND dialog = program.DialogWindow();
+  const auto keys = [](std::initializer_list<std::string> names) {
+    std::vector<std::string> args{"key", "--delay", "150"};
+    args.insert(args.end(), names);
+    return RunXdotool(args);
+  };
+  ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == dialog; }, 1000));
+  // Right, Return: level 3 needs no restart; written, and the windows go.
+  ASSERT_TRUE(keys({"Right", "Return"}));
+  EXPECT_TRUE(WaitVisible(main, false));
+  EXPECT_EQ(StoredLevel(), 3u);
+
+  {
+    TVantorProcess second(Exe(), "");
+    ASSERT_TRUE(second.Ended(30000));
+  }
+  ASSERT_TRUE(WaitVisible(dialog, true));
+  ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == dialog; }, 1000));
+  // Right to level 4, Return: the question; Escape answers No, Escape again cancels.
+  ASSERT_TRUE(keys({"Right", "Return"}));
+  EXPECT_TRUE(PumpUntil([&] { return FindWindowExA(dialog, nullptr, "KoButtonTx", "Yes") != nullptr; }, 1000));
+  ASSERT_TRUE(keys({"Escape"}));
+  EXPECT_TRUE(PumpUntil([&] { return FindWindowExA(dialog, nullptr, "KoButtonTx", "OK") != nullptr; }, 1000));
+  ASSERT_TRUE(keys({"Escape"}));
+  EXPECT_TRUE(WaitVisible(main, false));
+  EXPECT_EQ(StoredLevel(), 3u);
+  PostMessageA(main, UM_EXIT, UM_TAG, 0);
   ASSERT_TRUE(program.Ended(10000));
   EXPECT_EQ(program.ExitCode(), 0u);
 }

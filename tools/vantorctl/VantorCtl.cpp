@@ -269,7 +269,8 @@ int SendToRunningCopy(const TCtlRequest& request)
     return kExitNotRunning;
   }
 
-  if (request.Command == TCtlCommand::Foreground) {
+  // A show takes the keyboard to the dialog, as far as the foreground is ours to pass on.
+  if (request.Command == TCtlCommand::Foreground || request.Command == TCtlCommand::Show) {
     // The system lets a process take the foreground only when the foreground owner allows it. Whether we
     // may pass that on depends on our own standing; without it the window only flashes, so the result
     // changes nothing here.
