@@ -14,59 +14,10 @@
 
 namespace published_detail {
 
-// The members only windowed controls have; false when `member` is none of them.
-template <typename C>
-bool PublishWindowedMember(TPublisher<C>& table, const std::string& member)
-{
-  constexpr bool windowed = std::is_base_of_v<TWinControl, C>;
-  const bool known = member == "TabOrder" || member == "TabStop" || member == "OnEnter" || member == "OnExit" ||
-                     member == "OnKeyDown" || member == "OnKeyPress" || member == "OnKeyUp";
-  if (!known)
-    return false;
-  if constexpr (!windowed) {
-    throw EPropertyError(member + " is a member of windowed controls only, which " +
-                         TClassInfo::Of<C>().Name() + " is not");
-  } else {
-    if (member == "TabOrder")
-      table.Property("TabOrder", &C::GetTabOrder, &C::SetTabOrder, NoDefault);
-    else if (member == "TabStop")
-      table.Property("TabStop", &C::GetTabStop, &C::SetTabStop, false);
-    else if (member == "OnEnter")
-      table.Event("OnEnter", &C::OnEnter);
-    else if (member == "OnExit")
-      table.Event("OnExit", &C::OnExit);
-    else if (member == "OnKeyDown")
-      table.Event("OnKeyDown", &C::OnKeyDown);
-    else if (member == "OnKeyPress")
-      table.Event("OnKeyPress", &C::OnKeyPress);
-    else
-      table.Event("OnKeyUp", &C::OnKeyUp);
-    return true;
-  }
-}
-
-// The event members every control has; false when `member` is none of them.
-template <typename C>
-bool PublishControlEvent(TPublisher<C>& table, const std::string& member)
-{
-  if (member == "OnClick")
-    table.Event("OnClick", &C::OnClick);
-  else if (member == "OnContextPopup")
-    table.Event("OnContextPopup", &C::OnContextPopup);
-  else if (member == "OnDblClick")
-    table.Event("OnDblClick", &C::OnDblClick);
-  else if (member == "OnMouseDown")
-    table.Event("OnMouseDown", &C::OnMouseDown);
-  else if (member == "OnMouseMove")
-    table.Event("OnMouseMove", &C::OnMouseMove);
-  else if (member == "OnMouseUp")
-    table.Event("OnMouseUp", &C::OnMouseUp);
-  else if (member == "OnResize")
-    table.Event("OnResize", &C::OnResize);
-  else
-    return false;
-  return true;
-}
+// The members are TControl's and TWinControl's whatever the class (the overridden ones are virtual), so
+// the name dispatch is compiled once for every control class.
+void PublishControlMembersOf(TPublisher<TControl>& table, std::initializer_list<const char*> names);
+void PublishControlMembersOf(TPublisher<TWinControl>& table, std::initializer_list<const char*> names);
 
 } // namespace published_detail
 
@@ -91,40 +42,8 @@ template <typename C>
 void PublishControlMembers(TPublisher<C>& table, std::initializer_list<const char*> names)
 {
   static_assert(std::is_base_of_v<TControl, C>, "these are a control's members");
-  for (const char* name : names) {
-    const std::string member = name;
-    if (member == "Align")
-      table.Property("Align", &C::GetAlign, &C::SetAlign, alNone);
-    else if (member == "Anchors")
-      table.Property("Anchors", &C::GetAnchors, &C::SetAnchors, TAnchors{akLeft, akTop});
-    else if (member == "Caption")
-      table.Property("Caption", &C::GetText, &C::SetText, "");
-    else if (member == "Color")
-      table.Color("Color", &C::GetColor, &C::SetColor, clBtnFace).StoredWhen(&TControl::IsColorStored);
-    else if (member == "Constraints")
-      table.Object("Constraints", &C::GetConstraints, &C::SetConstraints);
-    else if (member == "Enabled")
-      table.Property("Enabled", &C::GetEnabled, &C::SetEnabled, true);
-    else if (member == "Font")
-      table.Object("Font", &C::GetFont, &C::SetFont).StoredWhen(&TControl::IsFontStored);
-    else if (member == "HelpContext")
-      table.Property("HelpContext", &C::GetHelpContext, &C::SetHelpContext, 0);
-    else if (member == "Hint")
-      table.Property("Hint", &C::GetHint, &C::SetHint, "");
-    else if (member == "ParentColor")
-      table.Property("ParentColor", &C::GetParentColor, &C::SetParentColor, true);
-    else if (member == "ParentFont")
-      table.Property("ParentFont", &C::GetParentFont, &C::SetParentFont, true);
-    else if (member == "ParentShowHint")
-      table.Property("ParentShowHint", &C::GetParentShowHint, &C::SetParentShowHint, true);
-    else if (member == "PopupMenu")
-      table.Reference("PopupMenu", &C::GetPopupMenu, &C::SetPopupMenu);
-    else if (member == "ShowHint")
-      table.Property("ShowHint", &C::GetShowHint, &C::SetShowHint, false).StoredWhen(&TControl::IsShowHintStored);
-    else if (member == "Visible")
-      table.Property("Visible", &C::GetVisible, &C::SetVisible, true);
-    else if (!published_detail::PublishControlEvent(table, member) &&
-             !published_detail::PublishWindowedMember(table, member))
-      throw EPropertyError(member + " is no framework member a control can publish");
-  }
+  using TBase = std::conditional_t<std::is_base_of_v<TWinControl, C>, TWinControl, TControl>;
+  auto view = table.template Through<TBase>();
+  published_detail::PublishControlMembersOf(view, names);
+  table.Continue(view);
 }

@@ -689,6 +689,22 @@ class TPublisher {
 public:
   TPublisher() : m_class(&TPublishedClass::Declare(TClassInfo::Of<C>())) {}
 
+  // The same table, declared through the members of base B: code that publishes a base's members for many
+  // classes is then compiled once, not once per class. Continue(view) takes up where the view left off.
+  template <typename B>
+  TPublisher<B> Through() const
+  {
+    static_assert(std::is_base_of_v<B, C>, "a table is declared through a base of its class");
+    return TPublisher<B>(m_class, m_last);
+  }
+  template <typename B>
+  TPublisher& Continue(const TPublisher<B>& view)
+  {
+    m_last = view.m_last;
+    return *this;
+  }
+  const std::string& ClassName() const { return m_class->ClassName(); }
+
   // Integer, bool, enumeration, set or string, read and written through one field. `def` is the
   // streaming default, or NoDefault.
   template <typename F, typename D>
@@ -844,6 +860,10 @@ public:
   }
 
 private:
+  template <typename>
+  friend class TPublisher;
+  TPublisher(TPublishedClass* table, TPropertyInfo* last) : m_class(table), m_last(last) {}
+
   template <typename G, typename S>
   static void CheckMembers(G, S)
   {
