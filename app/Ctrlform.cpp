@@ -3,6 +3,7 @@
 #include "BiosInterface.h"
 #include "Main.h"
 #include "PngReader.h"
+#include "Scaling.h"
 
 #include "KoButton.h"
 #include "KoButtonTx.h"
@@ -172,7 +173,7 @@ void ComposeSkinFile(const std::wstring& path, TBitmap* target, TBitmap& backgro
 
 void ComposeSkin(const std::string& fileName, TBitmap* target, int left, int top)
 {
-  ComposeSkinFile(SkinPath(fileName), target, *MainForm->Background->GetPicture()->GetBitmap(), left, top);
+  ComposeSkinFile(SkinSetPath(fileName), target, *MainForm->Background->GetPicture()->GetBitmap(), left, top);
 }
 
 void LoadButtonSkins(KoFourStateAppearance* appearance, int left, int top, const std::string& raised,
@@ -198,24 +199,7 @@ TControlForm::TControlForm(TComponent* AOwner) : TForm(AOwner)
   // Both windows share their top-left corner, so a button's place on the dialog is its place on the
   // main picture.
   SetBounds(MainForm->GetLeft(), MainForm->GetTop(), GetWidth(), GetHeight());
-  const struct {
-    KoButton* Button;
-    int Left;
-    int Top;
-    TButtonSkins Skins;
-  } buttons[] = {
-      {PrevButton, 70, 177, kPrevSkins},
-      {NextButton, 282, 177, kNextSkins},
-      {OkButton, 101, 261, kTextSkins},
-      {CancelButton, 205, 261, kTextSkins},
-  };
-  for (const auto& entry : buttons) {
-    entry.Button->SetBounds(entry.Left, entry.Top, entry.Button->GetWidth(), entry.Button->GetHeight());
-    LoadButtonSkins(entry.Button->GetAppearance(), entry.Button->GetLeft(), entry.Button->GetTop(),
-                    entry.Skins.Raised, entry.Skins.Sunken, entry.Skins.Focused, entry.Skins.Disabled);
-  }
-  CpuLabel->SetBounds(90, 100, CpuLabel->GetWidth(), CpuLabel->GetHeight());
-  MsgLabel->SetBounds(94, 150, MsgLabel->GetWidth(), MsgLabel->GetHeight());
+  PlaceComponents();
 
   // The key is the picture's bottom-left pixel: the whole face goes.
   FShapeMaker.SetUseColorKey(true);
@@ -228,25 +212,78 @@ TControlForm::TControlForm(TComponent* AOwner) : TForm(AOwner)
   ShowSelectedLevel();
 }
 
+void TControlForm::PlaceComponents()
+{
+  const struct {
+    KoButton* Button;
+    int Left;
+    int Top;
+    TButtonSkins Skins;
+  } buttons[] = {
+      {PrevButton, 70, 177, kPrevSkins},
+      {NextButton, 282, 177, kNextSkins},
+      {OkButton, 101, 261, kTextSkins},
+      {CancelButton, 205, 261, kTextSkins},
+  };
+  // A button takes the size of its raised picture, which comes in the set of the current scale.
+  for (const auto& entry : buttons) {
+    entry.Button->SetBounds(ScaleLength(entry.Left), ScaleLength(entry.Top), entry.Button->GetWidth(), entry.Button->GetHeight());
+    LoadButtonSkins(entry.Button->GetAppearance(), entry.Button->GetLeft(), entry.Button->GetTop(),
+                    entry.Skins.Raised, entry.Skins.Sunken, entry.Skins.Focused, entry.Skins.Disabled);
+  }
+  CpuLabel->SetBounds(ScaleLength(90), ScaleLength(100), CpuLabel->GetWidth(), CpuLabel->GetHeight());
+  MsgLabel->SetBounds(ScaleLength(94), ScaleLength(150), MsgLabel->GetWidth(), MsgLabel->GetHeight());
+}
+
+void TControlForm::Rescale()
+{
+  FillFace();
+  GetFont()->SetName(DialogFontName());
+  GetFont()->SetHeight(ScaleLength(-11));
+  const struct {
+    TLabel* Label;
+    int Width;
+    int Height;
+    int FontHeight;
+  } labels[] = {{CpuLabel, 225, 24, -20}, {MsgLabel, 210, 36, -13}};
+  for (const auto& entry : labels) {
+    entry.Label->SetBounds(entry.Label->GetLeft(), entry.Label->GetTop(), ScaleLength(entry.Width), ScaleLength(entry.Height));
+    entry.Label->GetFont()->SetName(DialogFontName());
+    entry.Label->GetFont()->SetHeight(ScaleLength(entry.FontHeight));
+  }
+  for (KoButtonTx* button : {OkButton, CancelButton}) {
+    button->GetFont()->SetName(DialogFontName());
+    button->GetFont()->SetHeight(ScaleLength(-11));
+    button->SetDisp(ScaleLength(2), ScaleLength(2));
+  }
+  PlaceComponents();
+  FShapeMaker.Reapply();
+}
+
+void TControlForm::FillFace()
+{
+  TBitmap* face = Background->GetPicture()->GetBitmap();
+  face->SetSize(ScaleLength(kFaceWidth), ScaleLength(kFaceHeight));
+  face->GetCanvas()->GetBrush()->SetColor(kKeyColor);
+  face->GetCanvas()->FillRect(Rect(0, 0, ScaleLength(kFaceWidth), ScaleLength(kFaceHeight)));
+}
+
 void TControlForm::CreateComponents()
 {
   SetBorderStyle(bsNone);
   SetCaption("cpuvantorControlForm");
   Scaled = false;
-  GetFont()->SetName("MS Sans Serif");
-  GetFont()->SetHeight(-11);
+  GetFont()->SetName(DialogFontName());
+  GetFont()->SetHeight(ScaleLength(-11));
   SetClientSize(352, 358);
   OnActivate = TNotifyEvent(this, &TControlForm::FormActivate);
   OnShow = TNotifyEvent(this, &TControlForm::FormShow);
 
   Background = new TImage(this);
   Background->SetName("Background");
-  Background->SetBounds(0, 0, kFaceWidth, kFaceHeight);
-  TBitmap* face = Background->GetPicture()->GetBitmap();
-  face->SetPixelFormat(pf24bit);
-  face->SetSize(kFaceWidth, kFaceHeight);
-  face->GetCanvas()->GetBrush()->SetColor(kKeyColor);
-  face->GetCanvas()->FillRect(Rect(0, 0, kFaceWidth, kFaceHeight));
+  Background->SetBounds(0, 0, ScaleLength(kFaceWidth), ScaleLength(kFaceHeight));
+  Background->GetPicture()->GetBitmap()->SetPixelFormat(pf24bit);
+  FillFace();
   Background->SetParent(this);
 
   // Both labels lie on the key colour: smoothed edges would be blended with it and show as a fringe.
@@ -254,11 +291,11 @@ void TControlForm::CreateComponents()
                                 int fontHeight, TColor color) {
     label->SetName(name);
     label->SetAutoSize(false);
-    label->SetBounds(left, top, width, height);
+    label->SetBounds(left, top, ScaleLength(width), ScaleLength(height));
     label->SetAlignment(taCenter);
     label->SetTransparent(true);
-    label->GetFont()->SetName("MS Sans Serif");
-    label->GetFont()->SetHeight(fontHeight);
+    label->GetFont()->SetName(DialogFontName());
+    label->GetFont()->SetHeight(ScaleLength(fontHeight));
     label->GetFont()->SetColor(color);
     label->GetFont()->SetQuality(fqNonAntialiased);
     label->SetCaption(name);
@@ -277,7 +314,9 @@ void TControlForm::CreateComponents()
     button->SetName(name);
     button->SetBounds(left, 184, 50, 30);
     button->SetCaption(caption);
-    button->GetFont()->SetHeight(-11);
+    button->GetFont()->SetName(DialogFontName());
+    button->GetFont()->SetHeight(ScaleLength(-11));
+    button->SetDisp(ScaleLength(2), ScaleLength(2));
     button->GetFont()->SetColor(kLevelBlue);
     button->OnClick = TNotifyEvent(this, click);
     button->SetParent(this);

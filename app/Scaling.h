@@ -1,0 +1,30 @@
+#pragma once
+// The size the two windows are drawn at. Their layout is in 96-ppi pixels; on a scaled display every
+// position, size and font height is multiplied by the scale of the skin set in use, which is picked for the
+// DPI of the monitor the windows are on, so that the pictures are drawn pixel for pixel, never stretched.
+#include <windows.h>
+
+#include <string>
+
+// The scales a skin set may be rendered at, in percent; 100 is the set in the skin folder itself, each
+// other one the folder named by its percent in it.
+constexpr int kSkinScales[] = {100, 125, 150, 175, 200, 250, 300};
+
+// The largest scale offered whose DPI does not exceed `dpi` and whose set is present in full in the skin
+// folder; 100 when none is (or `dpi` is below 120).
+int PickSkinScale(UINT dpi);
+// The scale the program draws at (100 until set).
+int SkinScale();
+void SetSkinScale(int percent);
+// Path of a picture of the set in use: SkinPath's, in the folder of the current scale.
+std::wstring SkinSetPath(const std::string& fileName);
+// A 96-ppi length (or a negative font height) at the current scale, rounded as MulDiv rounds.
+int ScaleLength(int length);
+// The face of the dialog's captions: the bitmap font the layout was made with at 100 %, an outline font of
+// the same kind, sharp at any size, above.
+const char* DialogFontName();
+
+// The DPI of the monitor a window is on; of the primary monitor; the system's when the system knows no
+// other (before Windows 8.1). The functions are looked up at run time.
+UINT WindowDpi(HWND window);
+UINT PrimaryMonitorDpi();
