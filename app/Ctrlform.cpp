@@ -30,6 +30,24 @@ constexpr int kFaceHeight = 348;
 const TFontStyles kBiosLevelStyle{fsBold, fsUnderline};
 const TFontStyles kOtherLevelStyle{fsBold};
 
+// The layout's fonts: heights asked for, the heights the bitmap font is drawn at and the widest texts'
+// widths, all at 96 ppi; and their heights at the current scale.
+constexpr int kLevelFontHeight = -20;
+constexpr int kQuestionFontHeight = -13;
+constexpr int kCaptionFontHeight = -11;
+int LevelFontHeight()
+{
+  return ScaleFontHeight(kLevelFontHeight, 16);
+}
+int QuestionFontHeight()
+{
+  return ScaleFontHeight(kQuestionFontHeight, 13, kRestartQuestion, 207);
+}
+int CaptionFontHeight()
+{
+  return ScaleFontHeight(kCaptionFontHeight, 11, "Cancel", 33);
+}
+
 struct TButtonSkins {
   const char* Raised;
   const char* Sunken;
@@ -239,21 +257,21 @@ void TControlForm::Rescale()
 {
   FillFace();
   GetFont()->SetName(DialogFontName());
-  GetFont()->SetHeight(ScaleLength(-11));
+  GetFont()->SetHeight(CaptionFontHeight());
   const struct {
     TLabel* Label;
     int Width;
     int Height;
-    int FontHeight;
-  } labels[] = {{CpuLabel, 225, 24, -20}, {MsgLabel, 210, 36, -13}};
+  } labels[] = {{CpuLabel, 225, 24}, {MsgLabel, 210, 36}};
   for (const auto& entry : labels) {
     entry.Label->SetBounds(entry.Label->GetLeft(), entry.Label->GetTop(), ScaleLength(entry.Width), ScaleLength(entry.Height));
     entry.Label->GetFont()->SetName(DialogFontName());
-    entry.Label->GetFont()->SetHeight(ScaleLength(entry.FontHeight));
   }
+  CpuLabel->GetFont()->SetHeight(LevelFontHeight());
+  MsgLabel->GetFont()->SetHeight(QuestionFontHeight());
   for (KoButtonTx* button : {OkButton, CancelButton}) {
     button->GetFont()->SetName(DialogFontName());
-    button->GetFont()->SetHeight(ScaleLength(-11));
+    button->GetFont()->SetHeight(CaptionFontHeight());
     button->SetDisp(ScaleLength(2), ScaleLength(2));
   }
   PlaceComponents();
@@ -274,7 +292,7 @@ void TControlForm::CreateComponents()
   SetCaption("cpuvantorControlForm");
   Scaled = false;
   GetFont()->SetName(DialogFontName());
-  GetFont()->SetHeight(ScaleLength(-11));
+  GetFont()->SetHeight(CaptionFontHeight());
   SetClientSize(352, 358);
   OnActivate = TNotifyEvent(this, &TControlForm::FormActivate);
   OnShow = TNotifyEvent(this, &TControlForm::FormShow);
@@ -295,17 +313,17 @@ void TControlForm::CreateComponents()
     label->SetAlignment(taCenter);
     label->SetTransparent(true);
     label->GetFont()->SetName(DialogFontName());
-    label->GetFont()->SetHeight(ScaleLength(fontHeight));
+    label->GetFont()->SetHeight(fontHeight);
     label->GetFont()->SetColor(color);
     label->GetFont()->SetQuality(fqNonAntialiased);
     label->SetCaption(name);
     label->SetParent(this);
     return label;
   };
-  CpuLabel = makeLabel(new TLevelLabel(this), "CpuLabel", 76, 72, 225, 24, -20, kLevelBlue);
+  CpuLabel = makeLabel(new TLevelLabel(this), "CpuLabel", 76, 72, 225, 24, LevelFontHeight(), kLevelBlue);
   CpuLabel->SetLayout(tlCenter);
   CpuLabel->GetFont()->SetStyle(kBiosLevelStyle);
-  MsgLabel = makeLabel(new TLabel(this), "MsgLabel", 70, 144, 210, 36, -13, clRed);
+  MsgLabel = makeLabel(new TLabel(this), "MsgLabel", 70, 144, 210, 36, QuestionFontHeight(), clRed);
   MsgLabel->SetVisible(false);
 
   const auto makeTextButton = [this](const char* name, const char* caption, int left, int tabOrder,
@@ -315,7 +333,7 @@ void TControlForm::CreateComponents()
     button->SetBounds(left, 184, 50, 30);
     button->SetCaption(caption);
     button->GetFont()->SetName(DialogFontName());
-    button->GetFont()->SetHeight(ScaleLength(-11));
+    button->GetFont()->SetHeight(CaptionFontHeight());
     button->SetDisp(ScaleLength(2), ScaleLength(2));
     button->GetFont()->SetColor(kLevelBlue);
     button->OnClick = TNotifyEvent(this, click);

@@ -3,12 +3,14 @@
 #include "Main.h"
 
 #include "GraphicObjects.h"
+#include "Handles.h"
 
 #include <iterator>
 
 namespace {
 
 int g_skinScale = 100;
+constexpr const char* kLayoutFont = "MS Sans Serif";
 
 // Every picture a set must hold: a set missing one would show a gap where the picture should be.
 constexpr const char* kSetPictures[] = {
@@ -95,7 +97,30 @@ int ScaleLength(int length)
 
 const char* DialogFontName()
 {
-  return g_skinScale == 100 ? "MS Sans Serif" : "Tahoma";
+  return g_skinScale == 100 ? kLayoutFont : "Microsoft Sans Serif";
+}
+
+int ScaleFontHeight(int height, int drawnHeight, const char* widest, int widestWidth)
+{
+  if (g_skinScale == 100)
+    return height;
+  int scaled = -MulDiv(drawnHeight, g_skinScale, 100);
+  const TWindowDC screen(nullptr);
+  if (!widest || !screen)
+    return scaled;
+  const LONG room = MulDiv(widestWidth, g_skinScale, 100);
+  for (; scaled < -6; ++scaled) {
+    // Measured as the controls draw it: through a font object like theirs.
+    TFont font;
+    font.SetName(DialogFontName());
+    font.SetHeight(scaled);
+    const TSelectObject selected(screen.Get(), font.GetHandle());
+    RECT needed{0, 0, 0, 0};
+    DrawTextA(screen.Get(), widest, -1, &needed, DT_CALCRECT | DT_NOPREFIX);
+    if (needed.right <= room)
+      break;
+  }
+  return scaled;
 }
 
 UINT WindowDpi(HWND window)

@@ -20,9 +20,15 @@ void SetSkinScale(int percent);
 std::wstring SkinSetPath(const std::string& fileName);
 // A 96-ppi length (or a negative font height) at the current scale, rounded as MulDiv rounds.
 int ScaleLength(int length);
-// The face of the dialog's captions: the bitmap font the layout was made with at 100 %, an outline font of
-// the same kind, sharp at any size, above.
+// The face of the dialog's captions: the bitmap font the layout was made with at 100 %, its outline twin,
+// sharp at any size, above.
 const char* DialogFontName();
+// A font height of the 96-ppi layout (negative: the character height) at the current scale. The layout's
+// bitmap font is drawn at the nearest size it has, `drawnHeight` at 96 ppi, not at the height asked for;
+// above 100 % that size is scaled, so that the captions keep the size they have at 100 %, times the scale.
+// The outline font used there may be wider (another system's stand-in for it even more so): the height is
+// made smaller while `widest` would come out wider than `widestWidth`, its width at 96 ppi, times the scale.
+int ScaleFontHeight(int height, int drawnHeight, const char* widest = nullptr, int widestWidth = 0);
 
 // The DPI of the monitor a window is on; of the primary monitor; the system's when the system knows no
 // other (before Windows 8.1). The functions are looked up at run time.
