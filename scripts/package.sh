@@ -114,7 +114,7 @@ stage() { # bin folder, destination folder
     cp "$from/$name" "$to/" || fail "missing $from/$name"
   done
   for name in "${resources[@]}"; do
-    mkdir -p "$(dirname "$to/Resource/$name")"
+    [[ $name != */* ]] || mkdir -p "$to/Resource/${name%/*}"
     cp "$from/Resource/$name" "$to/Resource/$name" || fail "missing $from/Resource/$name"
   done
   if [ -n "$signer" ]; then

@@ -36,7 +36,7 @@ make_build() {
   mkdir -p "$dir/bin/Resource"
   printf 'VERSION=2.5.1\nARCH=i686\nBUILD_TYPE=Release\n' >"$dir/product.env"
   for name in "${required[@]}"; do
-    mkdir -p "$(dirname "$dir/bin/$name")"
+    [[ $name != */*/* ]] || mkdir -p "$dir/bin/${name%/*}"
     echo "fake $name" >"$dir/bin/$name"
   done
   # Not shipped: test programs and whatever else the build leaves.

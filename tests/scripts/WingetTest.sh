@@ -105,8 +105,9 @@ make_build() {
     echo "fake $name" >"$dir/bin/$name"
   done
   for picture in "$root"/Resource/*.png "$root"/Resource/*.ico "$root"/Resource/[0-9]*/*.png; do
-    mkdir -p "$(dirname "$dir/bin/Resource/${picture#"$root"/Resource/}")"
-    echo "fake $(basename "$picture")" >"$dir/bin/Resource/${picture#"$root"/Resource/}"
+    name=${picture#"$root"/Resource/}
+    [[ $name != */* ]] || mkdir -p "$dir/bin/Resource/${name%/*}"
+    echo "fake ${name##*/}" >"$dir/bin/Resource/$name"
   done
 }
 package() {
