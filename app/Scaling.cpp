@@ -123,17 +123,6 @@ int ScaleFontHeight(int height, int drawnHeight, const char* widest, int widestW
   return scaled;
 }
 
-UINT WindowDpi(HWND window)
-{
-  using TGetDpiForWindow = UINT(WINAPI*)(HWND);
-  static const auto getDpiForWindow = Function<TGetDpiForWindow>(GetModuleHandleA("user32.dll"), "GetDpiForWindow");
-  if (getDpiForWindow && window) {
-    if (const UINT dpi = getDpiForWindow(window))
-      return dpi;
-  }
-  return MonitorDpi(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY));
-}
-
 UINT PrimaryMonitorDpi()
 {
   return MonitorDpi(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY));

@@ -30,7 +30,7 @@ const char* DialogFontName();
 // made smaller while `widest` would come out wider than `widestWidth`, its width at 96 ppi, times the scale.
 int ScaleFontHeight(int height, int drawnHeight, const char* widest = nullptr, int widestWidth = 0);
 
-// The DPI of the monitor a window is on; of the primary monitor; the system's when the system knows no
-// other (before Windows 8.1). The functions are looked up at run time.
-UINT WindowDpi(HWND window);
+// The DPI of the primary monitor, where the windows open centred; the system's where the system knows no
+// other (before Windows 8.1, whose GetDpiForMonitor is looked up at run time). A window that moves to
+// another monitor learns its DPI from WM_DPICHANGED.
 UINT PrimaryMonitorDpi();

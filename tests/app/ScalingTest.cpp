@@ -92,12 +92,6 @@ TEST(SkinScale, TheSetForADpiIsTheLargestNotAboveItThatIsPresentInFull)
     EXPECT_EQ(PickSkinScale(c.Dpi), c.Scale) << c.Dpi << " dpi: " << c.Fault;
 }
 
-TEST(SkinScale, NoScaledSetsMeansTheHundredPercentSet)
-{
-  ScaleFolders folders;
-  EXPECT_EQ(PickSkinScale(192), 100);
-}
-
 namespace {
 
 struct TLayout {
