@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Renders every picture in Resource/ from the SVG sources in Resource/src, checks
-# the results, and writes previews that imitate the running program.
+# the results, and writes previews that imitate the running program. The main
+# pictures and the button skins come in one set per display scale: 100 % in
+# Resource/ itself, the others in Resource/<percent>/ under the same names.
 #
-#   Resource/make-pictures.sh [--check-only] [--preview-dir DIR]
+#   Resource/make-pictures.sh [--check-only] [--scales "100 200"] [--preview-dir DIR]
 #
 # The rendered files are committed; building the program needs none of this.
 set -euo pipefail
@@ -11,9 +13,12 @@ here=$(cd "$(dirname "$0")" && pwd)
 src=$here/src
 preview=$here/../build/preview
 render=1
+# The scales Windows offers; the program picks the set for its monitor's DPI.
+scales="100 125 150 175 200 250 300"
 while [ $# -gt 0 ]; do
   case $1 in
     --check-only) render=0 ;;
+    --scales) scales=$2; shift ;;
     --preview-dir) preview=$2; shift ;;
     -h|--help) sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "unknown argument: $1 (try --help)" >&2; exit 2 ;;
@@ -37,14 +42,26 @@ fi
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-# Areas the dialog covers on the main picture: name x y width height.
+# The set being made: its scale in percent and its folder.
+pct=100
+dir=$here
+use_scale() {
+  pct=$1
+  dir=$here
+  [ "$pct" = 100 ] || dir=$here/$pct
+}
+# A 96-ppi length at the current scale, rounded half up as the program's MulDiv does
+# (pct / 100 is exactly dpi / 96 for every scale offered).
+sc() { echo $((($1 * pct + 50) / 100)); }
+
+# Areas the dialog covers on the main picture, at 100 %: name x y width height.
 areas="prev:70:177:30:30 next:282:177:30:30 ok:101:261:50:30 cancel:205:261:50:30
 name:90:100:225:24 question:94:150:210:36"
-geometry() { # name -> WxH+X+Y
+geometry() { # name -> WxH+X+Y at the current scale
   local a
   for a in $areas; do
     IFS=: read -r n x y w h <<<"$a"
-    if [ "$n" = "$1" ]; then echo "${w}x${h}+${x}+${y}"; return; fi
+    if [ "$n" = "$1" ]; then echo "$(sc "$w")x$(sc "$h")+$(sc "$x")+$(sc "$y")"; return; fi
   done
   echo "no area $1" >&2; exit 1
 }
@@ -57,10 +74,12 @@ pills="yes_n yes_o yes_d"
 # Deterministic PNG: no time stamps or other metadata, always 8-bit RGBA.
 save() { convert "${@:1:$#-1}" -strip -define png:exclude-chunks=date,time "${!#}"; }
 
-# svg file, root class, output
+# svg file, root class, output, [width height at 100 %]: rendered at the current scale
 render_svg() {
+  local size=()
+  [ $# -lt 5 ] || size=(-w "$(sc "$4")" -h "$(sc "$5")")
   sed "0,/class=\"[^\"]*\"/s//class=\"$2\"/" "$1" |
-    rsvg-convert --format=png -o "$3"
+    rsvg-convert --format=png "${size[@]}" -o "$3"
 }
 
 # The program blends a skin over the main picture with its colour multiplied by
@@ -68,7 +87,7 @@ render_svg() {
 # transparent pixel is flattened here over the panel it will sit on and made
 # opaque; fully transparent pixels stay transparent.
 flatten_skin() { # raw skin, area, output
-  convert "$here/cpu_bg004.png" -crop "$(geometry "$2")" +repage "$tmp/under.png"
+  convert "$dir/cpu_bg004.png" -crop "$(geometry "$2")" +repage "$tmp/under.png"
   convert "$tmp/under.png" "$1" -compose over -composite -alpha off "$tmp/flat.png"
   convert "$1" -alpha extract -threshold 0 "$tmp/mask.png"
   save "$tmp/flat.png" "$tmp/mask.png" -compose copy_opacity -composite "PNG32:$3"
@@ -91,25 +110,35 @@ render_icon() { # "old:new ..." colour swaps (none: the sources' own), output fi
   convert $icons "ICO:$here/$2"
 }
 
-if [ "$render" = 1 ]; then
-  i=0
+# The main pictures and the skins of one set, at the current scale.
+render_set() {
+  local i=0 f s area
+  mkdir -p "$dir"
   for f in "${frames[@]}"; do
-    render_svg "$src/background.svg" "f$i" "$tmp/$f.png"
-    save "$tmp/$f.png" "PNG32:$here/$f.png"
+    render_svg "$src/background.svg" "f$i" "$tmp/$f.png" 345 348
+    save "$tmp/$f.png" "PNG32:$dir/$f.png"
     i=$((i + 1))
   done
-  render_svg "$src/background.svg" q "$tmp/$question.png"
-  save "$tmp/$question.png" "PNG32:$here/$question.png"
+  render_svg "$src/background.svg" q "$tmp/$question.png" 345 348
+  save "$tmp/$question.png" "PNG32:$dir/$question.png"
 
   for s in $arrows; do
-    render_svg "$src/arrow-button.svg" "${s%%_*} ${s#*_}" "$tmp/$s.png"
+    render_svg "$src/arrow-button.svg" "${s%%_*} ${s#*_}" "$tmp/$s.png" 30 30
     case $s in left_*) area=prev ;; *) area=next ;; esac
-    flatten_skin "$tmp/$s.png" $area "$here/$s.png"
+    flatten_skin "$tmp/$s.png" $area "$dir/$s.png"
   done
   for s in $pills; do
-    render_svg "$src/pill-button.svg" "${s#*_}" "$tmp/$s.png"
-    flatten_skin "$tmp/$s.png" ok "$here/$s.png"
+    render_svg "$src/pill-button.svg" "${s#*_}" "$tmp/$s.png" 50 30
+    flatten_skin "$tmp/$s.png" ok "$dir/$s.png"
   done
+}
+
+if [ "$render" = 1 ]; then
+  for p in $scales; do
+    use_scale "$p"
+    render_set
+  done
+  use_scale 100
 
   render_icon "" vantor16.ico
   render_icon "$dark_icon_colours" vantor16_dark.ico
@@ -120,58 +149,78 @@ failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 value() { convert "$@" info: 2>/dev/null; } # prints one -format result
 
-check_png() { # file width height
-  local f=$here/$1.png got
-  [ -f "$f" ] || { fail "$1.png is missing"; return; }
+check_png() { # file width height (at 100 %)
+  local f=$dir/$1.png got name=$1.png
+  [ "$pct" = 100 ] || name=$pct/$1.png
+  [ -f "$f" ] || { fail "$name is missing"; return; }
   got=$(identify -format '%w %h %[png:IHDR.color_type] %[png:IHDR.bit_depth]' "$f")
-  [ "$got" = "$2 $3 6 (RGBA) 8" ] || fail "$1.png is '$got', wanted '$2 $3 6 (RGBA) 8'"
+  [ "$got" = "$(sc "$2") $(sc "$3") 6 (RGBA) 8" ] || fail "$name is '$got', wanted '$(sc "$2") $(sc "$3") 6 (RGBA) 8'"
   [ "$(value "$f" -fx 'u.a>0 && r>0.75 && g<0.3 && b>0.75' -format '%[fx:maxima]')" = 0 ] ||
-    fail "$1.png has magenta pixels"
+    fail "$name has magenta pixels"
 }
 
 same_area() { # file-a file-b area
-  [ "$(compare -metric AE "$here/$1.png[$(geometry "$3")]" "$here/$2.png[$(geometry "$3")]" null: 2>&1)" = 0 ] ||
-    fail "$3 area differs between $1.png and $2.png"
+  [ "$(compare -metric AE "$dir/$1.png[$(geometry "$3")]" "$dir/$2.png[$(geometry "$3")]" null: 2>&1)" = 0 ] ||
+    fail "$3 area differs between $1.png and $2.png at $pct %"
 }
 
-for f in "${frames[@]}" $question; do
-  check_png "$f" 345 348
-  for a in prev next ok cancel name question; do
-    [ "$(value "$here/$f.png" -crop "$(geometry $a)" -alpha extract -format '%[fx:minima]')" = 1 ] ||
-      fail "$f.png is not opaque under the $a area"
+# The checks of one set, at the current scale.
+check_set() {
+  local f a s i j first width height top edge
+  width=$(sc 345)
+  height=$(sc 348)
+  for f in "${frames[@]}" $question; do
+    check_png "$f" 345 348
+    for a in prev next ok cancel name question; do
+      [ "$(value "$dir/$f.png" -crop "$(geometry $a)" -alpha extract -format '%[fx:minima]')" = 1 ] ||
+        fail "$f.png at $pct % is not opaque under the $a area"
+    done
+    # The shadow must have faded out completely at the picture's edge.
+    edge=$(value "$dir/$f.png" -alpha extract -fill black -draw "rectangle 1,1 $((width - 2)),$((height - 2))" \
+      -format '%[fx:maxima]')
+    [ "$edge" = 0 ] || fail "$f.png at $pct % is not fully transparent along its edge"
+    [ "$(value "$dir/$f.png" -crop "$(geometry name)" -colorspace gray -format '%[fx:minima>=0.9]')" = 1 ] ||
+      fail "$f.png at $pct %: the name box is not light enough for the blue text"
   done
-  # The shadow must have faded out completely at the picture's edge.
-  edge=$(value "$here/$f.png" -alpha extract -fill black -draw 'rectangle 1,1 343,346' -format '%[fx:maxima]')
-  [ "$edge" = 0 ] || fail "$f.png is not fully transparent along its edge"
-  [ "$(value "$here/$f.png" -crop "$(geometry name)" -colorspace gray -format '%[fx:minima>=0.9]')" = 1 ] ||
-    fail "$f.png: the name box is not light enough for the blue text"
-done
-[ "$(value "$here/$question.png" -crop "$(geometry question)" -colorspace gray -format '%[fx:minima>=0.9]')" = 1 ] ||
-  fail "$question.png: the question box is not light enough for the red text"
+  [ "$(value "$dir/$question.png" -crop "$(geometry question)" -colorspace gray -format '%[fx:minima>=0.9]')" = 1 ] ||
+    fail "$question.png at $pct %: the question box is not light enough for the red text"
 
-# Stepping changes only the dial: everything from the name box down stays put.
-# OK and Cancel share one flattened face, so the panel under both must match,
-# in the question picture as well.
-first=${frames[0]}
-for ((i = 0; i < ${#frames[@]}; i++)); do
-  f=${frames[i]}
-  [ "$(compare -metric AE "$here/$first.png[345x252+0+96]" "$here/$f.png[345x252+0+96]" null: 2>&1)" = 0 ] ||
-    fail "$f.png differs from $first.png below the dial"
-  for ((j = i + 1; j < ${#frames[@]}; j++)); do
-    [ "$(compare -metric AE "$here/$f.png" "$here/${frames[j]}.png" null: 2>&1)" != 0 ] ||
-      fail "$f.png and ${frames[j]}.png are the same picture"
+  # Stepping changes only the dial: everything from the name box down stays put.
+  # OK and Cancel share one flattened face, so the panel under both must match,
+  # in the question picture as well.
+  first=${frames[0]}
+  top=$(sc 96)
+  for ((i = 0; i < ${#frames[@]}; i++)); do
+    f=${frames[i]}
+    [ "$(compare -metric AE "$dir/$first.png[${width}x$((height - top))+0+$top]" \
+      "$dir/$f.png[${width}x$((height - top))+0+$top]" null: 2>&1)" = 0 ] ||
+      fail "$f.png at $pct % differs from $first.png below the dial"
+    for ((j = i + 1; j < ${#frames[@]}; j++)); do
+      [ "$(compare -metric AE "$dir/$f.png" "$dir/${frames[j]}.png" null: 2>&1)" != 0 ] ||
+        fail "$f.png and ${frames[j]}.png at $pct % are the same picture"
+    done
   done
-done
-for a in ok cancel name; do same_area "$first" "$question" $a; done
-[ "$(compare -metric AE "$here/$first.png[$(geometry ok)]" "$here/$first.png[$(geometry cancel)]" null: 2>&1)" = 0 ] ||
-  fail "the panel under OK and under Cancel differs, but they share one face"
+  for a in ok cancel name; do same_area "$first" "$question" $a; done
+  [ "$(compare -metric AE "$dir/$first.png[$(geometry ok)]" "$dir/$first.png[$(geometry cancel)]" null: 2>&1)" = 0 ] ||
+    fail "the panel under OK and under Cancel differs at $pct %, but they share one face"
 
-for s in $arrows; do check_png "$s" 30 30; done
-for s in $pills; do check_png "$s" 50 30; done
-for s in $arrows $pills; do
-  [ "$(value "$here/$s.png" -alpha extract -fx 'u>0 && u<1' -format '%[fx:maxima]')" = 0 ] ||
-    fail "$s.png has partly transparent pixels"
+  for s in $arrows; do check_png "$s" 30 30; done
+  for s in $pills; do check_png "$s" 50 30; done
+  for s in $arrows $pills; do
+    [ "$(value "$dir/$s.png" -alpha extract -fx 'u>0 && u<1' -format '%[fx:maxima]')" = 0 ] ||
+      fail "$s.png at $pct % has partly transparent pixels"
+  done
+}
+
+# Every set present is checked, not only those just rendered: a stale set fails too.
+for p in 100 $(cd "$here" && ls -d [0-9]* 2>/dev/null | sort -n); do
+  use_scale "$p"
+  check_set
 done
+for p in $scales; do
+  [ -d "$here/$p" ] || [ "$p" = 100 ] || fail "the $p % set is missing"
+done
+use_scale 100
 
 for name in vantor16.ico vantor16_dark.ico; do
   ico=$here/$name

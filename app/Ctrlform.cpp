@@ -3,6 +3,7 @@
 #include "BiosInterface.h"
 #include "Main.h"
 #include "PngReader.h"
+#include "Scaling.h"
 
 #include "KoButton.h"
 #include "KoButtonTx.h"
@@ -28,6 +29,24 @@ constexpr int kFaceHeight = 348;
 
 const TFontStyles kBiosLevelStyle{fsBold, fsUnderline};
 const TFontStyles kOtherLevelStyle{fsBold};
+
+// The layout's fonts: heights asked for, the heights the bitmap font is drawn at and the widest texts'
+// widths, all at 96 ppi; and their heights at the current scale.
+constexpr int kLevelFontHeight = -20;
+constexpr int kQuestionFontHeight = -13;
+constexpr int kCaptionFontHeight = -11;
+int LevelFontHeight()
+{
+  return ScaleFontHeight(kLevelFontHeight, 16);
+}
+int QuestionFontHeight()
+{
+  return ScaleFontHeight(kQuestionFontHeight, 13, kRestartQuestion, 207);
+}
+int CaptionFontHeight()
+{
+  return ScaleFontHeight(kCaptionFontHeight, 11, "Cancel", 33);
+}
 
 struct TButtonSkins {
   const char* Raised;
@@ -172,7 +191,7 @@ void ComposeSkinFile(const std::wstring& path, TBitmap* target, TBitmap& backgro
 
 void ComposeSkin(const std::string& fileName, TBitmap* target, int left, int top)
 {
-  ComposeSkinFile(SkinPath(fileName), target, *MainForm->Background->GetPicture()->GetBitmap(), left, top);
+  ComposeSkinFile(SkinSetPath(fileName), target, *MainForm->Background->GetPicture()->GetBitmap(), left, top);
 }
 
 void LoadButtonSkins(KoFourStateAppearance* appearance, int left, int top, const std::string& raised,
@@ -198,24 +217,7 @@ TControlForm::TControlForm(TComponent* AOwner) : TForm(AOwner)
   // Both windows share their top-left corner, so a button's place on the dialog is its place on the
   // main picture.
   SetBounds(MainForm->GetLeft(), MainForm->GetTop(), GetWidth(), GetHeight());
-  const struct {
-    KoButton* Button;
-    int Left;
-    int Top;
-    TButtonSkins Skins;
-  } buttons[] = {
-      {PrevButton, 70, 177, kPrevSkins},
-      {NextButton, 282, 177, kNextSkins},
-      {OkButton, 101, 261, kTextSkins},
-      {CancelButton, 205, 261, kTextSkins},
-  };
-  for (const auto& entry : buttons) {
-    entry.Button->SetBounds(entry.Left, entry.Top, entry.Button->GetWidth(), entry.Button->GetHeight());
-    LoadButtonSkins(entry.Button->GetAppearance(), entry.Button->GetLeft(), entry.Button->GetTop(),
-                    entry.Skins.Raised, entry.Skins.Sunken, entry.Skins.Focused, entry.Skins.Disabled);
-  }
-  CpuLabel->SetBounds(90, 100, CpuLabel->GetWidth(), CpuLabel->GetHeight());
-  MsgLabel->SetBounds(94, 150, MsgLabel->GetWidth(), MsgLabel->GetHeight());
+  PlaceComponents();
 
   // The key is the picture's bottom-left pixel: the whole face goes.
   FShapeMaker.SetUseColorKey(true);
@@ -229,25 +231,78 @@ TControlForm::TControlForm(TComponent* AOwner) : TForm(AOwner)
   ShowSelectedLevel();
 }
 
+void TControlForm::PlaceComponents()
+{
+  const struct {
+    KoButton* Button;
+    int Left;
+    int Top;
+    TButtonSkins Skins;
+  } buttons[] = {
+      {PrevButton, 70, 177, kPrevSkins},
+      {NextButton, 282, 177, kNextSkins},
+      {OkButton, 101, 261, kTextSkins},
+      {CancelButton, 205, 261, kTextSkins},
+  };
+  // A button takes the size of its raised picture, which comes in the set of the current scale.
+  for (const auto& entry : buttons) {
+    entry.Button->SetBounds(ScaleLength(entry.Left), ScaleLength(entry.Top), entry.Button->GetWidth(), entry.Button->GetHeight());
+    LoadButtonSkins(entry.Button->GetAppearance(), entry.Button->GetLeft(), entry.Button->GetTop(),
+                    entry.Skins.Raised, entry.Skins.Sunken, entry.Skins.Focused, entry.Skins.Disabled);
+  }
+  CpuLabel->SetBounds(ScaleLength(90), ScaleLength(100), CpuLabel->GetWidth(), CpuLabel->GetHeight());
+  MsgLabel->SetBounds(ScaleLength(94), ScaleLength(150), MsgLabel->GetWidth(), MsgLabel->GetHeight());
+}
+
+void TControlForm::Rescale()
+{
+  FillFace();
+  GetFont()->SetName(DialogFontName());
+  GetFont()->SetHeight(CaptionFontHeight());
+  const struct {
+    TLabel* Label;
+    int Width;
+    int Height;
+  } labels[] = {{CpuLabel, 225, 24}, {MsgLabel, 210, 36}};
+  for (const auto& entry : labels) {
+    entry.Label->SetBounds(entry.Label->GetLeft(), entry.Label->GetTop(), ScaleLength(entry.Width), ScaleLength(entry.Height));
+    entry.Label->GetFont()->SetName(DialogFontName());
+  }
+  CpuLabel->GetFont()->SetHeight(LevelFontHeight());
+  MsgLabel->GetFont()->SetHeight(QuestionFontHeight());
+  for (KoButtonTx* button : {OkButton, CancelButton}) {
+    button->GetFont()->SetName(DialogFontName());
+    button->GetFont()->SetHeight(CaptionFontHeight());
+    button->SetDisp(ScaleLength(2), ScaleLength(2));
+  }
+  PlaceComponents();
+  FShapeMaker.Reapply();
+}
+
+void TControlForm::FillFace()
+{
+  TBitmap* face = Background->GetPicture()->GetBitmap();
+  face->SetSize(ScaleLength(kFaceWidth), ScaleLength(kFaceHeight));
+  face->GetCanvas()->GetBrush()->SetColor(kKeyColor);
+  face->GetCanvas()->FillRect(Rect(0, 0, ScaleLength(kFaceWidth), ScaleLength(kFaceHeight)));
+}
+
 void TControlForm::CreateComponents()
 {
   SetBorderStyle(bsNone);
   SetCaption("cpuvantorControlForm");
   Scaled = false;
-  GetFont()->SetName("MS Sans Serif");
-  GetFont()->SetHeight(-11);
+  GetFont()->SetName(DialogFontName());
+  GetFont()->SetHeight(CaptionFontHeight());
   SetClientSize(352, 358);
   OnActivate = TNotifyEvent(this, &TControlForm::FormActivate);
   OnShow = TNotifyEvent(this, &TControlForm::FormShow);
 
   Background = new TImage(this);
   Background->SetName("Background");
-  Background->SetBounds(0, 0, kFaceWidth, kFaceHeight);
-  TBitmap* face = Background->GetPicture()->GetBitmap();
-  face->SetPixelFormat(pf24bit);
-  face->SetSize(kFaceWidth, kFaceHeight);
-  face->GetCanvas()->GetBrush()->SetColor(kKeyColor);
-  face->GetCanvas()->FillRect(Rect(0, 0, kFaceWidth, kFaceHeight));
+  Background->SetBounds(0, 0, ScaleLength(kFaceWidth), ScaleLength(kFaceHeight));
+  Background->GetPicture()->GetBitmap()->SetPixelFormat(pf24bit);
+  FillFace();
   Background->SetParent(this);
 
   // Both labels lie on the key colour: smoothed edges would be blended with it and show as a fringe.
@@ -255,10 +310,10 @@ void TControlForm::CreateComponents()
                                 int fontHeight, TColor color) {
     label->SetName(name);
     label->SetAutoSize(false);
-    label->SetBounds(left, top, width, height);
+    label->SetBounds(left, top, ScaleLength(width), ScaleLength(height));
     label->SetAlignment(taCenter);
     label->SetTransparent(true);
-    label->GetFont()->SetName("MS Sans Serif");
+    label->GetFont()->SetName(DialogFontName());
     label->GetFont()->SetHeight(fontHeight);
     label->GetFont()->SetColor(color);
     label->GetFont()->SetQuality(fqNonAntialiased);
@@ -266,10 +321,10 @@ void TControlForm::CreateComponents()
     label->SetParent(this);
     return label;
   };
-  CpuLabel = makeLabel(new TLevelLabel(this), "CpuLabel", 76, 72, 225, 24, -20, kLevelBlue);
+  CpuLabel = makeLabel(new TLevelLabel(this), "CpuLabel", 76, 72, 225, 24, LevelFontHeight(), kLevelBlue);
   CpuLabel->SetLayout(tlCenter);
   CpuLabel->GetFont()->SetStyle(kBiosLevelStyle);
-  MsgLabel = makeLabel(new TLabel(this), "MsgLabel", 70, 144, 210, 36, -13, clRed);
+  MsgLabel = makeLabel(new TLabel(this), "MsgLabel", 70, 144, 210, 36, QuestionFontHeight(), clRed);
   MsgLabel->SetVisible(false);
 
   const auto makeTextButton = [this](const char* name, const char* caption, int left, int tabOrder,
@@ -278,7 +333,9 @@ void TControlForm::CreateComponents()
     button->SetName(name);
     button->SetBounds(left, 184, 50, 30);
     button->SetCaption(caption);
-    button->GetFont()->SetHeight(-11);
+    button->GetFont()->SetName(DialogFontName());
+    button->GetFont()->SetHeight(CaptionFontHeight());
+    button->SetDisp(ScaleLength(2), ScaleLength(2));
     button->GetFont()->SetColor(kLevelBlue);
     button->OnClick = TNotifyEvent(this, click);
     button->SetParent(this);

@@ -53,6 +53,9 @@ public:
   // Pushes the main window's picture to the screen, then composes the buttons' pictures over it again; all
   // four looks unless `normalOnly`.
   void ReloadSkins(bool normalOnly);
+  // Lays the dialog out again at the current skin scale (the main window's picture already in it): face,
+  // fonts, places and every button picture.
+  void Rescale();
 
   // Brings the dialog to the front with the keyboard focus, as far as the system's foreground rules let
   // this program: shown at the request of a program in front, it comes in front; otherwise it waits.
@@ -81,6 +84,10 @@ protected:
 
 private:
   void CreateComponents();
+  // The buttons and labels at their places for the current scale, with every look of the buttons.
+  void PlaceComponents();
+  // The face in the key colour, at the size of the current scale.
+  void FillFace();
   // The selected level's name (or that it is unknown), underlined when it is the level the BIOS holds.
   void ShowSelectedLevel();
   // Back to the level the BIOS holds.

@@ -4,6 +4,7 @@
 #include "Ctrlform.h"
 #include "KoTrayIcon.h"
 #include "PngReader.h"
+#include "Scaling.h"
 #include "VantorMessages.h"
 
 #include "System/PowerMgr.h"
@@ -240,9 +241,11 @@ void TMainForm::Construct()
   Application->OnMessage = TMessageEvent(this, &TMainForm::AppMessage);
   AllowMessage(FBroadcastMessageId, kMsgFilterAdd); // without the filter change the message still arrives from peers
 
+  // The windows open centred on the primary monitor: its DPI picks the pictures.
+  SetSkinScale(PickSkinScale(PrimaryMonitorDpi()));
   TBitmap* picture = Background->GetPicture()->GetBitmap();
   picture->SetPixelFormat(pf32bit);
-  LoadPngFile(SkinPath(kFramePictures[0]), *picture);
+  LoadPngFile(SkinSetPath(kFramePictures[0]), *picture);
   PremultiplyAlpha(*picture);
 
   FShapeMaker.SetUsePerPixelAlpha(true);
@@ -470,6 +473,7 @@ void TMainForm::FadeOut()
 
 void TMainForm::SetBackground(bool question)
 {
+  FQuestionShown = question;
   if (question) {
     LoadPicture(kQuestionPicture);
     return;
@@ -485,7 +489,7 @@ void TMainForm::LoadPicture(const std::string& fileName)
   // to be premultiplied a second time, darker with each attempt.
   TBitmap loaded;
   loaded.SetPixelFormat(pf32bit);
-  LoadPngFile(SkinPath(fileName), loaded);
+  LoadPngFile(SkinSetPath(fileName), loaded);
   if (loaded.Empty())
     return;
   PremultiplyAlpha(loaded);
@@ -527,11 +531,37 @@ LRESULT TMainForm::ApplyLevelMessage(WPARAM level)
   return UM_APPLY_PENDING;
 }
 
+void TMainForm::ApplySkinScale(int scale)
+{
+  TControlForm* dialog = Dialog();
+  if (scale == SkinScale() || !dialog)
+    return;
+  SetSkinScale(scale);
+  LoadPicture(FQuestionShown ? kQuestionPicture : kFramePictures[FFrameIndex]);
+  dialog->Rescale();
+}
+
+void TMainForm::DpiChanged(UINT dpi, const RECT& suggested)
+{
+  TControlForm* dialog = Dialog();
+  if (!dialog)
+    return;
+  ApplySkinScale(PickSkinScale(dpi));
+  // Where the system puts the window on its new monitor; its size is the picture's.
+  SetLeft(suggested.left);
+  SetTop(suggested.top);
+  dialog->SetLeft(GetLeft());
+  dialog->SetTop(GetTop());
+  RefreshShape();
+}
+
 void TMainForm::DisplayChanged()
 {
   TControlForm* dialog = Dialog();
   if (!dialog)
     return;
+  // Centred on the primary monitor again, in the pictures for its DPI.
+  ApplySkinScale(PickSkinScale(PrimaryMonitorDpi()));
   const TPicture* picture = Background->GetPicture();
   SetTop(SysApi().GetSystemMetrics(SM_CYFULLSCREEN) / 2 - picture->GetHeight() / 2);
   SetLeft(SysApi().GetSystemMetrics(SM_CXFULLSCREEN) / 2 - picture->GetWidth() / 2);
@@ -549,6 +579,11 @@ void TMainForm::WndProc(TMessage& Message)
   case WM_SETTINGCHANGE:
     SettingChanged(Message.LParam);
     break;
+  case WM_DPICHANGED:
+    if (Message.LParam)
+      DpiChanged(HIWORD(Message.WParam), *reinterpret_cast<const RECT*>(Message.LParam));
+    Message.Result = 0;
+    return;
   case WM_POWERBROADCAST:
     if (Message.WParam == PBT_APMSUSPEND)
       HideForms();

@@ -150,6 +150,11 @@ private:
   // The answer to UM_APPLY_LEVEL.
   LRESULT ApplyLevelMessage(WPARAM level);
   void DisplayChanged();
+  // The pictures and layout of both windows at `scale` (percent), the current picture kept.
+  void ApplySkinScale(int scale);
+  // The windows moved to a monitor of another DPI, or its DPI changed: both take the pictures for it and
+  // the place the system suggests.
+  void DpiChanged(UINT dpi, const RECT& suggested);
 
   void FormActivate(TObject* Sender);
   void TrayIconClick(TObject* Sender);
@@ -164,6 +169,7 @@ private:
   std::int32_t FFrameIndex = 0;
   std::uint32_t FPlainShowPending = 1;
   bool FClosing = false;
+  bool FQuestionShown = false;
 };
 
 // The program's main window, made first by start-up.

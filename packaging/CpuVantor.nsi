@@ -1,8 +1,8 @@
 ; CPU Vantor's installer. Built by packaging/make-installer.sh, which passes:
 ;   VERSION   the build's version (a.b.c)
 ;   TARGET    x86-unicode (what ships) or amd64-unicode (the same installer for the 64-bit test build)
-;   FILES     an include with the payload's File lines (FilesInstall), their removal (FilesRemove) and
-;             the check that none is in use (FilesInUse)
+;   FILES     an include with the payload's File lines (FilesInstall), their removal (FilesRemove), the
+;             removal of its folders when empty (FoldersRemove) and the check that none is in use (FilesInUse)
 ;   OUTFILE   the installer to write
 ;   SIGN      optional: the command that signs the uninstaller before it is embedded (packaging/sign.sh)
 ; Command line, besides NSIS's own /S and /D=folder:
@@ -829,7 +829,7 @@ Section "Uninstall"
   !insertmacro FilesRemove
   !insertmacro RemoveFile "${UNINSTALLER}" "${UNINSTALLER}"
   ; Only empty folders go: whatever else is there is not ours.
-  RMDir "$INSTDIR\Resource"
+  !insertmacro FoldersRemove ""
   RMDir "$INSTDIR"
   StrCpy $1 ""
   ${If} ${FileExists} "$INSTDIR\*.*"
@@ -847,7 +847,7 @@ Section "Uninstall"
   ${EndIf}
   ${If} $Pending != "|"
     ${If} $1 == ""
-      RMDir /REBOOTOK "$INSTDIR\Resource"
+      !insertmacro FoldersRemove /REBOOTOK
       RMDir /REBOOTOK "$INSTDIR"
     ${EndIf}
     StrCpy $0 "${PRODUCT} is still in use in another session, probably by another user signed in to this computer: its files in use are removed when Windows restarts."

@@ -60,6 +60,12 @@ done <"$listing"
     echo "  !insertmacro RemoveFile \"${path//\//\\}\" \"${path%%/*}\""
   done <"$listing"
   echo '!macroend'
+  # The payload's folders, deepest first: only empty ones go, so whatever is not ours stays.
+  echo '!macro FoldersRemove flags'
+  while IFS= read -r path; do
+    echo "  RMDir \${flags} \"\$INSTDIR\\${path//\//\\}\""
+  done < <(awk -F/ '{ p = $1; for (i = 2; i <= NF; i++) { print p; p = p "/" $i } }' "$listing" | LC_ALL=C sort -u -r)
+  echo '!macroend'
   echo '!macro FilesInUse dir'
   while IFS= read -r path; do
     echo "  !insertmacro CheckInUse \"\${dir}\" \"${path//\//\\}\""

@@ -75,13 +75,14 @@ build_type=$(field BUILD_TYPE)
 
 # The program imports KOACPI.DLL at load time and finds the machine's own where the machine keeps it;
 # the build's stand-in goes into the simulator package only. The pictures are those the source folder
-# Resource/ holds, as the build copied them.
+# Resource/ holds (the 100 % set and the icon, and a folder of pictures per other display scale), as the
+# build copied them.
 bin=$build_dir/bin
 programs=(CpuVantor.exe pngio.dll vantorctl.exe)
 standin=KOACPI.DLL
 resources=()
-for picture in "$root"/Resource/*.png "$root"/Resource/*.ico; do
-  [ -e "$picture" ] && resources+=("$(basename "$picture")")
+for picture in "$root"/Resource/*.png "$root"/Resource/*.ico "$root"/Resource/[0-9]*/*.png; do
+  [ -e "$picture" ] && resources+=("${picture#"$root"/Resource/}")
 done
 [ ${#resources[@]} -gt 0 ] || fail "no pictures in $root/Resource"
 
@@ -113,7 +114,8 @@ stage() { # bin folder, destination folder
     cp "$from/$name" "$to/" || fail "missing $from/$name"
   done
   for name in "${resources[@]}"; do
-    cp "$from/Resource/$name" "$to/Resource/" || fail "missing $from/Resource/$name"
+    [[ $name != */* ]] || mkdir -p "$to/Resource/${name%/*}"
+    cp "$from/Resource/$name" "$to/Resource/$name" || fail "missing $from/Resource/$name"
   done
   if [ -n "$signer" ]; then
     (cd "$to" && "$root/packaging/sign.sh" "${programs[@]}") || fail "cannot sign the programs in $to"

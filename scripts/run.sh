@@ -2,13 +2,20 @@
 # Builds the program and runs it under Wine on a virtual display over the stand-in BIOS's default layout
 # (a fresh store in a temporary folder): shows the windows, steps once with Next, then picks a level that
 # needs a restart and presses OK (never Yes), and saves a screenshot of each stage.
-#   scripts/run.sh [screenshot folder]        (default: build/screenshots)
+#   scripts/run.sh [--dpi N] [screenshot folder]        (default: build/screenshots)
+# --dpi sets the display's DPI (the Wine prefix's LogPixels; 96 by default, 144 is 150 %, 192 is 200 %).
 # On Windows the program is simply build\bin\CpuVantor.exe.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 if [ "${KO_RUN_INNER:-}" != 1 ]; then
   cd "$root"
+  export KO_RUN_DPI=96
+  if [ "${1:-}" = --dpi ]; then
+    [[ ${2:-} =~ ^[0-9]+$ ]] || { echo "run: --dpi needs a number" >&2; exit 2; }
+    KO_RUN_DPI=$2
+    shift 2
+  fi
   shots=${1:-build/screenshots}
   mkdir -p "$shots"
   shots=$(cd "$shots" && pwd)
@@ -42,6 +49,11 @@ wait_for() {
 }
 
 export KOACPI_STORE="Z:$(echo "$work/store.json" | tr / '\\')"
+dpi=${KO_RUN_DPI:-96}
+"$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+# A 96-ppi length on the program's windows at that DPI (the set for it is at most one scale smaller when
+# missing, which this build's sets never are).
+sc() { echo $((($1 * dpi + 48) / 96)); }
 "$wine" "$bin/CpuVantor.exe" >"$work/program.log" 2>&1 &
 program_pid=$!
 window=
@@ -57,11 +69,12 @@ sleep 1
 shoot() {
   xdotool mousemove 5 1000
   sleep 0.5
-  import -window root -crop $((WIDTH + 40))x$((HEIGHT + 40))+$((X - 20))+$((Y - 20)) +repage "$shots/$1.png"
+  import -window root -crop $((WIDTH + $(sc 40)))x$((HEIGHT + $(sc 40)))+$((X - $(sc 20)))+$((Y - $(sc 20))) +repage \
+    "$shots/$1.png"
   echo "run: $shots/$1.png"
 }
 press() {
-  xdotool mousemove $((X + $1)) $((Y + $2)) sleep 0.3 click 1 sleep 0.5
+  xdotool mousemove $((X + $(sc "$1"))) $((Y + $(sc "$2"))) sleep 0.3 click 1 sleep 0.5
 }
 
 shoot 1-normal

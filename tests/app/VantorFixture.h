@@ -7,6 +7,7 @@
 #include "KoAcpiControl.h"
 #include "KoShapedWindow.h"
 #include "Main.h"
+#include "Scaling.h"
 #include "TestSupport.h"
 #include "VantorMessages.h"
 
@@ -90,6 +91,7 @@ protected:
     s_onPush = nullptr;
     KoSimClearAnswers();
     SetSkinFolder("");
+    SetSkinScale(100);
     DropQuit();
   }
 

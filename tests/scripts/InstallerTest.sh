@@ -60,7 +60,8 @@ mkdir -p "$payload/Resource"
 for name in CpuVantor.exe pngio.dll vantorctl.exe; do
   cp "$bin/$name" "$payload/" || exit 1
 done
-cp "$bin"/Resource/*.png "$bin"/Resource/*.ico "$payload/Resource/" || exit 1
+cp -r "$bin"/Resource/. "$payload/Resource/" || exit 1
+[ -f "$payload/Resource/200/cpu_bg004.png" ] || { echo "FAIL: the build has no 200 % pictures"; exit 1; }
 old_payload=$work/old-payload
 cp -a "$payload" "$old_payload"
 cp "$bin/KOACPI.DLL" "$old_payload/" || exit 1

@@ -22,9 +22,11 @@ check() {
 }
 
 pictures=()
-for picture in "$root"/Resource/*.png "$root"/Resource/*.ico; do
-  pictures+=("Resource/$(basename "$picture")")
+for picture in "$root"/Resource/*.png "$root"/Resource/*.ico "$root"/Resource/[0-9]*/*.png; do
+  pictures+=("Resource/${picture#"$root"/Resource/}")
 done
+# The scaled sets ship too: a package without them shows a small dialog on a scaled display.
+[[ " ${pictures[*]} " == *" Resource/200/cpu_bg004.png "* ]] || { echo "FAIL: no 200 % set in $root/Resource"; exit 1; }
 shipped=(CpuVantor.exe pngio.dll vantorctl.exe "${pictures[@]}")
 required=("${shipped[@]}" KOACPI.DLL)
 
@@ -34,6 +36,7 @@ make_build() {
   mkdir -p "$dir/bin/Resource"
   printf 'VERSION=2.5.1\nARCH=i686\nBUILD_TYPE=Release\n' >"$dir/product.env"
   for name in "${required[@]}"; do
+    [[ $name != */*/* ]] || mkdir -p "$dir/bin/${name%/*}"
     echo "fake $name" >"$dir/bin/$name"
   done
   # Not shipped: test programs and whatever else the build leaves.
@@ -126,7 +129,9 @@ done
 check "refused signing writes nothing" test ! -e "$work/unsigned"
 
 # --- missing files -----------------------------------------------------------------------------------
+# Every file of the 100 % set, and one of a scaled set: the other sets go through the same loop.
 for name in product.env "${required[@]}"; do
+  [[ $name != Resource/[0-9]*/* || $name == Resource/200/cpu_bg004.png ]] || continue
   dir=$work/missing-${name//\//-}
   make_build "$dir"
   echo old >"$work/zips/CpuVantor-2.5.1-i686.zip"

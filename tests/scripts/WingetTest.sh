@@ -104,8 +104,10 @@ make_build() {
   for name in CpuVantor.exe pngio.dll KOACPI.DLL vantorctl.exe; do # the stand-in for the simulator
     echo "fake $name" >"$dir/bin/$name"
   done
-  for picture in "$root"/Resource/*.png "$root"/Resource/*.ico; do
-    echo "fake $(basename "$picture")" >"$dir/bin/Resource/$(basename "$picture")"
+  for picture in "$root"/Resource/*.png "$root"/Resource/*.ico "$root"/Resource/[0-9]*/*.png; do
+    name=${picture#"$root"/Resource/}
+    [[ $name != */* ]] || mkdir -p "$dir/bin/Resource/${name%/*}"
+    echo "fake ${name##*/}" >"$dir/bin/Resource/$name"
   done
 }
 package() {
