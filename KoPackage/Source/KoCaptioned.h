@@ -137,10 +137,10 @@ protected:
     }
     canvas->Changed();
   }
-  // A face that follows the look as the pictures would: highlighted while pressed, hot or focused.
+  // A face that follows the look as the pictures would: highlighted while pressed, hot or showing the focus.
   void DrawPlainFace(HDC dc)
   {
-    const bool highlighted = this->IsPressed() || this->IsHot() || this->Focused();
+    const bool highlighted = this->IsPressed() || this->IsHot() || this->FocusShown();
     const int face = highlighted && this->GetEnabled() ? COLOR_HIGHLIGHT : COLOR_BTNFACE;
     const int text = !this->GetEnabled() ? COLOR_GRAYTEXT : highlighted ? COLOR_HIGHLIGHTTEXT : COLOR_BTNTEXT;
     const RECT whole{0, 0, this->GetWidth(), this->GetHeight()};
