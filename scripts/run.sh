@@ -38,15 +38,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-wait_for() {
-  local tenths=$1
-  shift
-  for _ in $(seq 1 "$tenths"); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
+# shellcheck source=scripts/checks.sh
+. "$root/scripts/checks.sh"
 
 export KOACPI_STORE="Z:$(echo "$work/store.json" | tr / '\\')"
 dpi=${KO_RUN_DPI:-96}

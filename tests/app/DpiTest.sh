@@ -26,28 +26,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-passed=0
-failed=0
-check() {
-  local what=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-  else
-    echo "FAIL: $what"
-    failed=$((failed + 1))
-  fi
-}
-wait_for() {
-  local tenths=$1
-  shift
-  for _ in $(seq 1 "$tenths"); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-ended() { ! kill -0 "$1" 2>/dev/null; }
+# shellcheck source=scripts/checks.sh
+. "$root/scripts/checks.sh"
 
 pct=100
 sc() { echo $((($1 * pct + 50) / 100)); } # a 96-ppi length at the scale, rounded as MulDiv rounds

@@ -31,17 +31,8 @@ fail() {
   exit 1
 }
 
-# Waits up to $1 tenths of a second for the command after it to succeed.
-wait_for() {
-  local tenths=$1
-  shift
-  for _ in $(seq 1 "$tenths"); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-ended() { ! kill -0 "$1" 2>/dev/null; }
+# shellcheck source=scripts/checks.sh
+. "$root/scripts/checks.sh"
 
 # A fresh store in the stand-in's default layout: level 2 of 0 to 4; 0 and 4 need a restart.
 export KOACPI_STORE="Z:$(echo "$work/store.json" | tr / '\\')"

@@ -29,18 +29,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-passed=0
-failed=0
-check() {
-  local what=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-  else
-    echo "FAIL: $what"
-    failed=$((failed + 1))
-  fi
-}
+# shellcheck source=scripts/checks.sh
+. "$root/scripts/checks.sh"
 # Polls `condition` every 0.2 s for at most `seconds` (some conditions take seconds to ask themselves).
 wait_for() {
   local deadline=$((SECONDS + $1))

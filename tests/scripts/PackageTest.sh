@@ -7,19 +7,8 @@ root=${1:?source folder}
 unset KO_SIGN_CERT KO_SIGN_KEY KO_SIGN_PASS_FILE KO_SIGN_TIMESTAMP
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-
-check() {
-  local what=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-  else
-    echo "FAIL: $what"
-    failed=$((failed + 1))
-  fi
-}
+# shellcheck source=scripts/checks.sh
+. "$root/scripts/checks.sh"
 
 pictures=()
 for picture in "$root"/Resource/*.png "$root"/Resource/*.ico "$root"/Resource/[0-9]*/*.png; do

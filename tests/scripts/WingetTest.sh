@@ -8,19 +8,9 @@ root=${1:?source folder}
 unset KO_SIGN_CERT KO_SIGN_KEY KO_SIGN_PASS_FILE KO_SIGN_TIMESTAMP
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
+# shellcheck source=scripts/checks.sh
+. "$root/scripts/checks.sh"
 not() { ! "$@" >/dev/null; }
-check() {
-  local what=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-  else
-    echo "FAIL: $what"
-    failed=$((failed + 1))
-  fi
-}
 
 # Checks one manifest folder against an installer (or, without one, against itself only); prints why not.
 validate() { # folder [installer version]
