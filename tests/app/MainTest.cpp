@@ -70,6 +70,43 @@ TEST(PremultiplyAlpha, EveryColourAndAlphaPairIsScaledAndTruncated)
   }
 }
 
+TEST(PremultiplyAlpha, OneOtherPixelInAnOpaqueOrClearRunIsScaledAndItsNeighboursKept)
+{
+  // Rows of 24 pixels, all opaque or all clear but one, at every place of every vector step: a shortcut
+  // taken on part of the step's alphas would leave that pixel unscaled or clear its neighbours.
+  for (const TPremultiplyCode code : {TPremultiplyCode::Sse2, TPremultiplyCode::Avx2}) {
+    if (!ProcessorRuns(code))
+      continue;
+    for (const int run : {255, 0})
+      for (const int other : {1, 128, 254, 255 - run}) {
+        constexpr int kWidth = 24;
+        TBitmap bitmap;
+        bitmap.SetPixelFormat(pf32bit);
+        bitmap.SetSize(kWidth, kWidth);
+        auto alphaAt = [&](int x, int y) { return x == y ? other : run; };
+        auto colourAt = [](int x, int y, int i) { return (37 * x + 11 * y + 85 * i + 1) & 0xFF; };
+        for (int y = 0; y < kWidth; ++y)
+          for (int x = 0; x < kWidth; ++x) {
+            auto* p = static_cast<uint8_t*>(bitmap.ScanLine(y)) + 4 * x;
+            for (int i = 0; i < 3; ++i)
+              p[i] = static_cast<uint8_t>(colourAt(x, y, i));
+            p[3] = static_cast<uint8_t>(alphaAt(x, y));
+          }
+        PremultiplyAlphaWith(bitmap, code);
+        int wrong = 0;
+        for (int y = 0; y < kWidth; ++y)
+          for (int x = 0; x < kWidth; ++x) {
+            const auto* p = static_cast<const uint8_t*>(bitmap.ScanLine(y)) + 4 * x;
+            for (int i = 0; i < 3; ++i)
+              wrong += p[i] != colourAt(x, y, i) * alphaAt(x, y) / 255;
+            wrong += p[3] != alphaAt(x, y);
+          }
+        EXPECT_EQ(wrong, 0) << (code == TPremultiplyCode::Sse2 ? "SSE2" : "AVX2") << ", runs of " << run
+                            << " with one " << other;
+      }
+  }
+}
+
 TEST(PremultiplyAlpha, ABitmapOfAnotherFormatIsLeftAlone)
 {
   TBitmap bitmap;
