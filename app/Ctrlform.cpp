@@ -217,7 +217,7 @@ TControlForm::TControlForm(TComponent* AOwner) : TForm(AOwner)
   // Both windows share their top-left corner, so a button's place on the dialog is its place on the
   // main picture.
   SetBounds(MainForm->GetLeft(), MainForm->GetTop(), GetWidth(), GetHeight());
-  PlaceComponents();
+  PlaceComponents(StartUpExtrasLater());
 
   // The key is the picture's bottom-left pixel: the whole face goes.
   FShapeMaker.SetUseColorKey(true);
@@ -231,27 +231,47 @@ TControlForm::TControlForm(TComponent* AOwner) : TForm(AOwner)
   ShowSelectedLevel();
 }
 
-void TControlForm::PlaceComponents()
+std::vector<TControlForm::TButtonPlace> TControlForm::ButtonPlaces() const
 {
-  const struct {
-    KoButton* Button;
-    int Left;
-    int Top;
-    TButtonSkins Skins;
-  } buttons[] = {
-      {PrevButton, 70, 177, kPrevSkins},
-      {NextButton, 282, 177, kNextSkins},
-      {OkButton, 101, 261, kTextSkins},
-      {CancelButton, 205, 261, kTextSkins},
+  return {
+      {PrevButton, 70, 177, kPrevSkins.Raised, {kPrevSkins.Sunken, kPrevSkins.Focused, kPrevSkins.Disabled}},
+      {NextButton, 282, 177, kNextSkins.Raised, {kNextSkins.Sunken, kNextSkins.Focused, kNextSkins.Disabled}},
+      {OkButton, 101, 261, kTextSkins.Raised, {kTextSkins.Sunken, kTextSkins.Focused, kTextSkins.Disabled}},
+      {CancelButton, 205, 261, kTextSkins.Raised, {kTextSkins.Sunken, kTextSkins.Focused, kTextSkins.Disabled}},
   };
+}
+
+void TControlForm::PlaceComponents(bool laterLooks)
+{
   // A button takes the size of its raised picture, which comes in the set of the current scale.
-  for (const auto& entry : buttons) {
+  for (const TButtonPlace& entry : ButtonPlaces()) {
     entry.Button->SetBounds(ScaleLength(entry.Left), ScaleLength(entry.Top), entry.Button->GetWidth(), entry.Button->GetHeight());
-    LoadButtonSkins(entry.Button->GetAppearance(), entry.Button->GetLeft(), entry.Button->GetTop(),
-                    entry.Skins.Raised, entry.Skins.Sunken, entry.Skins.Focused, entry.Skins.Disabled);
+    if (!laterLooks) {
+      LoadButtonSkins(entry.Button->GetAppearance(), entry.Button->GetLeft(), entry.Button->GetTop(), entry.Raised,
+                      entry.Others[0], entry.Others[1], entry.Others[2]);
+      continue;
+    }
+    LoadButtonSkins(entry.Button->GetAppearance(), entry.Button->GetLeft(), entry.Button->GetTop(), entry.Raised, "",
+                    "", "");
+    // A missing file still ends start-up before any window shows, as it would if composed now.
+    for (const char* other : entry.Others) {
+      if (*other)
+        CheckFileOpens(SkinSetPath(other));
+    }
   }
+  FLaterLooksPending = laterLooks;
   CpuLabel->SetBounds(ScaleLength(90), ScaleLength(100), CpuLabel->GetWidth(), CpuLabel->GetHeight());
   MsgLabel->SetBounds(ScaleLength(94), ScaleLength(150), MsgLabel->GetWidth(), MsgLabel->GetHeight());
+}
+
+void TControlForm::ComposeLaterLooks()
+{
+  if (!FLaterLooksPending)
+    return;
+  FLaterLooksPending = false;
+  for (const TButtonPlace& entry : ButtonPlaces())
+    LoadButtonSkins(entry.Button->GetAppearance(), entry.Button->GetLeft(), entry.Button->GetTop(), "",
+                    entry.Others[0], entry.Others[1], entry.Others[2]);
 }
 
 void TControlForm::Rescale()

@@ -53,6 +53,8 @@ public:
   // Pushes the main window's picture to the screen, then composes the buttons' pictures over it again; all
   // four looks unless `normalOnly`.
   void ReloadSkins(bool normalOnly);
+  // The buttons' pressed, focused and disabled looks, when start-up left them for after the first frame.
+  void ComposeLaterLooks();
   // Lays the dialog out again at the current skin scale (the main window's picture already in it): face,
   // fonts, places and every button picture.
   void Rescale();
@@ -83,9 +85,18 @@ protected:
   void CreateParams(TCreateParams& Params) override;
 
 private:
+  struct TButtonPlace {
+    KoButton* Button;
+    int Left; // at 96 ppi
+    int Top;
+    const char* Raised;
+    const char* Others[3]; // sunken, focused, disabled; empty where the button has none
+  };
+  std::vector<TButtonPlace> ButtonPlaces() const;
   void CreateComponents();
-  // The buttons and labels at their places for the current scale, with every look of the buttons.
-  void PlaceComponents();
+  // The buttons and labels at their places for the current scale, with the buttons' raised looks, and their
+  // other looks unless `laterLooks` (their files are then only checked, and ComposeLaterLooks makes them).
+  void PlaceComponents(bool laterLooks = false);
   // The face in the key colour, at the size of the current scale.
   void FillFace();
   // The selected level's name (or that it is unknown), underlined when it is the level the BIOS holds.
@@ -114,6 +125,7 @@ public:
   std::vector<std::string> LevelNames;
 
 private:
+  bool FLaterLooksPending = false;
   DWORD FCurrentLevel = 0;
   DWORD FSelectedLevel = 0;
   TControlFormAccess FAccess{*this};

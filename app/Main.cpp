@@ -20,6 +20,7 @@
 #include "SysUtils.h"
 
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -39,6 +40,15 @@ constexpr const char* kTrayIconFile = "vantor16.ico";
 constexpr const char* kDarkTaskbarTrayIconFile = "vantor16_dark.ico";
 constexpr const char* kPersonalizeKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize";
 constexpr DWORD kMsgFilterAdd = 1; // MSGFLT_ADD
+constexpr UINT_PTR kFinishStartUpTimer = 1;
+
+bool g_startUpExtrasLater = false;
+
+bool IsInput(UINT message)
+{
+  return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+         (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
+}
 
 void AddToolWindowStyle(HWND window)
 {
@@ -89,6 +99,11 @@ std::wstring SkinPath(const std::string& fileName)
   return ProgramFolder() + L"Resource\\" + name;
 }
 
+void CheckFileOpens(const std::wstring& path)
+{
+  const TFileStream file(path, fmOpenRead);
+}
+
 bool IsSystemVariant(const std::string& exePath)
 {
   return ExtractFileName(exePath) == "SystemVantor.exe";
@@ -119,6 +134,16 @@ void RestrictDllSearch()
 void TellUser(HWND owner, const char* text, UINT icon)
 {
   SysApi().MessageBoxA(owner, text, ProgramName().c_str(), MB_OK | icon | (owner ? 0u : MB_TOPMOST | MB_SETFOREGROUND));
+}
+
+void SetStartUpExtrasLater(bool later)
+{
+  g_startUpExtrasLater = later;
+}
+
+bool StartUpExtrasLater()
+{
+  return g_startUpExtrasLater;
 }
 
 bool HasStartHiddenSwitch(const std::vector<std::string>& params)
@@ -181,6 +206,7 @@ int RunVantor()
       return;
     Application->Initialize();
     Application->SetTitle(kApplicationTitle);
+    SetStartUpExtrasLater(true);
     // The dialog reads the main window's position and picture, and its window is owned by the main
     // window's: this order cannot be swapped.
     Application->CreateForm(MainForm);
@@ -252,9 +278,55 @@ void TMainForm::Construct()
   FShapeMaker.Attach(Background);
   FShapeMaker.SetDraggable(false);
 
-  CreateTrayIcon();
+  if (StartUpExtrasLater()) {
+    // A missing icon file still ends start-up before any window shows.
+    CheckFileOpens(SkinPath(TrayIconFile(TaskbarIsDark())));
+    FLooksPending = FTrayIconPending = true;
+    // A timer's message comes only once no window of the thread waits to be painted: after the first frame.
+    SetTimer(GetHandle(), kFinishStartUpTimer, USER_TIMER_MINIMUM, nullptr);
+  } else {
+    MakeTrayIcon();
+  }
   AddToolWindowStyle(GetHandle());
   Recentre();
+}
+
+void TMainForm::FinishStartUp()
+{
+  // A request that comes while the dialog is being made gets the icon; the dialog's looks wait for the timer.
+  if (TControlForm* dialog = Dialog(); dialog && FLooksPending) {
+    FLooksPending = false;
+    KillTimer(GetHandle(), kFinishStartUpTimer);
+    dialog->ComposeLaterLooks();
+  }
+  if (std::exchange(FTrayIconPending, false))
+    MakeTrayIcon();
+}
+
+void TMainForm::MakeTrayIcon()
+{
+  FMakingTrayIcon = true;
+  try {
+    CreateTrayIcon();
+  } catch (...) {
+    FMakingTrayIcon = false;
+    throw;
+  }
+  FMakingTrayIcon = false;
+  if (std::exchange(FTpxNoticePending, false))
+    ShowTpxNotice();
+}
+
+// While the icon is being added, the shell's answers let other programs' requests in: a show request then
+// finds the icon not yet there, and its notice waits for it.
+void TMainForm::ShowTpxNotice()
+{
+  if (!TrayIcon || FMakingTrayIcon) {
+    FTpxNoticePending = true;
+    return;
+  }
+  TrayIcon->HideBalloon();
+  TrayIcon->ShowBalloon();
 }
 
 void TMainForm::CreateTrayIcon()
@@ -382,16 +454,15 @@ void TMainForm::FormActivate(TObject* /*Sender*/)
 
 void TMainForm::ShowForms()
 {
+  FinishStartUp();
   bool tpxMode = false;
   if (ReadTpxMode(tpxMode)) {
     if (tpxMode) {
-      if (TrayIcon) {
-        TrayIcon->HideBalloon();
-        TrayIcon->ShowBalloon();
-      }
+      ShowTpxNotice();
       return;
     }
-    if (TrayIcon)
+    FTpxNoticePending = false;
+    if (TrayIcon && !FMakingTrayIcon)
       TrayIcon->HideBalloon();
   }
   TControlForm* dialog = Dialog();
@@ -441,6 +512,7 @@ void TMainForm::FadeIn()
 
 void TMainForm::HideForms()
 {
+  FinishStartUp();
   TControlForm* dialog = Dialog();
   if (!dialog || !GetVisible() || !dialog->GetVisible()) {
     SetVisible(false);
@@ -579,6 +651,12 @@ void TMainForm::WndProc(TMessage& Message)
   case WM_SETTINGCHANGE:
     SettingChanged(Message.LParam);
     break;
+  case WM_TIMER:
+    if (Message.WParam != kFinishStartUpTimer)
+      break;
+    FinishStartUp();
+    Message.Result = 0;
+    return;
   case WM_DPICHANGED:
     if (Message.LParam)
       DpiChanged(HIWORD(Message.WParam), *reinterpret_cast<const RECT*>(Message.LParam));
@@ -617,6 +695,8 @@ void TMainForm::WndProc(TMessage& Message)
 
 void TMainForm::AppMessage(MSG& Msg, bool& Handled)
 {
+  if (StartUpPending() && IsInput(Msg.message))
+    FinishStartUp();
   if (!Application || Msg.hwnd != Application->GetHandle())
     return;
   if (FBroadcastMessageId == 0 || Msg.message != FBroadcastMessageId || !IsTagged(Msg.wParam))

@@ -41,6 +41,9 @@ BOOL AllowMessage(UINT message, DWORD action);
 // Path of a skin file: the skin folder, then the name. The folder is "Resource\" beside the executable;
 // tests may point it elsewhere (with its trailing backslash; empty puts the usual one back).
 std::wstring SkinPath(const std::string& fileName);
+// Opens and closes the file at `path`: a missing or unreadable one raises EFOpenError naming it, as its use
+// would, before that use.
+void CheckFileOpens(const std::wstring& path);
 void SetSkinFolder(const std::wstring& folder);
 void SetSkinFolder(const std::string& folder);
 
@@ -77,6 +80,12 @@ int RunGuarded(void (*body)());
 // The whole program: the checks, both windows, the message loop. Always 0.
 int RunVantor();
 
+// Whether forms made from now on leave what their first frame does not show (the notification icon, the
+// buttons' pressed, focused and disabled looks) until that frame is on screen. Only the program sets it: forms
+// made without it are whole at once.
+void SetStartUpExtrasLater(bool later);
+bool StartUpExtrasLater();
+
 // A message box with the program's name as caption, owned by `owner` (none: on top of everything).
 void TellUser(HWND owner, const char* text, UINT icon);
 // What the user is told when the BIOS refuses a level, and when the system refuses the restart after one.
@@ -111,6 +120,11 @@ public:
   // The main window has begun to close: nothing more is applied or restarted.
   bool IsClosing() const { return FClosing; }
 
+  // What start-up left for after the first frame (see SetStartUpExtrasLater), done now if it is still
+  // waiting; before any input reaches the windows and before a show or hide request at the latest.
+  void FinishStartUp();
+  bool StartUpPending() const { return FLooksPending || FTrayIconPending; }
+
   int GetFrameIndex() const { return FFrameIndex; }
   bool GetPlainShowPending() const { return FPlainShowPending != 0; }
   UINT GetBroadcastMessageId() const { return FBroadcastMessageId; }
@@ -135,7 +149,11 @@ protected:
 
 private:
   void Construct();
+  // The icon, made and added; a TPX notice asked for meanwhile shows once it is there.
+  void MakeTrayIcon();
   void CreateTrayIcon();
+  // The balloon telling that the program cannot run in TPX mode.
+  void ShowTpxNotice();
   // The icon file for the taskbar's theme, into the notification icon.
   void LoadTrayIcon();
   void SettingChanged(LPARAM area);
@@ -170,6 +188,10 @@ private:
   std::uint32_t FPlainShowPending = 1;
   bool FClosing = false;
   bool FQuestionShown = false;
+  bool FLooksPending = false;
+  bool FTrayIconPending = false;
+  bool FMakingTrayIcon = false;
+  bool FTpxNoticePending = false;
 };
 
 // The program's main window, made first by start-up.

@@ -2,6 +2,8 @@
 // pictures.
 #include "Main.h"
 
+#include "KoButton.h"
+#include "KoButtonTx.h"
 #include "KoTrayIcon.h"
 #include "PngReader.h"
 #include "VantorFixture.h"
@@ -21,6 +23,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <functional>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -688,19 +691,23 @@ private:
 
 TEST_F(VantorTest, AMissingPictureAtCreationIsAFileOpenErrorNamingIt)
 {
-  for (const char* missing : {"cpu_bg004.png", "vantor16.ico", "right_o.png"}) {
-    SkinFolder folder(missing);
-    SetSkinFolder(folder.Path());
-    try {
-      MakeForms();
-      ADD_FAILURE() << missing << " was not missed";
-    } catch (const EFOpenError& error) {
-      EXPECT_NE(std::string(error.what()).find(std::string("Cannot open file ") + folder.Path() + missing),
-                std::string::npos)
-          << error.what();
+  // Also when the icon and the later looks are made after the first frame: their files are missed at once.
+  for (const bool later : {false, true}) {
+    for (const char* missing : {"cpu_bg004.png", "vantor16.ico", "right_o.png"}) {
+      SetStartUpExtrasLater(later);
+      SkinFolder folder(missing);
+      SetSkinFolder(folder.Path());
+      try {
+        MakeForms();
+        ADD_FAILURE() << missing << " was not missed" << (later ? " (later)" : "");
+      } catch (const EFOpenError& error) {
+        EXPECT_NE(std::string(error.what()).find(std::string("Cannot open file ") + folder.Path() + missing),
+                  std::string::npos)
+            << error.what();
+      }
+      delete ControlForm;
+      delete MainForm;
     }
-    delete ControlForm;
-    delete MainForm;
   }
 }
 
@@ -816,6 +823,80 @@ TEST_F(VantorTest, TheIconShowsOnALeftClickAndItsMenuShowsHidesAndExits)
   EXPECT_FALSE(QuitPosted());
   MainForm->TrayExit->OnClick(MainForm->TrayExit);
   EXPECT_TRUE(QuitPosted());
+}
+
+// Start-up leaves the icon and the buttons' other looks for after the first frame; whichever comes first of
+// the timer, queued input and a show or hide request makes them, each once.
+TEST_F(VantorTest, WhatTheFirstFrameLeavesIsMadeByTheTimerOrAtFirstNeed)
+{
+  const struct {
+    const char* Name;
+    std::function<void()> Need;
+  } cases[] = {
+      {"the timer after the first frame", [] { PumpUntil([] { return !MainForm->StartUpPending(); }); }},
+      {"queued input", [] {
+         MSG move{};
+         move.hwnd = ControlForm->NextButton->GetHandle();
+         move.message = WM_MOUSEMOVE;
+         bool handled = false;
+         Application->OnMessage(move, handled);
+       }},
+      {"a show request", [] { MainForm->ShowForms(); }},
+      {"a hide request", [] { MainForm->HideForms(); }},
+  };
+  for (const auto& c : cases) {
+    SetStartUpExtrasLater(true);
+    MakeForms();
+    KoFourStateAppearance* looks = ControlForm->NextButton->GetAppearance();
+    EXPECT_TRUE(MainForm->StartUpPending()) << c.Name;
+    EXPECT_FALSE(MainForm->TrayIcon) << c.Name;
+    EXPECT_FALSE(looks->GetRaisedBmp()->Empty()) << c.Name;
+    EXPECT_TRUE(looks->GetSunkenBmp()->Empty()) << c.Name;
+    c.Need();
+    EXPECT_FALSE(MainForm->StartUpPending()) << c.Name;
+    ASSERT_TRUE(MainForm->TrayIcon) << c.Name;
+    EXPECT_TRUE(MainForm->TrayIcon->GetVisible()) << c.Name;
+    TBitmap& background = *MainForm->Background->GetPicture()->GetBitmap();
+    const struct {
+      KoButton* Button;
+      TBitmap* Picture;
+      const char* Name;
+    } later[] = {{ControlForm->NextButton, looks->GetSunkenBmp(), "right_d.png"},
+                 {ControlForm->NextButton, looks->GetFocusedBmp(), "right_o.png"},
+                 {ControlForm->NextButton, looks->GetDisabledBmp(), "right_un.png"},
+                 {ControlForm->OkButton, ControlForm->OkButton->GetAppearance()->GetSunkenBmp(), "yes_d.png"}};
+    for (const auto& look : later) {
+      TBitmap expected;
+      ComposeSkinFile(SkinPath(look.Name), &expected, background, look.Button->GetLeft(), look.Button->GetTop());
+      EXPECT_EQ(look.Picture->SaveToBytes(), expected.SaveToBytes()) << c.Name << ": " << look.Name;
+    }
+    delete ControlForm;
+    delete MainForm->TrayIcon;
+    delete MainForm;
+  }
+}
+
+// The shell's answer to the icon's adding lets another program's show request in; in TPX mode its notice
+// must not be lost on the icon that is not there yet.
+TEST_F(VantorTest, ATpxShowRequestWhileTheIconIsAddedShowsTheNoticeOnceItIsThere)
+{
+  Load(VantorLayout(1));
+  SetStartUpExtrasLater(true);
+  MakeForms();
+  const auto record = SysApi().Shell_NotifyIconA;
+  bool requested = false;
+  SysApi().Shell_NotifyIconA = [&](DWORD message, PNOTIFYICONDATAA data) -> BOOL {
+    if (message == NIM_ADD && !std::exchange(requested, true)) {
+      MainForm->ShowForms();
+      EXPECT_TRUE(Balloons.empty()) << "a notice before the icon is there";
+    }
+    return record(message, data);
+  };
+  PumpUntil([] { return !MainForm->StartUpPending(); });
+  SysApi().Shell_NotifyIconA = record;
+  EXPECT_TRUE(requested);
+  EXPECT_EQ(Balloons, std::vector<std::string>{"CPU Vantor can't run under TPX mode"});
+  EXPECT_FALSE(BothVisible());
 }
 
 // What an icon looks like at 16 pixels, drawn over white.

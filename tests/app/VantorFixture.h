@@ -92,6 +92,7 @@ protected:
     KoSimClearAnswers();
     SetSkinFolder("");
     SetSkinScale(100);
+    SetStartUpExtrasLater(false);
     DropQuit();
   }
 
