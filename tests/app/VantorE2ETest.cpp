@@ -871,7 +871,7 @@ TEST_F(VantorProgram, TheKeyboardAloneStepsAppliesAndAnswersTheQuestion)
     args.insert(args.end(), names);
     return RunXdotool(args);
   };
-  ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == dialog; }, 1000));
+  ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == dialog && HasXInputFocus(dialog); }, 300));
   // Right, Return: level 3 needs no restart; written, and the windows go.
   ASSERT_TRUE(keys({"Right", "Return"}));
   EXPECT_TRUE(WaitVisible(main, false));
@@ -882,7 +882,7 @@ TEST_F(VantorProgram, TheKeyboardAloneStepsAppliesAndAnswersTheQuestion)
     ASSERT_TRUE(second.Ended(30000));
   }
   ASSERT_TRUE(WaitVisible(dialog, true));
-  ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == dialog; }, 1000));
+  ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == dialog && HasXInputFocus(dialog); }, 300));
   // Right to level 4, Return: the question; Escape answers No, Escape again cancels.
   ASSERT_TRUE(keys({"Right", "Return"}));
   EXPECT_TRUE(PumpUntil([&] { return FindWindowExA(dialog, nullptr, "KoButtonTx", "Yes") != nullptr; }, 1000));

@@ -193,4 +193,13 @@ bool RunXdotool(std::vector<std::string> arguments, bool wait)
   return RunUnixProgram(std::move(arguments), wait);
 }
 
+bool HasXInputFocus(HWND window)
+{
+  const auto xWindow = reinterpret_cast<uintptr_t>(GetPropA(window, "__wine_x11_whole_window"));
+  if (!xWindow)
+    return false;
+  return RunUnixProgram(
+      {"/bin/sh", "-c", "[ \"$(/usr/bin/xdotool getwindowfocus)\" = " + std::to_string(xWindow) + " ]"});
+}
+
 } // namespace koprobe

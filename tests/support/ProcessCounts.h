@@ -33,5 +33,9 @@ bool RunUnixProgram(std::vector<std::string> argv, bool wait = true);
 // xdotool: input through the X server, as a user's. Not waited for when the caller must pump messages
 // while it runs (a drag in a modal move loop).
 bool RunXdotool(std::vector<std::string> arguments, bool wait = true);
+// Whether the X server's keyboard focus is on `window`'s X window. Typed keys reach a Wine program only
+// then, and its driver moves the X focus when the window's thread next runs it: after a show that is
+// later than the system's foreground window says, so a key typed in between goes nowhere.
+bool HasXInputFocus(HWND window);
 
 } // namespace koprobe

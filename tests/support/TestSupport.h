@@ -68,6 +68,7 @@ long long PrivateByteCount();
 // Windows of this thread, child windows included: the USER objects the controls make.
 int ThreadWindowCount();
 
+using koprobe::HasXInputFocus;
 using koprobe::RunXdotool;
 
 // Folder of the running test executable, with a trailing backslash.
