@@ -600,20 +600,42 @@ void TBitmap::Assign(TPersistent* source)
   }
   if (bitmap == this)
     return;
-  TBitmapHandle copy;
-  void* bits = nullptr;
-  if (bitmap->FSection.Handle) {
+  if (SameLayout(*bitmap)) {
+    // A copy of the same size and layout goes into the section already here: a new section per copy is
+    // most of a small picture's cost (a skinned control copies its picture at every look change).
     GdiFlush();
-    const Dib::TLayout layout = LayoutOf(bitmap->FPixelFormat);
-    copy = CreateDib(bitmap->FWidth, bitmap->FHeight, layout, bitmap->FTopDown, bitmap->FColorTable, &bits);
-    std::memcpy(bits, bitmap->FBits, static_cast<size_t>(Dib::Stride(bitmap->FWidth, layout) * bitmap->FHeight));
+    std::memcpy(FBits, bitmap->FBits, static_cast<size_t>(BytesPerLine()) * static_cast<size_t>(FHeight));
+  } else {
+    CopySection(*bitmap);
   }
-  SetImage(std::move(copy), bits, bitmap->FWidth, bitmap->FHeight, bitmap->FPixelFormat, bitmap->FTopDown,
-           bitmap->FColorTable);
   FTransparent = bitmap->FTransparent;
   FTransparentMode = bitmap->FTransparentMode;
   FTransparentColor = bitmap->FTransparentColor;
   Changed();
+}
+
+bool TBitmap::SameLayout(const TBitmap& other) const
+{
+  // Only a section of our own is written into: a borrowed one belongs to someone else.
+  return FSection.Handle && FSection.Handle == FSection.Owner.Get() && other.FSection.Handle &&
+         other.FWidth == FWidth && other.FHeight == FHeight && other.FPixelFormat == FPixelFormat &&
+         other.FTopDown == FTopDown && other.FColorTable.size() == FColorTable.size() &&
+         (FColorTable.empty() ||
+          std::memcmp(other.FColorTable.data(), FColorTable.data(), FColorTable.size() * sizeof(RGBQUAD)) == 0);
+}
+
+void TBitmap::CopySection(const TBitmap& bitmap)
+{
+  TBitmapHandle copy;
+  void* bits = nullptr;
+  if (bitmap.FSection.Handle) {
+    GdiFlush();
+    const Dib::TLayout layout = LayoutOf(bitmap.FPixelFormat);
+    copy = CreateDib(bitmap.FWidth, bitmap.FHeight, layout, bitmap.FTopDown, bitmap.FColorTable, &bits);
+    std::memcpy(bits, bitmap.FBits, static_cast<size_t>(Dib::Stride(bitmap.FWidth, layout) * bitmap.FHeight));
+  }
+  SetImage(std::move(copy), bits, bitmap.FWidth, bitmap.FHeight, bitmap.FPixelFormat, bitmap.FTopDown,
+           bitmap.FColorTable);
 }
 
 void TBitmap::LoadFromStream(TStream* stream)
@@ -684,6 +706,8 @@ void TBitmap::DrawTransparent(HDC dest, const TRect& rect)
     return;
   const COLORREF key = ColorToColorRef(GetTransparentColor());
   const uint32_t keyArgb = (GetRValue(key) << 16) | (GetGValue(key) << 8) | GetBValue(key);
+  if (DrawKeyedThroughClip(dest, rect, keyArgb))
+    return;
 
   void* bufferBits = nullptr;
   TBitmapHandle buffer = CreateDib(width, height, 32, true, {}, &bufferBits);
@@ -714,4 +738,96 @@ void TBitmap::DrawTransparent(HDC dest, const TRect& rect)
     }
   }
   BitBlt(dest, rect.left, rect.top, width, height, bufferDC.Get(), 0, 0, SRCCOPY);
+}
+
+namespace {
+
+// The rectangles of a picture's pixels that are not `keyArgb`, rows with the same runs as the row above
+// merged into one band; false when there would be more than `limit` (the system joins a region's
+// rectangles one by one, so a picture of many runs is left to the buffered way).
+bool OpaqueRects(const uint8_t* bits, int64_t stride, bool topDown, int width, int height, Dib::TLayout layout,
+                 uint32_t keyArgb, size_t limit, std::vector<RECT>& rects)
+{
+  std::vector<uint32_t> row(static_cast<size_t>(width));
+  size_t bandStart = 0;  // first rectangle of the row above
+  for (int y = 0; y < height; ++y) {
+    const int stored = topDown ? y : height - 1 - y;
+    Dib::DecodeRow(bits + stride * stored, width, layout, {}, row.data());
+    const size_t rowStart = rects.size();
+    for (int x = 0; x < width;) {
+      while (x < width && (row[static_cast<size_t>(x)] & 0xFFFFFF) == keyArgb)
+        ++x;
+      const int left = x;
+      while (x < width && (row[static_cast<size_t>(x)] & 0xFFFFFF) != keyArgb)
+        ++x;
+      if (x > left)
+        rects.push_back(RECT{left, y, x, y + 1});
+    }
+    const size_t count = rects.size() - rowStart;
+    const bool sameRuns = y > 0 && count == rowStart - bandStart &&
+                          std::equal(rects.begin() + static_cast<std::ptrdiff_t>(rowStart), rects.end(),
+                                     rects.begin() + static_cast<std::ptrdiff_t>(bandStart),
+                                     [](const RECT& a, const RECT& b) { return a.left == b.left && a.right == b.right; });
+    if (sameRuns) {
+      rects.resize(rowStart);
+      for (size_t i = bandStart; i < rowStart; ++i)
+        rects[i].bottom = y + 1;
+    } else {
+      bandStart = rowStart;
+    }
+    if (rects.size() > limit)
+      return false;
+  }
+  return true;
+}
+
+} // namespace
+
+// A 1:1 copy of a true-colour picture onto a device whose logical units are its pixels: the pixels that
+// are not the key colour are copied through a clip region of them. The same pixels as the buffered way,
+// without reading the destination back (on a window under some systems, a round trip to the display) or a
+// buffer per draw.
+bool TBitmap::DrawKeyedThroughClip(HDC dest, const TRect& rect, uint32_t keyArgb)
+{
+  constexpr size_t kMaxRects = 256;
+  const Dib::TLayout layout = LayoutOf(FPixelFormat);
+  if (RectWidth(rect) != FWidth || RectHeight(rect) != FHeight || (layout != 24 && layout != 32) ||
+      GetMapMode(dest) != MM_TEXT || GetGraphicsMode(dest) != GM_COMPATIBLE || GetLayout(dest) != 0)
+    return false;
+  GdiFlush();
+  std::vector<RECT> rects;
+  if (!OpaqueRects(static_cast<const uint8_t*>(FBits), Dib::Stride(FWidth, layout), FTopDown, FWidth, FHeight, layout,
+                   keyArgb, kMaxRects, rects))
+    return false;
+  if (rects.empty())
+    return true;
+  const HDC source = CanvasDC();
+  if (rects.size() == 1 && rects[0].left == 0 && rects[0].top == 0 && rects[0].right == FWidth &&
+      rects[0].bottom == FHeight) {
+    BitBlt(dest, rect.left, rect.top, FWidth, FHeight, source, 0, 0, SRCCOPY);
+    return true;
+  }
+  // The clip region is in device units: the picture's place as the device sees it.
+  POINT origin{rect.left, rect.top};
+  LPtoDP(dest, &origin, 1);
+  const size_t rectBytes = rects.size() * sizeof(RECT);
+  std::vector<uint8_t> data(sizeof(RGNDATAHEADER) + rectBytes);
+  RGNDATAHEADER header{};
+  header.dwSize = sizeof(RGNDATAHEADER);
+  header.iType = RDH_RECTANGLES;
+  header.nCount = static_cast<DWORD>(rects.size());
+  header.nRgnSize = static_cast<DWORD>(rectBytes);
+  header.rcBound = RECT{0, 0, FWidth, FHeight};
+  std::memcpy(data.data(), &header, sizeof(header));
+  std::memcpy(data.data() + sizeof(header), rects.data(), rectBytes);
+  const TRegionHandle opaque(
+      ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()), reinterpret_cast<const RGNDATA*>(data.data())));
+  if (!opaque)
+    return false;
+  OffsetRgn(opaque.Get(), origin.x, origin.y);
+  const TSaveDC saved(dest);
+  if (ExtSelectClipRgn(dest, opaque.Get(), RGN_AND) == ERROR)
+    return false;
+  BitBlt(dest, rect.left, rect.top, FWidth, FHeight, source, 0, 0, SRCCOPY);
+  return true;
 }

@@ -139,11 +139,17 @@ private:
   // Installs a decoded picture in a new DIB section.
   void SetDecodedImage(Dib::TImage image);
   void CopyDeviceBitmap(HBITMAP bitmap);
+  // Whether `other`'s pixels fit this bitmap's own section byte for byte.
+  bool SameLayout(const TBitmap& other) const;
+  // A new section holding a copy of `bitmap`'s pixels (none when it has none).
+  void CopySection(const TBitmap& bitmap);
   void DetachCanvas();
   HDC CanvasDC();
   // Stored row of picture row `row` (0 = top).
   uint8_t* Row(int row) const;
   void DrawTransparent(HDC dest, const TRect& rect);
+  // DrawTransparent without a buffer, where it can; false leaves `dest` untouched.
+  bool DrawKeyedThroughClip(HDC dest, const TRect& rect, uint32_t keyArgb);
 
   TSection FSection;
   void* FBits = nullptr;

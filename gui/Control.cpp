@@ -209,6 +209,33 @@ void TControl::SetBounds(int left, int top, int width, int height)
     BoundsSetFromOutside();
 }
 
+void TControl::MoveNow(int left, int top)
+{
+  if (!FParent || !FVisible || !FParent->Showing()) {
+    SetBounds(left, top, FWidth, FHeight);
+    return;
+  }
+  const RECT before = GetBoundsRect();
+  const TLifeToken life(this);
+  FMovingNow = true;
+  try {
+    SetBounds(left, top, FWidth, FHeight);
+  } catch (...) {
+    if (life.Alive()) {
+      FMovingNow = false;
+      InvalidateControl(true);  // the places not painted are painted the usual way
+    }
+    throw;
+  }
+  if (!life.Alive())
+    return;
+  FMovingNow = false;
+  const RECT after = GetBoundsRect();
+  RECT both{};
+  UnionRect(&both, &before, &after);
+  FParent->PaintNow(both, true);
+}
+
 void TControl::SetBoundsFields(int left, int top, int width, int height)
 {
   if (left != FLeft || top != FTop || width != FWidth || height != FHeight)
@@ -482,7 +509,7 @@ void TControl::ButtonUp(TMouseButton button, WPARAM keys, TShiftState shift, int
 
 void TControl::InvalidateControl(bool erase)
 {
-  if (!FParent || !FParent->HandleAllocated())
+  if (!FParent || !FParent->HandleAllocated() || FMovingNow)
     return;
   const RECT bounds = GetBoundsRect();
   InvalidateRect(FParent->FBinding.Handle(), &bounds, erase ? TRUE : FALSE);

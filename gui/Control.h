@@ -119,6 +119,10 @@ public:
   // Moves and sizes in one step. A size change asks CanResize first and calls Resize afterwards.
   virtual void SetBounds(int left, int top, int width, int height);
   TRect GetBoundsRect() const { return Bounds(FLeft, FTop, FWidth, FHeight); }
+  // Moves the control and has its showing parent paint the old and new places at once, where SetBounds
+  // leaves them to the parent's next paint (a round trip to the window system for each); as SetBounds
+  // when the parent is not showing.
+  void MoveNow(int left, int top);
   void SetBoundsRect(const TRect& rect)
   {
     SetBounds(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
@@ -370,6 +374,8 @@ private:
   bool FVisibleDeferred = false;
   bool FVisibleShown = true;
   bool FResizeDeferred = false;
+  // Set during MoveNow's SetBounds: the parent paints the places itself.
+  bool FMovingNow = false;
 };
 
 // A control without a window: it paints on its parent's DC through its Canvas.

@@ -288,10 +288,15 @@ bool TWinControl::RouteMouseToGraphicChild(TMessage& Message)
   if (FControls.empty() && !FCaptureControl)
     return false;
   const POINT point{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
-  TControl* target = nullptr;
+  // While this window has the capture, its mouse input goes to the child holding it, or else to itself.
+  // The system is asked only when a child could get the message (under some systems each question is a
+  // round trip to the window server).
+  TControl* target = FCaptureControl ? nullptr : ControlAtPos(point, false);
+  if (!FCaptureControl && !target)
+    return false;
   if (FBinding.Handle() && ::GetCapture() == FBinding.Handle())
     target = FCaptureControl && FCaptureControl->FParent == this ? FCaptureControl : nullptr;
-  else
+  else if (!target)
     target = ControlAtPos(point, false);
   if (!target)
     return false;

@@ -4,6 +4,7 @@
 #include "SysApi.h"
 
 #include <exception>
+#include <unordered_map>
 
 TNotifyEvent ApplicationHandleException;
 
@@ -60,6 +61,31 @@ LPCSTR BindingProperty()
 
 // The binding whose window is being created: its first messages arrive before CreateWindowEx returns.
 thread_local TWindowBinding* t_creating = nullptr;
+
+// The bound windows, as the windows' properties hold them: every message looks its window up, and under
+// some systems reading a property is a round trip to the window server.
+struct TBoundWindows {
+  SRWLOCK Lock = SRWLOCK_INIT;
+  std::unordered_map<HWND, TWindowBinding*> Bindings;
+};
+
+class TBoundLock {
+public:
+  explicit TBoundLock(TBoundWindows& bound) : m_lock(bound.Lock) { AcquireSRWLockExclusive(&m_lock); }
+  ~TBoundLock() { ReleaseSRWLockExclusive(&m_lock); }
+  TBoundLock(const TBoundLock&) = delete;
+  TBoundLock& operator=(const TBoundLock&) = delete;
+
+private:
+  SRWLOCK& m_lock;
+};
+
+// Never destroyed: windows may be let go of while the process ends.
+TBoundWindows& BoundWindows()
+{
+  static auto* bound = new TBoundWindows;
+  return *bound;
+}
 
 } // namespace
 
@@ -175,12 +201,22 @@ void TWindowBinding::Attach(HWND window)
 {
   m_window = window;
   SetPropA(window, BindingProperty(), this);
+  TBoundWindows& bound = BoundWindows();
+  const TBoundLock hold(bound);
+  bound.Bindings[window] = this;
 }
 
 void TWindowBinding::Unbind()
 {
   if (m_window && GetPropA(m_window, BindingProperty()) == this)
     RemovePropA(m_window, BindingProperty());
+  if (m_window) {
+    TBoundWindows& bound = BoundWindows();
+    const TBoundLock hold(bound);
+    const auto found = bound.Bindings.find(m_window);
+    if (found != bound.Bindings.end() && found->second == this)
+      bound.Bindings.erase(found);
+  }
   m_window = nullptr;
 }
 
@@ -196,7 +232,12 @@ void TWindowBinding::Detach()
 
 TWindowBinding* TWindowBinding::Find(HWND window)
 {
-  return window ? static_cast<TWindowBinding*>(GetPropA(window, BindingProperty())) : nullptr;
+  if (!window)
+    return nullptr;
+  TBoundWindows& bound = BoundWindows();
+  const TBoundLock hold(bound);
+  const auto found = bound.Bindings.find(window);
+  return found != bound.Bindings.end() ? found->second : nullptr;
 }
 
 LRESULT CALLBACK TWindowBinding::WindowProcedure(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)

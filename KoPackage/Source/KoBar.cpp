@@ -67,17 +67,9 @@ void KoBar::LocateIndicator()
   }
   if (!life.Alive())
     return;
-  const RECT before = FIndicatorImage->GetBoundsRect();
-  FIndicatorImage->SetBounds(x, y, FIndicatorImage->GetWidth(), FIndicatorImage->GetHeight());
   // A drag moves the indicator a pixel at a time: its old and new places are painted now, at a small part
-  // of what the system's paint of them costs, and taken from what it has left to paint.
-  if (HandleAllocated() && IsWindowVisible(GetHandle())) {
-    const RECT after = FIndicatorImage->GetBoundsRect();
-    RECT both{};
-    UnionRect(&both, &before, &after);
-    PaintNow(both, true);
-    ValidateRect(GetHandle(), &both);
-  }
+  // of what the system's paint of them costs.
+  FIndicatorImage->MoveNow(x, y);
 }
 
 void KoBar::SetLength(int length)

@@ -453,6 +453,21 @@ void KoCustomControl::PictureChanged(TObject* Sender)
   TBitmap* picture = GetStatePicture(0);
   const int width = picture->GetWidth();
   const int height = picture->GetHeight();
+  if (!IsStateEmpty(0) && width == FPictures->GetWidth() && height == FPictures->GetHeight() &&
+      width == GetWidth() && height == GetHeight()) {
+    // A new look at the size the control has (a skin reloaded over the next frame): the picture covers the
+    // whole control, so drawing it where it shows is the whole repaint, and the shape changes only with the
+    // key pixels.
+    {
+      const auto composer = FPictures->Compose();
+      if (GetShownState() == 0) {
+        FPrevPictureChange(Sender);
+        PictureRedrawn();
+      }
+    }
+    UpdateRegionIfChanged();
+    return;
+  }
   FPictures->Resize(width, height);
   Repaint();
   FPrevPictureChange(Sender);
@@ -497,10 +512,15 @@ void KoCustomControl::BuildRegion()
   } else if (IsStateEmpty(0)) {
     FRegion.SetRect(0, 0, 0, 0);
   } else {
-    // The scan converts the picture it reads; the state picture itself stays as it is.
-    TBitmap copy;
-    copy.Assign(GetStatePicture(0));
-    FRegion.FromBitmap(copy, GetTransparentColor());
+    TBitmap* picture = GetStatePicture(0);
+    if (orvo::WinRegion::ScansInPlace(*picture)) {
+      FRegion.FromBitmap(*picture, GetTransparentColor());
+    } else {
+      // The scan converts the picture it reads; the state picture itself stays as it is.
+      TBitmap copy;
+      copy.Assign(picture);
+      FRegion.FromBitmap(copy, GetTransparentColor());
+    }
   }
 }
 
@@ -508,6 +528,14 @@ void KoCustomControl::UpdateRegion()
 {
   BuildRegion();
   if (!IsDesigning())
+    ApplyWindowRegion();
+}
+
+void KoCustomControl::UpdateRegionIfChanged()
+{
+  const TRegionHandle before = FRegion.Duplicate();
+  BuildRegion();
+  if (!IsDesigning() && !EqualRgn(before.Get(), FRegion.Handle()))
     ApplyWindowRegion();
 }
 

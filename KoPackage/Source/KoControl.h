@@ -172,6 +172,8 @@ private:
   int IndexOfPicture(const TObject* bitmap) const;
   bool HasShape() const;
   void ApplyWindowRegion();
+  // Builds the region again and gives the window its shape only when the region differs from before.
+  void UpdateRegionIfChanged();
 
   std::unique_ptr<orvo::TBmpLEDCtrl> FPictures;
   int FRequestedState = 0;

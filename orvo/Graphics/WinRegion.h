@@ -31,14 +31,17 @@ public:
   // A new region with this one's shape, owned by the caller.
   TRegionHandle Duplicate() const;
 
-  // The bitmap's area minus every pixel of `keyColor` (its top byte is ignored). The bitmap is converted
-  // to 24 bits for the scan and back afterwards, which drops an alpha channel: pass a copy of a skin.
+  // The bitmap's area minus every pixel of `keyColor` (its top byte is ignored). A bitmap that is not
+  // ScansInPlace is converted to 24 bits for the scan and back afterwards, which drops an alpha channel:
+  // pass a copy of such a skin.
   // The key runs are gathered and removed in one operation, so the cost grows with the number of runs,
   // not with its square.
   void FromBitmap(TBitmap& bitmap, TColor keyColor);
   // The same region built by subtracting each key run on its own, which is quadratic in the number of
   // runs; kept as the plain form FromBitmap's result is checked and measured against.
   void FromBitmapByRuns(TBitmap& bitmap, TColor keyColor);
+  // Whether the scan reads `bitmap` as it is (24 and 32 bits per pixel), leaving it untouched.
+  static bool ScansInPlace(const TBitmap& bitmap);
 
   // Gives `hwnd` a copy of `region` (SetWindowRgn) and returns SetWindowRgn's result. On success the
   // system owns the copy; on failure the copy is freed here.

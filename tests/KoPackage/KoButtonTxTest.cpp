@@ -258,6 +258,13 @@ TEST_F(KoCaption, ALookChangeIsOnTheScreenAtOnceWithItsCaption)
       {"pressed", [&] { ButtonDown(Button, 5, 5); }, lkSunken},
       {"released", [&] { ButtonUp(Button, 5, 5); }, lkFocused},
       {"left", [&] { SendMessageA(Button->GetHandle(), WM_MOUSELEAVE, 0, 0); }, lkRaised},
+      {"the raised picture replaced at its size, as a skin reload does",
+       [&] {
+         TBitmap picture;
+         MakePicture(picture, 60, 30, kLookColors[lkDisabled]);
+         Button->SetStatePicture(&picture, 0);
+       },
+       lkDisabled},
   };
   for (const auto& c : cases) {
     c.act();

@@ -3,6 +3,7 @@
 #include "Dib.h"
 #include "GraphicObjects.h"
 #include "GraphicsFixture.h"
+#include "Handles.h"
 #include "Icon.h"
 #include "TestSupport.h"
 
@@ -259,6 +260,119 @@ TEST(Bitmap, TransparentBitmapsLeaveTheirKeyColourOut)
     sprite.SetTransparentMode(tmAuto);
     sprite.SetTransparent(false);
   }
+}
+
+// The 1:1 draw onto a device that maps its own origin (a graphic control painted on its parent, a double
+// buffer of part of a window) and clips (a paint of part of a window): the key stays out where the picture
+// lands, nothing outside the clip changes, and a picture of many runs (drawn another way) agrees.
+TEST(Bitmap, TransparentDrawsLandWhereTheDeviceMapsThemAndStayInItsClip)
+{
+  const auto makeSprite = [](TBitmap& sprite, bool checkered) {
+    sprite.SetPixelFormat(pf24bit);
+    sprite.SetSize(40, 40);
+    Fill(sprite, clRed);
+    sprite.GetCanvas()->GetBrush()->SetColor(clBlue);
+    for (int y = 0; y < 40; ++y)
+      for (int x = 0; x < 40; ++x)
+        if (checkered ? (x + y) % 2 == 0 : x >= 10 && x < 30 && y >= 10 && y < 30)
+          sprite.GetCanvas()->SetPixel(x, y, static_cast<TColor>(RGB(0, 0, 255)));
+    sprite.SetTransparent(true);
+    sprite.SetTransparentColor(clBlue);
+  };
+  const struct {
+    const char* what;
+    POINT windowOrigin;
+    POINT viewportOrigin;
+    RECT clip;  // in logical units; empty for none
+    bool checkered;
+  } cases[] = {
+      {"plain", {0, 0}, {0, 0}, {}, false},
+      {"window origin moved, as a graphic child paints", {-7, -3}, {0, 0}, {}, false},
+      {"viewport origin moved", {0, 0}, {5, 9}, {}, false},
+      {"both moved and clipped", {4, 2}, {-1, 6}, {10, 10, 30, 25}, false},
+      {"many runs", {-7, -3}, {0, 0}, {}, true},
+  };
+  for (const auto& c : cases) {
+    TBitmap sprite;
+    makeSprite(sprite, c.checkered);
+    TBitmap target;
+    target.SetPixelFormat(pf32bit);
+    target.SetSize(64, 64);
+    Fill(target, clLime);
+    const HDC dc = target.GetCanvas()->GetHandle();
+    {
+      const TSaveDC saved(dc);
+      SetWindowOrgEx(dc, c.windowOrigin.x, c.windowOrigin.y, nullptr);
+      SetViewportOrgEx(dc, c.viewportOrigin.x, c.viewportOrigin.y, nullptr);
+      if (!IsRectEmpty(&c.clip))
+        IntersectClipRect(dc, c.clip.left, c.clip.top, c.clip.right, c.clip.bottom);
+      target.GetCanvas()->Draw(2, 2, &sprite);
+    }
+    // Where each sprite pixel lands on the bitmap, and whether the clip lets it through.
+    const int dx = 2 - c.windowOrigin.x + c.viewportOrigin.x;
+    const int dy = 2 - c.windowOrigin.y + c.viewportOrigin.y;
+    int wrong = 0;
+    for (int y = 0; y < 64; ++y)
+      for (int x = 0; x < 64; ++x) {
+        const int sx = x - dx, sy = y - dy;
+        const int lx = x + c.windowOrigin.x - c.viewportOrigin.x, ly = y + c.windowOrigin.y - c.viewportOrigin.y;
+        const bool clipped = !IsRectEmpty(&c.clip) &&
+                             (lx < c.clip.left || lx >= c.clip.right || ly < c.clip.top || ly >= c.clip.bottom);
+        COLORREF expected = RGB(0, 255, 0);
+        if (!clipped && sx >= 0 && sx < 40 && sy >= 0 && sy < 40 && PixelOf(sprite, sx, sy) != RGB(0, 0, 255))
+          expected = RGB(255, 0, 0);
+        if (PixelOf(target, x, y) != expected)
+          ++wrong;
+      }
+    EXPECT_EQ(wrong, 0) << c.what;
+  }
+}
+
+TEST(Bitmap, AssignWritesIntoItsOwnSectionOnly)
+{
+  const auto pattern = [](TBitmap& bitmap, TColor colour) {
+    bitmap.SetPixelFormat(pf24bit);
+    bitmap.SetSize(6, 4);
+    Fill(bitmap, colour);
+    bitmap.GetCanvas()->SetPixel(5, 3, clWhite);
+  };
+  TBitmap source;
+  pattern(source, clRed);
+  source.SetTransparentColor(clLime);
+
+  // A copy of the same layout: the source's pixels, key and a change notification.
+  TBitmap own;
+  pattern(own, clBlue);
+  TCounter counter;
+  own.OnChange = counter.Event();
+  own.Assign(&source);
+  EXPECT_EQ(PixelOf(own, 0, 0), RGB(255, 0, 0));
+  EXPECT_EQ(PixelOf(own, 5, 3), RGB(255, 255, 255));
+  EXPECT_EQ(own.GetTransparentColor(), clLime);
+  EXPECT_EQ(counter.Count, 1);
+  source.GetCanvas()->SetPixel(0, 0, clYellow);
+  EXPECT_EQ(PixelOf(own, 0, 0), RGB(255, 0, 0)) << "still a copy";
+
+  // A borrowed section belongs to its lender, whose pixels the copy must leave alone.
+  TBitmap lender;
+  pattern(lender, clBlue);
+  TBitmap borrower;
+  borrower.Borrow(lender.GetHandle());
+  borrower.Assign(&source);
+  EXPECT_EQ(PixelOf(lender, 0, 0), RGB(0, 0, 255));
+  EXPECT_EQ(PixelOf(borrower, 0, 0), RGB(255, 255, 0));
+
+  // Palette pictures of one size with other colour tables: the copy takes the source's table.
+  TBitmap grey;
+  grey.SetPixelFormat(pf8bit);
+  grey.SetSize(6, 4);
+  Fill(grey, static_cast<TColor>(RGB(10, 20, 30)));
+  TBitmap paletted;
+  paletted.SetPixelFormat(pf8bit);
+  paletted.SetSize(6, 4);
+  Fill(paletted, clFuchsia);
+  paletted.Assign(&grey);
+  EXPECT_EQ(PixelOf(paletted, 2, 2), PixelOf(grey, 2, 2));
 }
 
 // --- bitmap: copies, handles and notifications ---

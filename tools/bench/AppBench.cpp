@@ -11,6 +11,7 @@
 #include "Ctrlform.h"
 #include "KoAcpiControl.h"
 #include "KoButton.h"
+#include "KoButtonTx.h"
 #include "KoShapedWindow.h"
 #include "KoTrayIcon.h"
 #include "Main.h"
@@ -21,6 +22,7 @@
 #include "Application.h"
 #include "Bitmap.h"
 #include "ExtCtrls.h"
+#include "Handles.h"
 #include "Picture.h"
 
 #include <windows.h>
@@ -241,15 +243,30 @@ appbench::TFadeCalls MeasureNextClick(bench::TContext& context)
                     "LoadPngFile+premultiply of a frame", [&] { unpushed.LoadOnly(); }, 101);
     TBitmap spare[4];
     appbench::TFrameChange push(MainForm->GetHandle(), folder.SkinFolder());
-    context.Compare(
-        "ReloadSkins(true): 4 raised looks and the push", [&] { ControlForm->ReloadSkins(true); },
-        "4 ComposeSkin to spare bitmaps, 1 frame push",
-        [&] {
-          for (TBitmap& bitmap : spare)
-            ComposeSkin("right_n.png", &bitmap, left, top);
-          push.PushOnly(background);
-        },
-        101);
+    const auto composeAndPush = [&] {
+      for (TBitmap& bitmap : spare)
+        ComposeSkin("right_n.png", &bitmap, left, top);
+      push.PushOnly(background);
+    };
+    const auto reload = [] { ControlForm->ReloadSkins(true); };
+    context.Compare("ReloadSkins(true): 4 raised looks and the push", reload,
+                    "4 ComposeSkin to spare bitmaps, 1 frame push", composeAndPush, 101);
+    // The buttons show their new looks: a reload cannot leave out putting each look on its button's
+    // window. The same row beside that floor: the baseline above plus one blit of each look to its button.
+    KoButton* const reloaded[] = {ControlForm->PrevButton, ControlForm->NextButton, ControlForm->OkButton,
+                                  ControlForm->CancelButton};
+    context.Compare("ReloadSkins(true): 4 raised looks and the push", reload,
+                    "floor: the 4 composes and push, 4 looks blitted to their buttons",
+                    [&] {
+                      composeAndPush();
+                      for (size_t i = 0; i < 4; ++i) {
+                        const TWindowDC dc(reloaded[i]->GetHandle());
+                        BitBlt(dc.Get(), 0, 0, spare[i].GetWidth(), spare[i].GetHeight(),
+                               spare[i].GetCanvas()->GetHandle(), 0, 0, SRCCOPY);
+                        GdiFlush();
+                      }
+                    },
+                    101);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "bench: the program's forms failed: %s\n", error.what());
   }

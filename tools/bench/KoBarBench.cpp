@@ -1,6 +1,7 @@
 // Dragging a bar's indicator across its whole length, from each pointer message to the repainted pixels,
 // beside the bare copies the same picture change needs: per step, the track strip under the indicator's
-// old place and the indicator at its new one, each a BitBlt to the bar's window.
+// old place and the indicator at its new one, each a BitBlt to the bar's window; and again beside those
+// blits plus the system calls each step cannot leave out (its floor).
 #include "Bench.h"
 #include "BenchSupport.h"
 
@@ -138,6 +139,26 @@ void RunKoBar(bench::TContext& context)
   }, "2 BitBlt per step, " + steps, [&] {
     blits();
     blits();
+  }, 30);
+
+  // The floor under this system: per step, the row's own UpdateWindow (nothing is left to paint) and a
+  // device context of the window for the blits, each a round trip to the window server under some systems.
+  const auto floorSteps = [&] {
+    for (int pos = 1; pos <= kLength; ++pos) {
+      UpdateWindow(window);
+      const TWindowDC windowDC(window);
+      const HDC dc = windowDC.Get();
+      BitBlt(dc, pos - 1, knobTop, 1, kKnobHeight, trackDc, pos - 1, knobTop, SRCCOPY);
+      BitBlt(dc, pos, knobTop, kKnobWidth, kKnobHeight, knobDc, 0, 0, SRCCOPY);
+      GdiFlush();
+    }
+  };
+  context.Compare("KoBar drag across and back, " + steps, [&] {
+    across();
+    back();
+  }, "floor: per step UpdateWindow, GetDC, 2 BitBlt", [&] {
+    floorSteps();
+    floorSteps();
   }, 30);
   form->Release();
   Pump();

@@ -1,6 +1,7 @@
 // A text button's looks, from the message to the repainted pixels: the pointer coming in and going out, and
 // a press and release, each beside bare BitBlts of the same picture to the button's window (one per look
-// change). Then the process's GDI and USER object counts before and after 10 000 such cycles.
+// change), and again beside those blits plus the system calls the row cannot leave out (its floor). Then the
+// process's GDI and USER object counts before and after 10 000 such cycles.
 #include "Bench.h"
 #include "BenchSupport.h"
 
@@ -107,6 +108,31 @@ void RunKoButton(bench::TContext& context)
 
   context.Compare("KoButtonTx hover in and out", hoverInAndOut, "2 BitBlt of its picture", twoBlits, 200);
   context.Compare("KoButtonTx press and release", pressAndRelease, "2 BitBlt of its picture", twoBlits, 200);
+
+  // The floor of each row under this system: the blits, plus the system calls the row cannot leave out,
+  // each a round trip to the window server under some systems. Both rows call UpdateWindow twice
+  // themselves (nothing is left to paint). A hover must ask whether the system still reports the leave
+  // (the leave the row sends is not the system's); a press takes the capture and gives it back.
+  const auto hoverFloor = [&] {
+    TRACKMOUSEEVENT query{};
+    query.cbSize = sizeof(query);
+    query.dwFlags = TME_QUERY;
+    TrackMouseEvent(&query);
+    UpdateWindow(window);
+    UpdateWindow(window);
+    twoBlits();
+  };
+  const auto pressFloor = [&] {
+    SetCapture(window);
+    ReleaseCapture();
+    UpdateWindow(window);
+    UpdateWindow(window);
+    twoBlits();
+  };
+  context.Compare("KoButtonTx hover in and out", hoverInAndOut, "floor: the blits, TME_QUERY, 2 UpdateWindow",
+                  hoverFloor, 200);
+  context.Compare("KoButtonTx press and release", pressAndRelease,
+                  "floor: the blits, SetCapture+ReleaseCapture, 2 UpdateWindow", pressFloor, 200);
 
   // The counter must see an object come and go before its counts are believed.
   const int base = GdiObjects();

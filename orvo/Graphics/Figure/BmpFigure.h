@@ -72,11 +72,9 @@ public:
     canvas->GetBrush()->SetStyle(bsSolid);
     canvas->GetPen()->SetStyle(psSolid);
     canvas->GetPen()->SetMode(pmCopy);
-    // A loan of the section, never freed by the borrower: the figure's bitmap stays as it is, and its
-    // own canvas is not needed for the copy.
-    TBitmap loan;
-    loan.Borrow(m_bitmap->GetHandle());
-    DrawBitmapPart(canvas, m_x, m_y, &loan, MakeRect(0, 0, Width(), Height()));
+    // From the bitmap's own canvas, kept between draws: a figure is drawn at every look change, and a
+    // device context made and a section selected into it for each draw cost more than the copy.
+    DrawBitmapPart(canvas, m_x, m_y, m_bitmap.get(), MakeRect(0, 0, Width(), Height()));
   }
 
   void Erase() override

@@ -24,13 +24,15 @@ TKey SplitKey(TColor keyColor)
   return TKey{static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value >> 16)};
 }
 
-// Holds a bitmap in 24 bits per pixel for one scope and puts its own format back, also when the scan
-// is left by an exception.
+// Holds a bitmap the scan cannot read as it is in 24 bits per pixel for one scope and puts its own format
+// back, also when the scan is left by an exception.
 class T24BitScope {
 public:
-  explicit T24BitScope(TBitmap& bitmap) : m_bitmap(bitmap), m_format(bitmap.GetPixelFormat())
+  explicit T24BitScope(TBitmap& bitmap)
+      : m_bitmap(bitmap), m_format(bitmap.GetPixelFormat()), m_restored(WinRegion::ScansInPlace(bitmap))
   {
-    m_bitmap.SetPixelFormat(pf24bit);
+    if (!m_restored)
+      m_bitmap.SetPixelFormat(pf24bit);
   }
   ~T24BitScope()
   {
@@ -48,6 +50,8 @@ public:
   // On the normal path a failure to convert back is reported.
   void Restore()
   {
+    if (m_restored)
+      return;
     m_restored = true;
     m_bitmap.SetPixelFormat(m_format);
   }
@@ -55,11 +59,11 @@ public:
 private:
   TBitmap& m_bitmap;
   TPixelFormat m_format;
-  bool m_restored = false;
+  bool m_restored;
 };
 
-// Calls visit(left, y, right) for every run of the key colour in a 24-bit bitmap, top row first, each
-// row left to right.
+// Calls visit(left, y, right) for every run of the key colour in a 24- or 32-bit bitmap, top row first,
+// each row left to right.
 template <typename Visit>
 void ForEachKeyRun(TBitmap& bitmap, const TKey& key, Visit&& visit)
 {
@@ -67,14 +71,15 @@ void ForEachKeyRun(TBitmap& bitmap, const TKey& key, Visit&& visit)
   const int height = bitmap.GetHeight();
   if (width <= 0)
     return;
+  const int step = bitmap.GetPixelFormat() == pf32bit ? 4 : 3;
   for (int y = 0; y < height; ++y) {
     const auto* start = static_cast<const uint8_t*>(bitmap.ScanLine(y));
-    const uint8_t* end = start + 3 * static_cast<size_t>(width);
+    const uint8_t* end = start + step * static_cast<size_t>(width);
     const uint8_t* cursor = start;
     while (cursor != end) {
-      const uint8_t* runStart = WinRegion::FindColorRun(cursor, end, key.Red, key.Green, key.Blue, 3);
+      const uint8_t* runStart = WinRegion::FindColorRun(cursor, end, key.Red, key.Green, key.Blue, step);
       if (cursor != runStart)
-        visit(static_cast<int>((runStart - start) / 3), y, static_cast<int>((cursor - start) / 3));
+        visit(static_cast<int>((runStart - start) / step), y, static_cast<int>((cursor - start) / step));
     }
   }
 }
@@ -213,6 +218,12 @@ void WinRegion::FromBitmapByRuns(TBitmap& bitmap, TColor keyColor)
     Subtract(run);
   });
   format.Restore();
+}
+
+bool WinRegion::ScansInPlace(const TBitmap& bitmap)
+{
+  const TPixelFormat format = bitmap.GetPixelFormat();
+  return format == pf24bit || format == pf32bit;
 }
 
 int WinRegion::ApplyToWindow(HWND hwnd, const WinRegion& region, bool redraw)
