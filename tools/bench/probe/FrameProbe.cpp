@@ -1,9 +1,11 @@
 // benchframe: the floor of the real program's start-up to its first frame. Beyond benchprobe's trivial
 // window it does only what that frame cannot go without: the frame picture decoded through pngio.dll and
-// premultiplied, pushed to a per-pixel-alpha topmost window, and a colour-keyed window above it whose four
-// child windows show the buttons' raised looks, each decoded as well. Ends on WM_CLOSE to its main window.
+// premultiplied, pushed to a per-pixel-alpha topmost window, and a colour-keyed window above it with the
+// level's name, whose four child windows show the buttons' raised looks, each decoded as well, two of them
+// with their captions, in the program's fonts. Ends on WM_CLOSE to its main window.
 #include "Main.h"
 #include "PngReader.h"
+#include "Scaling.h"
 
 #include "Bitmap.h"
 #include "Handles.h"
@@ -17,17 +19,38 @@ namespace {
 
 constexpr const char* kFrame = "cpu_bg004.png";
 constexpr COLORREF kKeyColour = RGB(255, 0, 255);
-// The looks and where the program's dialog shows them.
+// The looks and where the program's dialog shows them, with its captions and the level's name.
 struct TLook {
   const char* File;
   int Left;
   int Top;
+  const char* Caption;
 };
-constexpr TLook kLooks[] = {
-    {"left_n.png", 70, 177}, {"right_n.png", 282, 177}, {"yes_n.png", 101, 261}, {"yes_n.png", 205, 261}};
+constexpr TLook kLooks[] = {{"left_n.png", 70, 177, ""},
+                            {"right_n.png", 282, 177, ""},
+                            {"yes_n.png", 101, 261, "OK"},
+                            {"yes_n.png", 205, 261, "Cancel"}};
+constexpr RECT kLevelName{90, 100, 90 + 225, 100 + 24};
+constexpr COLORREF kLevelBlue = RGB(0, 84, 166);
 
 std::unique_ptr<TBitmap> g_frame;
 std::array<std::unique_ptr<TBitmap>, 4> g_looks;
+TFontHandle g_levelFont;
+TFontHandle g_captionFont;
+
+TFontHandle MakeFont(int height, int weight)
+{
+  return TFontHandle(CreateFontA(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                 CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, DialogFontName()));
+}
+
+void DrawCaption(HDC target, HFONT font, COLORREF colour, const char* text, RECT place)
+{
+  const TSelectObject selected(target, font);
+  SetBkMode(target, TRANSPARENT);
+  SetTextColor(target, colour);
+  DrawTextA(target, text, -1, &place, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+}
 
 // A skin picture from the program's folder, decoded through pngio.dll and premultiplied.
 std::unique_ptr<TBitmap> LoadSkin(const char* fileName)
@@ -48,16 +71,32 @@ LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
+LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+  if (message != WM_PAINT)
+    return DefWindowProcA(window, message, wParam, lParam);
+  PAINTSTRUCT paint;
+  const HDC target = BeginPaint(window, &paint);
+  DrawCaption(target, g_levelFont.Get(), kLevelBlue, "Level 1", kLevelName);
+  EndPaint(window, &paint);
+  return 0;
+}
+
 LRESULT CALLBACK LookProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
   if (message != WM_PAINT)
     return DefWindowProcA(window, message, wParam, lParam);
   PAINTSTRUCT paint;
   const HDC target = BeginPaint(window, &paint);
-  const auto* look = reinterpret_cast<const TBitmap*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  TMemoryDC memory = TMemoryDC::CreateCompatible(target);
-  TSelectObject selected(memory.Get(), look->GetHandle());
-  BitBlt(target, 0, 0, look->GetWidth(), look->GetHeight(), memory.Get(), 0, 0, SRCCOPY);
+  const auto index = static_cast<size_t>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  const TBitmap& look = *g_looks[index];
+  {
+    const TMemoryDC memory = TMemoryDC::CreateCompatible(target);
+    const TSelectObject selected(memory.Get(), look.GetHandle());
+    BitBlt(target, 0, 0, look.GetWidth(), look.GetHeight(), memory.Get(), 0, 0, SRCCOPY);
+  }
+  DrawCaption(target, g_captionFont.Get(), RGB(0, 0, 0), kLooks[index].Caption,
+              RECT{0, 0, look.GetWidth(), look.GetHeight()});
   EndPaint(window, &paint);
   return 0;
 }
@@ -69,7 +108,7 @@ bool RegisterClasses(HINSTANCE instance)
   main.hInstance = instance;
   main.lpszClassName = "BenchProbe";
   WNDCLASSA dialog{};
-  dialog.lpfnWndProc = DefWindowProcA;
+  dialog.lpfnWndProc = DialogProc;
   dialog.hInstance = instance;
   dialog.hbrBackground = CreateSolidBrush(kKeyColour);
   dialog.lpszClassName = "BenchProbeDialog";
@@ -88,6 +127,8 @@ bool ShowFrame(HINSTANCE instance)
     g_looks[i] = LoadSkin(kLooks[i].File);
   if (g_frame->Empty())
     return false;
+  g_levelFont = MakeFont(-20, FW_BOLD);
+  g_captionFont = MakeFont(-11, FW_NORMAL);
   const int width = g_frame->GetWidth();
   const int height = g_frame->GetHeight();
   const int left = GetSystemMetrics(SM_CXFULLSCREEN) / 2 - width / 2;
@@ -105,7 +146,7 @@ bool ShowFrame(HINSTANCE instance)
                         g_looks[i]->GetWidth(), g_looks[i]->GetHeight(), dialog, nullptr, instance, nullptr);
     if (!child)
       return false;
-    SetWindowLongPtrA(child, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(g_looks[i].get()));
+    SetWindowLongPtrA(child, GWLP_USERDATA, static_cast<LONG_PTR>(i));
   }
   SetLayeredWindowAttributes(dialog, kKeyColour, 255, LWA_COLORKEY | LWA_ALPHA);
   const TWindowDC screen(nullptr);
