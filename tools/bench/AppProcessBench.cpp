@@ -58,8 +58,8 @@ void MeasureStartUp(bench::TContext& context)
     std::vector<double> Starts;
     std::vector<double> Ends;
   };
-  const auto run = [&](const std::string& exe, const char* windowClass,
-                       UINT closeMessage, WPARAM closeParam, TRuns& runs) {
+  const auto run = [&](const std::string& exe, const char* windowClass, UINT closeMessage, WPARAM closeParam,
+                       TRuns& runs) {
     const double start = appbench::NowMs();
     TStartedProcess process(exe);
     const bool shown = process.WaitUntil(
@@ -105,7 +105,8 @@ void MeasureStartUp(bench::TContext& context)
   const double againStart = appbench::Median(againRuns.Starts);
   const double floorStart = appbench::Median(floorRuns.Starts);
   if (floorStart > 0 && probeStart > 0)
-    context.Note("start-up floor (frame decoded through pngio.dll and pushed, keyed window with four looks): " +
+    context.Note("start-up floor (frame decoded through pngio.dll and pushed, keyed window with the level's "
+                 "name, four looks and two captions): " +
                  appbench::Ms(floorStart, 1) + " = " + std::to_string(floorStart / probeStart) +
                  " x benchprobe.exe's start above; CpuVantor.exe in the same runs " + appbench::Ms(againStart, 1) +
                  " = " + std::to_string(againStart / floorStart) + " x its floor");
